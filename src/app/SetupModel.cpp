@@ -1,0 +1,51 @@
+#include "app/SetupModel.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "engine/Bootstrap.h"
+#include "engine/UpscaleCore.h"
+#include "processing/AppSettings.h"
+#include "processing/Notifier.h"
+
+SetupModel::SetupModel(QObject* parent) : QObject(parent), m_ready(Bootstrap::toolsInstalled()) {}
+
+void SetupModel::run()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    AppSettings::registerDefaults();
+    Notifier::requestAuthorization();
+
+    // The leftovers are listed now, before any new work folder can exist, and removed in the
+    // background so a large leftover never freezes the window.
+    UpscaleCore::shared();
+    const QStringList stale = UpscaleCore::staleTempEntries();
+    if (!stale.isEmpty())
+        (void)QtConcurrent::run([stale] { UpscaleCore::removeTempEntries(stale); });
+
+    if (m_ready || m_installing)
+        return;
+    m_installing = true;
+    QPointer<SetupModel> self(this);
+    (void)QtConcurrent::run([self] {
+        Bootstrap::installToolsIfNeeded();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [self] {
+                if (self) {
+                    self->m_installing = false;
+                    self->setReady(true);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void SetupModel::setReady(bool ready)
+{
+    if (m_ready == ready)
+        return;
+    m_ready = ready;
+    Q_EMIT readyChanged(m_ready);
+}

@@ -1,0 +1,43 @@
+#include "app/SetupView.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+SetupView::SetupView(QWidget* parent) : QWidget(parent)
+{
+    auto* outer = new QVBoxLayout(this);
+    auto* area = new QWidget(this);
+    area->setFixedSize(460, 300);
+
+    auto* column = new QVBoxLayout(area);
+    column->setSpacing(18);
+    column->addStretch();
+
+    auto* spinner = new QProgressBar(area);
+    spinner->setRange(0, 0); // indeterminate
+    spinner->setTextVisible(false);
+    spinner->setFixedWidth(200);
+    column->addWidget(spinner, 0, Qt::AlignHCenter);
+
+    auto* headline = new QLabel(QStringLiteral("Setting up Korvane…"), area);
+    QFont headlineFont = headline->font();
+    headlineFont.setBold(true);
+    headlineFont.setPointSizeF(headlineFont.pointSizeF() * 1.25);
+    headline->setFont(headlineFont);
+    headline->setAlignment(Qt::AlignCenter);
+    column->addWidget(headline, 0, Qt::AlignHCenter);
+
+    auto* detail = new QLabel(
+        QStringLiteral(
+            "Preparing the AI engine. This happens only once and takes a few seconds."),
+        area);
+    detail->setWordWrap(true);
+    detail->setAlignment(Qt::AlignCenter);
+    detail->setMaximumWidth(320);
+    detail->setForegroundRole(QPalette::PlaceholderText);
+    column->addWidget(detail, 0, Qt::AlignHCenter);
+    column->addStretch();
+
+    outer->addWidget(area, 0, Qt::AlignCenter);
+}

@@ -1,0 +1,57 @@
+#include "engine/Bootstrap.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include <QFile>
+
+#include "engine/EngineLog.h"
+#include "engine/Resources.h"
+#include "engine/UpscaleCore.h"
+#include "engine/ZipExtractor.h"
+
+namespace Bootstrap {
+
+bool toolsInstalled()
+{
+    return UpscaleCore::toolsInstalled();
+}
+
+void installToolsIfNeeded()
+{
+    if (toolsInstalled())
+        return;
+
+    const QString archive = Resources::toolsArchive();
+    if (archive.isEmpty()) {
+        EngineLog::line(QStringLiteral(
+            "Korvane: Tools.zip missing from the application's resources — cannot install tools."));
+        return;
+    }
+
+    const QString folder = UpscaleCore::toolsFolder();
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    if (error) {
+        EngineLog::line(QStringLiteral("Korvane: bootstrap error: ") +
+                        QString::fromStdString(error.message()));
+        return;
+    }
+
+    if (const auto failure = ZipExtractor::extract(archive, folder)) {
+        EngineLog::line(QStringLiteral("Korvane: tool extraction failed (") +
+                        QString::number(failure->status) + QStringLiteral("): ") + failure->text);
+        return;
+    }
+
+    const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                            QFile::ReadUser | QFile::WriteUser | QFile::ExeUser |
+                            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                            QFile::ExeOther;
+    QFile::setPermissions(UpscaleCore::ffmpeg(), executable);
+    QFile::setPermissions(UpscaleCore::realesrganBinary(), executable);
+
+    EngineLog::line(QStringLiteral("Korvane: helper tools installed at ") + folder);
+}
+
+} // namespace Bootstrap

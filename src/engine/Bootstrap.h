@@ -1,0 +1,11 @@
+#pragma once
+
+// First-run installation of ffmpeg and the Real-ESRGAN engine from the tools archive.
+// Threading: installToolsIfNeeded() blocks on the disk; call it on a worker thread only.
+namespace Bootstrap {
+// True when a file exists at both executable paths (the models folder is not checked).
+bool toolsInstalled();
+// Installs both programs from Tools.zip when either is missing. Never throws; every outcome is
+// reported by one log line.
+void installToolsIfNeeded();
+} // namespace Bootstrap

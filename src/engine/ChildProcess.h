@@ -1,0 +1,58 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// Runs one external program: an executable path and an argument list, never a shell.
+// Standard input and output are /dev/null; standard error is collected completely while the
+// program runs, so a chatty program never blocks on a full pipe.
+//
+// Threading: start() and waitForExit() are called on one thread (a worker); terminate() may be
+// called from any thread at any time. Signalling and reaping share one mutex, so a signal never
+// reaches a pid that has already been reaped and reused.
+class ChildProcess final {
+public:
+    ChildProcess(QString program, QStringList arguments);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Variables set (or replaced) on top of the inherited environment.
+    void setEnvironmentOverrides(QMap<QString, QString> overrides);
+    void setTickInterval(std::chrono::milliseconds interval) { m_tickInterval = interval; }
+
+    // Throws EngineError naming the program and the OS reason when it cannot be started.
+    void start();
+    // Blocks until the program exits, calling tick every tick interval meanwhile.
+    // Returns the exit status; a program ended by a signal reports 128 + the signal number.
+    int waitForExit(const std::function<void()>& tick = {});
+    // Asks the program to stop (SIGTERM) if it still runs; does not wait.
+    void terminate();
+
+    const QString& program() const { return m_program; }
+    const QStringList& arguments() const { return m_arguments; }
+    QByteArray standardError() const { return m_stderr; }
+    int exitStatus() const { return m_exitStatus; }
+
+private:
+    bool reapIfExited();
+    void drainStandardError(bool block);
+
+    QString m_program;
+    QStringList m_arguments;
+    QMap<QString, QString> m_environmentOverrides;
+    std::chrono::milliseconds m_tickInterval{400};
+
+    std::mutex m_pidMutex; // guards m_pid and m_reaped against terminate() from other threads
+    int m_pid = -1;
+    bool m_reaped = false;
+    int m_stderrFd = -1;
+    QByteArray m_stderr;
+    int m_exitStatus = -1;
+};

@@ -1,0 +1,91 @@
+// The Real-ESRGAN runs of the engine. The engine binary exits with status 0 even when it fails
+// (a missing model, an unreadable input), so every run is checked before it starts and judged by
+// the files it leaves, not only by its status.
+#include "engine/UpscaleCore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "engine/EngineCompat.h"
+
+namespace {
+
+// The files the engine loads for a model name. The anime video model is stored per model scale;
+// the engine always runs it at its default model scale of 4, whatever the output scale.
+QStringList modelFiles(const QString& modelsFolder, const QString& model)
+{
+    QString base = modelsFolder + QLatin1Char('/') + model;
+    if (model == QLatin1String("realesr-animevideov3"))
+        base += QStringLiteral("-x4");
+    return {base + QStringLiteral(".param"), base + QStringLiteral(".bin")};
+}
+
+void requireModelFiles(const QString& model)
+{
+    for (const QString& file : modelFiles(UpscaleCore::realesrganModels(), model)) {
+        if (!QFileInfo(file).isFile())
+            throw UpscaleCore::err(QStringLiteral("The AI model file is missing: ") + file +
+                                   QStringLiteral(". Reinstall Korvane to restore it."));
+    }
+}
+
+EngineError realesrganFailure(const ProcessResult& result)
+{
+    const QString text = QString::fromUtf8(result.standardError);
+    return UpscaleCore::err(QStringLiteral("Real-ESRGAN failed (code ") +
+                            QString::number(result.exitStatus) + QStringLiteral("): ") +
+                            text.right(200));
+}
+
+int countPngs(const QString& folder)
+{
+    return int(QDir(folder).entryList({QStringLiteral("*.png")}, QDir::Files).size());
+}
+
+} // namespace
+
+void UpscaleCore::runRealESRGANImage(const QString& input, const QString& output,
+                                     const QString& model, int scale, const QString& format)
+{
+    requireModelFiles(model);
+    const QStringList arguments{
+        QStringLiteral("-i"), input,          QStringLiteral("-o"), output,
+        QStringLiteral("-n"), model,          QStringLiteral("-s"), QString::number(scale),
+        QStringLiteral("-t"), QStringLiteral("0"), QStringLiteral("-m"), realesrganModels(),
+        QStringLiteral("-f"), format,         QStringLiteral("-g"), QStringLiteral("0")};
+    const ProcessResult result =
+        runTool(realesrganBinary(), arguments, {}, std::chrono::milliseconds(400),
+                EngineCompat::realesrganEnvironment());
+    if (isCancelled()) {
+        QFile::remove(output);
+        throw err(QStringLiteral("Cancelled"));
+    }
+    // A status of 0 with no output file is a failure the engine did not admit.
+    if (result.exitStatus != 0 || !QFileInfo(output).isFile()) {
+        QFile::remove(output);
+        throw realesrganFailure(result);
+    }
+}
+
+void UpscaleCore::runRealESRGANFolder(const QString& inFolder, const QString& outFolder,
+                                      const ModelChoice& choice, const std::function<void()>& tick)
+{
+    requireModelFiles(choice.model);
+    const QStringList arguments{QStringLiteral("-i"), inFolder,
+                                QStringLiteral("-o"), outFolder,
+                                QStringLiteral("-n"), choice.model,
+                                QStringLiteral("-s"), QString::number(choice.scale),
+                                QStringLiteral("-t"), QString::number(choice.tile),
+                                QStringLiteral("-m"), realesrganModels(),
+                                QStringLiteral("-f"), QStringLiteral("png"),
+                                QStringLiteral("-g"), QStringLiteral("0"),
+                                QStringLiteral("-j"), QStringLiteral("2:2:2")};
+    const ProcessResult result =
+        runTool(realesrganBinary(), arguments, tick, std::chrono::milliseconds(400),
+                EngineCompat::realesrganEnvironment());
+    if (isCancelled())
+        throw err(QStringLiteral("Cancelled"));
+    if (result.exitStatus != 0 || countPngs(outFolder) < countPngs(inFolder))
+        throw realesrganFailure(result);
+}

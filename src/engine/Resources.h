@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// Where the application's own resource files are: $KORVANE_RESOURCES, else the "resources"
+// folder beside the executable (the build tree), else ../share/korvane (an installation).
+namespace Resources {
+QString folder();
+// The tools archive, or an empty string when there is none.
+QString toolsArchive();
+} // namespace Resources

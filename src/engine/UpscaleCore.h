@@ -1,0 +1,110 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include <QByteArray>
+#include <QImage>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include "engine/AIQuality.h"
+#include "engine/EngineError.h"
+#include "engine/UpscaleOptions.h"
+
+class ChildProcess;
+
+// The model, output scale and tile size chosen for one AI pass.
+struct ModelChoice {
+    QString model;
+    int scale = 4;
+    int tile = 0;
+    bool operator==(const ModelChoice&) const = default;
+};
+
+// What a finished child process left behind.
+struct ProcessResult {
+    int exitStatus = 0;
+    QByteArray standardError;
+};
+
+// The one object through which the application touches ffmpeg and the Real-ESRGAN engine.
+//
+// Threading: the blocking operations (run*, cleanStaleTemp) are called on worker threads, never on
+// the main thread. cancel() is called on the main thread. The cancelled flag and the current
+// process slot are safe to use from any thread; everything else is stateless.
+class UpscaleCore final {
+public:
+    static UpscaleCore& shared();
+
+    // Tool locations, recomputed on every use from the per-user data folder.
+    static QString toolsFolder();
+    static QString ffmpeg();
+    static QString realesrganBinary();
+    static QString realesrganModels();
+    static bool toolsInstalled();
+
+    // The engine's own error: domain "UpscaleCore", code 1.
+    static EngineError err(const QString& message) { return EngineError::engine(message); }
+    // Remaining-time text: "42s", "3m 5s", or "Calculating ETA…" for NaN, infinity or negatives.
+    static QString fmt(double seconds);
+
+    // Bytes available to this user on the volume of the temporary folder; nullopt when unknown.
+    std::optional<qint64> freeDiskBytes() const;
+    // Tests substitute the figure; an empty function restores the real query.
+    void setFreeDiskBytesProvider(std::function<std::optional<qint64>()> provider);
+
+    // Removes every entry of the temporary folder whose name begins "ai-", "img-" or "prev-".
+    void cleanStaleTemp() const;
+    // The two halves of cleanStaleTemp: listing is quick, removal may take long.
+    static QStringList staleTempEntries();
+    static void removeTempEntries(const QStringList& paths);
+
+    // The stop action: sets the cancelled flag and asks the current program to terminate.
+    void cancel();
+    bool isCancelled() const { return m_cancelled.load(); }
+    // Each job clears the flag when it starts, before its first engine call.
+    void setCancelled(bool cancelled) { m_cancelled.store(cancelled); }
+
+    // Runs ffmpeg with "-hide_banner -loglevel error" and the given arguments to completion.
+    // Throws "Cancelled" after a stop, "FFmpeg failed: …" for a non-zero status.
+    void runFFmpegSimple(const QStringList& arguments);
+
+    // Runs a program in the current-process slot and returns its status and standard error.
+    // A start failure is thrown unchanged and leaves the slot empty.
+    ProcessResult runTool(const QString& program, const QStringList& arguments,
+                          const std::function<void()>& tick = {},
+                          std::chrono::milliseconds tickInterval = std::chrono::milliseconds(400),
+                          const QMap<QString, QString>& environment = {});
+
+    // Model, scale and tile for a video or preview pass.
+    static ModelChoice aiModel(AIQuality quality, qint64 targetHeight, qint64 sourceHeight);
+
+    // One Real-ESRGAN run over a single picture. Leaves no output behind when it fails.
+    void runRealESRGANImage(const QString& input, const QString& output, const QString& model,
+                            int scale, const QString& format);
+    // One Real-ESRGAN run over a folder of PNG frames; tick runs every 0.4 s while it works.
+    // Fails unless every input frame has its output frame.
+    void runRealESRGANFolder(const QString& inFolder, const QString& outFolder,
+                             const ModelChoice& choice, const std::function<void()>& tick = {});
+
+    // Shrinks a picture so its longer side is at most maxDim; smaller pictures come back unchanged.
+    static QImage downsized(const QImage& picture, int maxDim);
+
+private:
+    UpscaleCore() = default;
+    void setCurrentProcess(const std::shared_ptr<ChildProcess>& process);
+    void clearCurrentProcess(const std::shared_ptr<ChildProcess>& process);
+
+    std::atomic<bool> m_cancelled{false};
+    mutable std::mutex m_processMutex;
+    std::shared_ptr<ChildProcess> m_currentProcess;
+
+    mutable std::mutex m_providerMutex;
+    std::function<std::optional<qint64>()> m_freeDiskProvider;
+};

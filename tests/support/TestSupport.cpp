@@ -1,0 +1,95 @@
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace KorvaneTest {
+
+namespace {
+QString g_root;
+
+void setVariable(const char* name, const QString& value)
+{
+    qputenv(name, QFile::encodeName(value));
+}
+} // namespace
+
+void isolateEnvironment()
+{
+    QByteArray base = qgetenv("TMPDIR");
+    if (base.isEmpty())
+        base = "/tmp";
+    QByteArray pattern = base + "/korvane-test-XXXXXX";
+    char* made = ::mkdtemp(pattern.data());
+    if (!made)
+        qFatal("Could not create a private test folder under %s", base.constData());
+    g_root = QFile::decodeName(made);
+    for (const char* sub : {"data", "config", "tmp"})
+        QDir().mkpath(g_root + QLatin1Char('/') + QLatin1String(sub));
+    setVariable("XDG_DATA_HOME", g_root + QStringLiteral("/data"));
+    setVariable("XDG_CONFIG_HOME", g_root + QStringLiteral("/config"));
+    setVariable("TMPDIR", g_root + QStringLiteral("/tmp"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The private root is removed when the test process ends.
+    std::atexit([] {
+        if (!qEnvironmentVariableIsSet("KORVANE_KEEP_TEST_FILES"))
+            QDir(g_root).removeRecursively();
+    });
+}
+
+QString isolatedRoot()
+{
+    return g_root;
+}
+
+void installStagedTools()
+{
+    const QString staging = QStringLiteral(KORVANE_TEST_TOOLS_STAGING);
+    const QString tools = g_root + QStringLiteral("/data/Korvane");
+    QDir().mkpath(tools + QStringLiteral("/realesrgan/models"));
+    QFile::remove(tools + QStringLiteral("/ffmpeg"));
+    QFile::copy(staging + QStringLiteral("/ffmpeg"), tools + QStringLiteral("/ffmpeg"));
+    QFile::setPermissions(tools + QStringLiteral("/ffmpeg"),
+                          QFile::permissions(staging + QStringLiteral("/ffmpeg")));
+    const QString engine = QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan");
+    QFile::remove(tools + engine);
+    QFile::link(staging + engine, tools + engine);
+    const QDir models(staging + QStringLiteral("/realesrgan/models"));
+    for (const QString& name : models.entryList(QDir::Files)) {
+        const QString target = tools + QStringLiteral("/realesrgan/models/") + name;
+        QFile::remove(target);
+        QFile::link(models.filePath(name), target);
+    }
+}
+
+void writeFakeTool(const QString& path, const QByteArray& shellBody)
+{
+    QFile::remove(path);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("Could not write a fake tool");
+    file.write("#!/bin/sh\n" + shellBody + '\n');
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+int runFFmpeg(const QStringList& arguments, QByteArray* standardError)
+{
+    QProcess process;
+    process.start(QStringLiteral(KORVANE_TEST_TOOLS_STAGING) + QStringLiteral("/ffmpeg"),
+                  QStringList{QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
+                              QStringLiteral("error"), QStringLiteral("-y")} +
+                      arguments);
+    process.waitForFinished(120000);
+    if (standardError)
+        *standardError = process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+} // namespace KorvaneTest
