@@ -97,7 +97,7 @@ std::optional<ExtractionFailure> extract(const QString& archivePath, const QStri
 {
     int openError = 0;
     std::unique_ptr<zip_t, ZipCloser> archive(
-        zip_open(QFile::encodeName(archivePath).constData(), ZIP_RDONLY | ZIP_CHECKCONS,
+        zip_open(QFile::encodeName(archivePath).constData(), ZIP_RDONLY,
                  &openError));
     if (!archive) {
         zip_error_t error;

@@ -79,6 +79,18 @@ void writeFakeTool(const QString& path, const QByteArray& shellBody)
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+bool zipFolder(const QString& sourceFolder, const QString& zipPath)
+{
+    QProcess zip;
+    zip.setWorkingDirectory(sourceFolder);
+    zip.start(QStringLiteral(KORVANE_TEST_CMAKE),
+              QStringList{QStringLiteral("-E"), QStringLiteral("tar"), QStringLiteral("cf"), zipPath,
+                          QStringLiteral("--format=zip")} +
+                  QDir(sourceFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
+    return zip.waitForFinished() && zip.exitStatus() == QProcess::NormalExit &&
+           zip.exitCode() == 0;
+}
+
 int runFFmpeg(const QStringList& arguments, QByteArray* standardError)
 {
     QProcess process;

@@ -21,6 +21,9 @@ void installStagedTools();
 // Writes an executable shell script at path (replacing whatever is there, links included).
 void writeFakeTool(const QString& path, const QByteArray& shellBody);
 
+// Zips the top-level entries of sourceFolder into zipPath (relative paths, Unix modes kept).
+bool zipFolder(const QString& sourceFolder, const QString& zipPath);
+
 // Runs the real ffmpeg of the staged tools with arguments; returns its exit status.
 int runFFmpeg(const QStringList& arguments, QByteArray* standardError = nullptr);
 

@@ -1,0 +1,130 @@
+// Start-up: the setup screen, the background installation, the sweep and the URL hand-off.
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+
+#include "app/KorvaneApp.h"
+#include "app/SetupModel.h"
+#include "app/UrlHandoff.h"
+#include "engine/EngineLog.h"
+#include "engine/UpscaleCore.h"
+#include "processing/AppSettings.h"
+#include "support/TestSupport.h"
+
+namespace {
+void writeFile(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
+} // namespace
+
+class TestSetupModel final : public QObject {
+    Q_OBJECT
+
+    QStringList m_log;
+    QString m_resources;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        EngineLog::setSink([this](const QString& line) { m_log.append(line); });
+    }
+
+    void init()
+    {
+        m_log.clear();
+        QDir(UpscaleCore::toolsFolder()).removeRecursively();
+        m_resources = KorvaneTest::isolatedRoot() + QStringLiteral("/resources");
+        QDir(m_resources).removeRecursively();
+        QDir().mkpath(m_resources);
+        qputenv("KORVANE_RESOURCES", QFile::encodeName(m_resources));
+    }
+
+    void installedToolsSkipTheSetupScreen()
+    {
+        writeFile(UpscaleCore::ffmpeg(), "ffmpeg");
+        writeFile(UpscaleCore::realesrganBinary(), "engine");
+        const QDir temp(QDir::tempPath());
+        QVERIFY(temp.mkpath(QStringLiteral("ai-STALE/in")));
+        writeFile(temp.filePath(QStringLiteral("prev-OLD.png")), "x");
+
+        KorvaneApp app;
+        QVERIFY(app.setup().ready());
+        app.start();
+        QVERIFY(!app.showsSetup());
+        QTRY_VERIFY(!temp.exists(QStringLiteral("ai-STALE")));
+        QTRY_VERIFY(!temp.exists(QStringLiteral("prev-OLD.png")));
+        // The defaults are registered, not written.
+        QVERIFY(AppSettings::notifyOnFinish());
+        QVERIFY(AppSettings::notifyWithSound());
+        QVERIFY(!AppSettings::askWhereToSave());
+        QSettings settings(QStringLiteral("Korvane"), QStringLiteral("Korvane"));
+        QVERIFY(!settings.contains(AppSettings::notifyOnFinishKey));
+        // Nothing was extracted and nothing logged.
+        QVERIFY(m_log.isEmpty());
+        QVERIFY(!QFileInfo::exists(UpscaleCore::realesrganModels()));
+    }
+
+    void missingToolsAreInstalledBehindTheSetupScreen()
+    {
+        const QString source = KorvaneTest::isolatedRoot() + QStringLiteral("/archive-src");
+        writeFile(source + QStringLiteral("/ffmpeg"), "ffmpeg");
+        writeFile(source + QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan"), "engine");
+        writeFile(source + QStringLiteral("/realesrgan/models/m.bin"), "model");
+        QVERIFY(KorvaneTest::zipFolder(source, m_resources + QStringLiteral("/Tools.zip")));
+
+        KorvaneApp app;
+        QVERIFY(!app.setup().ready());
+        QSignalSpy readySpy(&app.setup(), &SetupModel::readyChanged);
+        app.start();
+        QVERIFY(app.showsSetup());
+        QTRY_VERIFY(app.setup().ready());
+        QVERIFY(!app.showsSetup());
+        QCOMPARE(readySpy.size(), 1);
+        QVERIFY(UpscaleCore::toolsInstalled());
+        QCOMPARE(m_log, QStringList{QStringLiteral("Korvane: helper tools installed at ") +
+                                    UpscaleCore::toolsFolder()});
+    }
+
+    void failedInstallationStillReachesTheApplication()
+    {
+        KorvaneApp app;
+        app.start();
+        QVERIFY(app.showsSetup());
+        QTRY_VERIFY(!app.showsSetup());
+        QCOMPARE(m_log.size(), 1);
+        QVERIFY(m_log.constFirst().contains(QStringLiteral("Tools.zip missing")));
+        QVERIFY(!UpscaleCore::toolsInstalled());
+    }
+
+    void urlsAreHandedOverInOrder()
+    {
+        QList<QUrl> received;
+        UrlHandoff::deliver({QUrl(QStringLiteral("korvane://auth?token=a"))});
+        UrlHandoff::deliver({QUrl(QStringLiteral("korvane://auth?token=b"))});
+        UrlHandoff::setHandler([&received](const QUrl& url) { received.append(url); });
+        QCOMPARE(received.size(), 2);
+        UrlHandoff::deliver({QUrl(QStringLiteral("korvane://auth?token=c"))});
+        QCOMPARE(received,
+                 QList<QUrl>({QUrl(QStringLiteral("korvane://auth?token=a")),
+                              QUrl(QStringLiteral("korvane://auth?token=b")),
+                              QUrl(QStringLiteral("korvane://auth?token=c"))}));
+        UrlHandoff::setHandler({});
+    }
+
+    void urlsFromArguments()
+    {
+        const QList<QUrl> urls = UrlHandoff::urlsFromArguments(
+            {QStringLiteral("korvane://auth?token=xyz"), QStringLiteral("/home/me/clip.mp4"),
+             QStringLiteral("--verbose"), QStringLiteral("file:///home/me/clip.mp4"),
+             QStringLiteral("clip.mp4")});
+        QCOMPARE(urls, QList<QUrl>{QUrl(QStringLiteral("korvane://auth?token=xyz"))});
+    }
+};
+
+KORVANE_TEST_MAIN(TestSetupModel)
+#include "tst_setupmodel.moc"
