@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include "engine/EngineCompat.h"
+#include "engine/FFmpegCommands.h"
 
 namespace {
 
@@ -49,11 +50,8 @@ void UpscaleCore::runRealESRGANImage(const QString& input, const QString& output
                                      const QString& model, int scale, const QString& format)
 {
     requireModelFiles(model);
-    const QStringList arguments{
-        QStringLiteral("-i"), input,          QStringLiteral("-o"), output,
-        QStringLiteral("-n"), model,          QStringLiteral("-s"), QString::number(scale),
-        QStringLiteral("-t"), QStringLiteral("0"), QStringLiteral("-m"), realesrganModels(),
-        QStringLiteral("-f"), format,         QStringLiteral("-g"), QStringLiteral("0")};
+    const QStringList arguments =
+        FFmpegCommands::realesrganImage(input, output, model, scale, realesrganModels(), format);
     const ProcessResult result =
         runTool(realesrganBinary(), arguments, {}, std::chrono::milliseconds(400),
                 EngineCompat::realesrganEnvironment());
@@ -72,15 +70,8 @@ void UpscaleCore::runRealESRGANFolder(const QString& inFolder, const QString& ou
                                       const ModelChoice& choice, const std::function<void()>& tick)
 {
     requireModelFiles(choice.model);
-    const QStringList arguments{QStringLiteral("-i"), inFolder,
-                                QStringLiteral("-o"), outFolder,
-                                QStringLiteral("-n"), choice.model,
-                                QStringLiteral("-s"), QString::number(choice.scale),
-                                QStringLiteral("-t"), QString::number(choice.tile),
-                                QStringLiteral("-m"), realesrganModels(),
-                                QStringLiteral("-f"), QStringLiteral("png"),
-                                QStringLiteral("-g"), QStringLiteral("0"),
-                                QStringLiteral("-j"), QStringLiteral("2:2:2")};
+    const QStringList arguments =
+        FFmpegCommands::realesrganFolder(inFolder, outFolder, choice, realesrganModels());
     const ProcessResult result =
         runTool(realesrganBinary(), arguments, tick, std::chrono::milliseconds(400),
                 EngineCompat::realesrganEnvironment());

@@ -16,8 +16,10 @@
 #include "engine/AIQuality.h"
 #include "engine/EngineError.h"
 #include "engine/UpscaleOptions.h"
+#include "engine/VideoMeta.h"
 
 class ChildProcess;
+class QObject;
 
 // The model, output scale and tile size chosen for one AI pass.
 struct ModelChoice {
@@ -95,6 +97,43 @@ public:
 
     // Shrinks a picture so its longer side is at most maxDim; smaller pictures come back unchanged.
     static QImage downsized(const QImage& picture, int maxDim);
+
+    // Video: metadata, first-frame preview and the segmented upscale.
+    using Meta = VideoMeta;
+    // Fraction done (0 to 1), status text, remaining-time text (empty when there is none).
+    using ProgressCallback =
+        std::function<void(double fraction, const QString& status, const QString& eta)>;
+    struct PreviewImages {
+        QImage source;   // the first frame as decoded
+        QImage upscaled; // the same frame after the AI pass, at the model's scale
+    };
+    // What an asynchronous preview ended with: the images, or the error.
+    struct PreviewResult {
+        PreviewImages images;
+        std::optional<EngineError> error;
+    };
+    // Seconds spent in each phase of one runAI call (read by the benchmark driver).
+    struct PhaseTimes {
+        double extraction = 0;
+        double ai = 0;
+        double encoding = 0;
+        double joiningAndSound = 0;
+    };
+
+    // Size, frame rate, duration and sound of a video. Blocks on the disk: worker threads only.
+    static Meta loadMeta(const QString& path);
+    // The first frame before and after the AI pass, each at most 2200 pixels on its longer side.
+    // Blocking; runs on the preview worker thread.
+    PreviewImages previewFrame(const QString& input, const UpscaleOptions& options);
+    // Queues previewFrame on the preview worker thread (previews run one at a time, in the order
+    // requested) and calls done on the main thread with its outcome. Called on the main thread;
+    // done is dropped if receiver (when given) is destroyed first.
+    void previewImages(const QString& input, const UpscaleOptions& options, QObject* receiver,
+                       std::function<void(const PreviewResult&)> done);
+    // Upscales a whole video segment by segment and returns the finished MP4 ("ai-<UUID>.mp4" in
+    // the temporary folder), which the caller moves away. Blocking; called on a job's worker.
+    QString runAI(const QString& input, const UpscaleOptions& options,
+                  const ProgressCallback& progress, PhaseTimes* times = nullptr);
 
 private:
     UpscaleCore() = default;

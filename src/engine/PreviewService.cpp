@@ -1,0 +1,119 @@
+#include "engine/PreviewService.h"
+
+#include <exception>
+
+#include <pthread.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QMetaObject>
+#include <QPointer>
+
+#include "engine/FFmpegCommands.h"
+#include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
+
+PreviewService::PreviewService()
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+PreviewService::~PreviewService()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_queue.clear();
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+PreviewService& PreviewService::shared()
+{
+    // Destroyed when the process exits, which joins the worker thread.
+    static PreviewService service;
+    return service;
+}
+
+void PreviewService::post(std::function<void()> work)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping)
+            return;
+        m_queue.push_back(std::move(work));
+    }
+    m_wake.notify_one();
+}
+
+void PreviewService::run()
+{
+    pthread_setname_np(pthread_self(), "korvane.preview");
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_stopping)
+                return;
+            work = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        work();
+    }
+}
+
+UpscaleCore::PreviewImages UpscaleCore::previewFrame(const QString& input,
+                                                     const UpscaleOptions& options)
+{
+    if (!toolsInstalled())
+        throw err(QStringLiteral("Engine is not installed."));
+    const Meta meta = loadMeta(input);
+
+    const WorkFolder work(QStringLiteral("prev-"));
+    const QString inFolder = work.filePath(QStringLiteral("in"));
+    const QString outFolder = work.filePath(QStringLiteral("out"));
+    WorkFolder::makeFolder(inFolder);
+    WorkFolder::makeFolder(outFolder);
+
+    runFFmpegSimple(FFmpegCommands::previewFrame(input, inFolder));
+    const QImage source(inFolder + QStringLiteral("/frame_00000001.png"));
+    if (source.isNull())
+        throw err(QStringLiteral("Could not read preview frame."));
+
+    const ModelChoice choice = aiModel(options.quality, options.targetHeight, meta.height);
+    runRealESRGANFolder(inFolder, outFolder, choice);
+    const QImage upscaled(outFolder + QStringLiteral("/frame_00000001.png"));
+    if (upscaled.isNull())
+        throw err(QStringLiteral("Could not read upscaled preview frame."));
+
+    return PreviewImages{downsized(source, 2200), downsized(upscaled, 2200)};
+}
+
+void UpscaleCore::previewImages(const QString& input, const UpscaleOptions& options,
+                                QObject* receiver, std::function<void(const PreviewResult&)> done)
+{
+    const bool guarded = receiver != nullptr;
+    QPointer<QObject> guard(receiver);
+    PreviewService::shared().post([this, input, options, guarded, guard, done = std::move(done)] {
+        PreviewResult result;
+        try {
+            result.images = previewFrame(input, options);
+        } catch (const EngineError& error) {
+            result.error = error;
+        } catch (const std::exception& error) {
+            result.error = err(QString::fromLocal8Bit(error.what()));
+        }
+        // The application object lives on the main thread for the whole run; the receiver is
+        // checked there, where it is destroyed.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guarded, guard, done, result] {
+                if (!guarded || guard)
+                    done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
