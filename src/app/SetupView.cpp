@@ -34,7 +34,8 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
         area);
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignCenter);
-    detail->setMaximumWidth(320);
+    detail->setFixedWidth(320);
+    detail->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::MinimumExpanding);
     detail->setForegroundRole(QPalette::PlaceholderText);
     column->addWidget(detail, 0, Qt::AlignHCenter);
     column->addStretch();
