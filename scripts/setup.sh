@@ -11,7 +11,7 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libzip-dev
     ffmpeg libvulkan1 libvulkan-dev mesa-vulkan-drivers
     gstreamer1.0-libav gstreamer1.0-plugins-good
-    dbus dbus-x11 npm ca-certificates
+    dbus npm ca-certificates
 )
 
 missing=()
