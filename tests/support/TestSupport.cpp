@@ -33,6 +33,10 @@ void isolateEnvironment()
     setVariable("XDG_DATA_HOME", g_root + QStringLiteral("/data"));
     setVariable("XDG_CONFIG_HOME", g_root + QStringLiteral("/config"));
     setVariable("TMPDIR", g_root + QStringLiteral("/tmp"));
+    // The build's resources (tools archive, compatibility layer); tests of a missing archive
+    // point this elsewhere themselves.
+    if (qEnvironmentVariableIsEmpty("KORVANE_RESOURCES"))
+        setVariable("KORVANE_RESOURCES", QStringLiteral(KORVANE_TEST_RESOURCES_DIR));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The private root is removed when the test process ends.
