@@ -34,15 +34,15 @@ void TestAppSettings::settings_data()
     QTest::addColumn<Setter>("set");
     QTest::addColumn<bool>("registeredDefault");
 
-    QTest::newRow("notifyOnFinish") << AppSettings::notifyOnFinishKey
-                                    << Getter(&AppSettings::notifyOnFinish)
-                                    << Setter(&AppSettings::setNotifyOnFinish) << true;
-    QTest::newRow("notifyWithSound") << AppSettings::notifyWithSoundKey
-                                     << Getter(&AppSettings::notifyWithSound)
-                                     << Setter(&AppSettings::setNotifyWithSound) << true;
-    QTest::newRow("askWhereToSave") << AppSettings::askWhereToSaveKey
-                                    << Getter(&AppSettings::askWhereToSave)
-                                    << Setter(&AppSettings::setAskWhereToSave) << false;
+    QTest::newRow("notifyOnFinish")
+        << AppSettings::notifyOnFinishKey << Getter(&AppSettings::notifyOnFinish)
+        << Setter(&AppSettings::setNotifyOnFinish) << true;
+    QTest::newRow("notifyWithSound")
+        << AppSettings::notifyWithSoundKey << Getter(&AppSettings::notifyWithSound)
+        << Setter(&AppSettings::setNotifyWithSound) << true;
+    QTest::newRow("askWhereToSave")
+        << AppSettings::askWhereToSaveKey << Getter(&AppSettings::askWhereToSave)
+        << Setter(&AppSettings::setAskWhereToSave) << false;
 }
 
 void TestAppSettings::settings()

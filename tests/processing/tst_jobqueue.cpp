@@ -65,7 +65,9 @@ UpscaleJob makeJob(const QString& name, Recorder* recorder, UpscaleJob::Work wor
         recorder->events.append(QStringLiteral("done:") + name);
         recorder->results.insert(name, result);
     };
-    job.onRemoved = [recorder, name] { recorder->events.append(QStringLiteral("removed:") + name); };
+    job.onRemoved = [recorder, name] {
+        recorder->events.append(QStringLiteral("removed:") + name);
+    };
     return job;
 }
 
@@ -114,7 +116,8 @@ QStringList doneEvents(const QStringList& names)
 void drainPostedCalls(JobQueue& queue)
 {
     bool reached = false;
-    QMetaObject::invokeMethod(&queue, [&reached] { reached = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &queue, [&reached] { reached = true; }, Qt::QueuedConnection);
     QTRY_VERIFY_WITH_TIMEOUT(reached, waitMs);
 }
 } // namespace
@@ -231,8 +234,8 @@ void TestJobQueue::resultReachesCompletion_data()
     QTest::newRow("success with no location") << 0 << true << false << QString() << QString();
     QTest::newRow("success with a location")
         << 1 << true << false << QStringLiteral("/videos/clip_upscaled.mp4") << QString();
-    QTest::newRow("engine failure") << 2 << false << false << QString()
-                                    << QStringLiteral("FFmpeg failed: no such stream");
+    QTest::newRow("engine failure")
+        << 2 << false << false << QString() << QStringLiteral("FFmpeg failed: no such stream");
     QTest::newRow("stopped by the user")
         << 3 << false << true << QString() << QStringLiteral("Cancelled");
     QTest::newRow("platform error keeps its own text")
@@ -295,8 +298,8 @@ void TestJobQueue::removeDropsOnlyWaitingJobs()
 
     queue.remove(running.id);
     queue.remove(QUuid::createUuid());
-    QCOMPARE(names(queue.jobs()), (QStringList{QStringLiteral("a"), QStringLiteral("b"),
-                                              QStringLiteral("c")}));
+    QCOMPARE(names(queue.jobs()),
+             (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
     QVERIFY(recorder.events.isEmpty());
 
     queue.remove(waiting.id);

@@ -110,17 +110,16 @@ void TestNotifier::finishedJobIsShown_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("body");
 
-    QTest::newRow("success with sound") << true << QVariant(true)
-                                        << QStringLiteral("Upscale complete")
-                                        << QStringLiteral("clip.mov is ready.");
-    QTest::newRow("failure with sound") << false << QVariant(true)
-                                        << QStringLiteral("Upscale failed")
-                                        << QStringLiteral("clip.mov could not be upscaled.");
-    QTest::newRow("success, silent") << true << QVariant(false)
-                                     << QStringLiteral("Upscale complete")
-                                     << QStringLiteral("clip.mov is ready.");
-    QTest::newRow("stopped, silent") << false << QVariant(false)
-                                     << QStringLiteral("Upscale failed")
+    QTest::newRow("success with sound")
+        << true << QVariant(true) << QStringLiteral("Upscale complete")
+        << QStringLiteral("clip.mov is ready.");
+    QTest::newRow("failure with sound")
+        << false << QVariant(true) << QStringLiteral("Upscale failed")
+        << QStringLiteral("clip.mov could not be upscaled.");
+    QTest::newRow("success, silent")
+        << true << QVariant(false) << QStringLiteral("Upscale complete")
+        << QStringLiteral("clip.mov is ready.");
+    QTest::newRow("stopped, silent") << false << QVariant(false) << QStringLiteral("Upscale failed")
                                      << QStringLiteral("clip.mov could not be upscaled.");
     QTest::newRow("settings never set") << true << QVariant() << QStringLiteral("Upscale complete")
                                         << QStringLiteral("clip.mov is ready.");
