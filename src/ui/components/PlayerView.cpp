@@ -50,6 +50,9 @@ PlayerView::PlayerView(QMediaPlayer* player, bool showControls, QWidget* parent)
       m_fullScreenButton(makeToolButton(QStringLiteral("arrow.up.left.and.arrow.down.right"),
                                         tr("Full Screen"), m_controls))
 {
+    m_playButton->setObjectName(QStringLiteral("playPause"));
+    m_position->setObjectName(QStringLiteral("position"));
+    m_fullScreenButton->setObjectName(QStringLiteral("fullScreen"));
     m_video->setAspectRatioMode(Qt::KeepAspectRatio);
     m_video->installEventFilter(this);
     m_video->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
