@@ -3,8 +3,10 @@
 #include <QMainWindow>
 #include <QStackedWidget>
 
+#include "account/AuthManager.h"
 #include "app/SetupModel.h"
 #include "app/SetupView.h"
+#include "app/UrlHandoff.h"
 #include "ui/PlaceholderView.h"
 
 KorvaneApp::KorvaneApp() : m_setup(new SetupModel(this)), m_window(new QMainWindow)
@@ -18,15 +20,31 @@ KorvaneApp::KorvaneApp() : m_setup(new SetupModel(this)), m_window(new QMainWind
     m_stack->addWidget(m_mainView);
     m_window->setCentralWidget(m_stack);
     connect(m_setup, &SetupModel::readyChanged, this, [this] { showRoot(); });
+
+    // URLs handed to the application go to the sign-in, which may ask for the window.
+    UrlHandoff::setHandler([](const QUrl& url) { AuthManager::shared().handle(url); });
+    connect(&AuthManager::shared(), &AuthManager::activationRequested, this,
+            &KorvaneApp::bringToFront);
 }
 
-KorvaneApp::~KorvaneApp() = default;
+KorvaneApp::~KorvaneApp()
+{
+    UrlHandoff::setHandler({});
+}
 
 void KorvaneApp::start()
 {
     showRoot();
     m_window->show();
     m_setup->run();
+}
+
+void KorvaneApp::bringToFront()
+{
+    m_window->show();
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->raise();
+    m_window->activateWindow();
 }
 
 bool KorvaneApp::showsSetup() const

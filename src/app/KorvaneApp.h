@@ -21,6 +21,8 @@ public:
     void start();
     SetupModel& setup() { return *m_setup; }
     QMainWindow& window() { return *m_window; }
+    // Shows, raises and activates the window (a sign-in callback or another launch asks for it).
+    void bringToFront();
     // True while the window shows the setup screen.
     bool showsSetup() const;
 

@@ -1,6 +1,8 @@
 #include <QApplication>
 
+#include "app/DesktopIntegration.h"
 #include "app/KorvaneApp.h"
+#include "app/SingleInstance.h"
 #include "app/UrlHandoff.h"
 
 int main(int argc, char** argv)
@@ -11,8 +13,17 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("korvane"));
 
+    // A second launch hands its URLs to the running Korvane and ends.
+    const QList<QUrl> urls = UrlHandoff::urlsFromArguments(QApplication::arguments().mid(1));
+    SingleInstance instance;
+    if (instance.handToRunning(urls))
+        return 0;
+
     KorvaneApp app;
+    instance.listen();
+    QObject::connect(&instance, &SingleInstance::activated, &app, &KorvaneApp::bringToFront);
+    DesktopIntegration::registerUrlScheme(QApplication::applicationFilePath());
     app.start();
-    UrlHandoff::deliver(UrlHandoff::urlsFromArguments(QApplication::arguments().mid(1)));
+    UrlHandoff::deliver(urls);
     return QApplication::exec();
 }

@@ -1,0 +1,76 @@
+// Registration of the korvane: URL scheme with the desktop.
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include "app/DesktopIntegration.h"
+#include "support/TestSupport.h"
+
+class TestDesktopIntegration final : public QObject {
+    Q_OBJECT
+
+    QString m_calls;
+
+    QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // An xdg-mime that records how it was called.
+        const QString bin = KorvaneTest::isolatedRoot() + QStringLiteral("/bin");
+        m_calls = KorvaneTest::isolatedRoot() + QStringLiteral("/xdg-mime-calls");
+        KorvaneTest::writeFakeTool(bin + QStringLiteral("/xdg-mime"),
+                                   "echo \"$@\" >> '" + QFile::encodeName(m_calls) + "'");
+        qputenv("PATH", QFile::encodeName(bin) + ':' + qgetenv("PATH"));
+    }
+
+    void firstRunWritesTheEntryAndClaimsTheScheme()
+    {
+        const QString path = DesktopIntegration::desktopFilePath();
+        QCOMPARE(path, KorvaneTest::isolatedRoot() +
+                           QStringLiteral("/data/applications/korvane.desktop"));
+        DesktopIntegration::registerUrlScheme(QStringLiteral("/opt/My Apps/korvane"))
+            .waitForFinished();
+        const QByteArray entry = read(path);
+        QVERIFY(entry.startsWith("[Desktop Entry]\n"));
+        QVERIFY(entry.contains("\nExec=\"/opt/My Apps/korvane\" %u\n"));
+        QVERIFY(entry.contains("\nMimeType=x-scheme-handler/korvane;\n"));
+        QTRY_COMPARE(read(m_calls),
+                     QByteArray("default korvane.desktop x-scheme-handler/korvane\n"));
+
+        // Later runs leave the entry and the user's choice of handler alone.
+        QFile::remove(m_calls);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("edited by the user");
+        file.close();
+        DesktopIntegration::registerUrlScheme(QStringLiteral("/usr/bin/korvane")).waitForFinished();
+        QCOMPARE(read(path), QByteArray("edited by the user"));
+        QTest::qWait(200);
+        QVERIFY(!QFile::exists(m_calls));
+    }
+
+    void execQuoting_data()
+    {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QByteArray>("exec");
+        QTest::newRow("plain") << "/usr/bin/korvane" << QByteArray("Exec=\"/usr/bin/korvane\" %u");
+        QTest::newRow("reserved characters")
+            << "/home/a\"b/$x/`c`/d\\e/100%/korvane"
+            << QByteArray("Exec=\"/home/a\\\\\"b/\\\\$x/\\\\`c\\\\`/d\\\\\\\\e/100%%/korvane\" %u");
+    }
+
+    void execQuoting()
+    {
+        QFETCH(QString, executable);
+        QFETCH(QByteArray, exec);
+        QVERIFY(DesktopIntegration::desktopEntry(executable).split('\n').contains(exec));
+    }
+};
+
+KORVANE_TEST_MAIN(TestDesktopIntegration)
+#include "tst_desktopintegration.moc"
