@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "NowBarScreens.h"
 #include "app/SetupView.h"
 #include "ui/PlaceholderView.h"
 #include "ui/components/BeforeAfterSlider.h"
@@ -190,5 +191,6 @@ int main(int argc, char** argv)
     ok &= render(zoom, zoom.sizeHint(), out.filePath(QStringLiteral("zoom.png")));
     zoom.zoomTo(2.5);
     ok &= render(zoom, zoom.sizeHint(), out.filePath(QStringLiteral("zoom-2.5x.png")));
+    ok &= renderNowBarScreens(out);
     return ok ? 0 : 1;
 }

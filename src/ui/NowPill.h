@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+
+#include <QWidget>
+
+#include "processing/UpscaleJob.h"
+
+class GradientProgressBar;
+class QToolButton;
+class QVariantAnimation;
+
+// The collapsed now bar: the job in progress as a floating pill. A click anywhere but the stop
+// button asks to open the queue panel.
+class NowPill final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(NowPill)
+public:
+    explicit NowPill(QWidget* parent = nullptr);
+
+    void setJob(const UpscaleJob& job, qsizetype waiting);
+    // The texts as drawn, for tests and accessibility.
+    QString nameText() const { return m_name; }
+    QString statusText() const;
+    QString badgeText() const;
+    QToolButton* stopButton() const { return m_stop; }
+    GradientProgressBar* progressBar() const { return m_progress; }
+    // Starts the breathing of the icon circle (the first time the bar is shown).
+    void startPulse();
+
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    void openRequested();
+    void stopRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QRectF contentRect() const;
+    QRectF badgeRect() const;
+    void layoutChildren();
+
+    QString m_icon;
+    QString m_name;
+    QString m_status;
+    QString m_eta;
+    qsizetype m_waiting = 0;
+    QUuid m_jobId;
+    double m_pulseScale = 1.0;
+    QToolButton* m_stop;
+    GradientProgressBar* m_progress;
+    QVariantAnimation* m_pulse;
+};

@@ -1,0 +1,242 @@
+// The now bar, its queue panel and the processing section, driven by real jobs on a real queue.
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "engine/UpscaleCore.h"
+#include "processing/JobQueue.h"
+#include "support/TestSupport.h"
+#include "ui/JobProgressSection.h"
+#include "ui/NowBar.h"
+#include "ui/NowPill.h"
+#include "ui/QueuePanel.h"
+#include "ui/QueueTexts.h"
+
+namespace {
+// A job whose work reports once and then waits until the test releases it.
+struct HeldJobs {
+    std::shared_ptr<std::atomic<bool>> released = std::make_shared<std::atomic<bool>>(false);
+
+    UpscaleJob make(const QString& name, const QString& icon = QStringLiteral("film"))
+    {
+        UpscaleJob job;
+        job.name = name;
+        job.icon = icon;
+        job.detail = QStringLiteral("4K · Detailed");
+        auto flag = released;
+        job.run = [flag](const UpscaleJob::ProgressReporter& report) {
+            report(0.25, QStringLiteral("AI enhancing frames…"), QStringLiteral("1m 5s"));
+            while (!flag->load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return QString();
+        };
+        job.onComplete = [](const UpscaleJob::Result&) {};
+        return job;
+    }
+};
+
+QStringList pendingNames(const JobQueue& queue)
+{
+    QStringList names;
+    for (const UpscaleJob& job : queue.pending())
+        names.append(job.name);
+    return names;
+}
+
+QToolButton* rowButton(QWidget* row, const QString& tip)
+{
+    for (QToolButton* button : row->findChildren<QToolButton*>()) {
+        if (button->toolTip() == tip)
+            return button;
+    }
+    return nullptr;
+}
+} // namespace
+
+class TestNowBar final : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<JobQueue> m_queue;
+    HeldJobs m_held;
+    NowBar* m_bar = nullptr;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_held = HeldJobs();
+        m_queue = std::make_unique<JobQueue>();
+        m_window = std::make_unique<QWidget>();
+        m_window->resize(1100, 700);
+        m_bar = new NowBar(*m_queue, m_window.get());
+        m_window->show();
+    }
+
+    void cleanup()
+    {
+        m_held.released->store(true);
+        m_queue->setReordering(false);
+        m_queue->startNext();
+        QTRY_VERIFY(m_queue->jobs().isEmpty());
+        m_window.reset();
+        m_queue.reset();
+    }
+
+    void texts_data()
+    {
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("status with eta") << QueueTexts::statusLine(QStringLiteral("Encoding"),
+                                                                   QStringLiteral("42s"))
+                                         << "Encoding · ETA 42s";
+        QTest::newRow("status without eta")
+            << QueueTexts::statusLine(QStringLiteral("Queued"), QString()) << "Queued";
+        QTest::newRow("section with eta")
+            << QueueTexts::sectionStatusLine(QStringLiteral("Done"), QStringLiteral("1m 0s"))
+            << "Done · 1m 0s";
+        QTest::newRow("one job") << QueueTexts::jobCount(1) << "1 job";
+        QTest::newRow("three jobs") << QueueTexts::jobCount(3) << "3 jobs";
+        QTest::newRow("no badge") << QueueTexts::badge(0) << "";
+        QTest::newRow("badge") << QueueTexts::badge(3) << "+3";
+        QTest::newRow("percent truncated") << QueueTexts::percent(0.999) << "99%";
+    }
+    void texts()
+    {
+        QFETCH(QString, actual);
+        QFETCH(QString, expected);
+        QCOMPARE(actual, expected);
+    }
+
+    void nothingShownWithoutJobs()
+    {
+        QVERIFY(!m_bar->isVisible());
+        m_queue->enqueue({m_held.make(QStringLiteral("a.mp4"))});
+        QTRY_VERIFY(m_bar->isVisible());
+        QVERIFY(m_bar->pill()->isVisible());
+    }
+
+    void oneRunningJob()
+    {
+        m_queue->enqueue({m_held.make(QStringLiteral("clip.mov"))});
+        QTRY_COMPARE(m_bar->pill()->statusText(), QStringLiteral("AI enhancing frames… · ETA 1m 5s"));
+        QCOMPARE(m_bar->pill()->badgeText(), QString());
+        QTest::mouseClick(m_bar->pill(), Qt::LeftButton, {}, m_bar->pill()->rect().center() -
+                                                                  QPoint(100, 0));
+        QVERIFY(m_bar->expanded());
+        QVERIFY(m_bar->panel()->isVisible());
+        QVERIFY(!m_bar->pill()->isVisible());
+        QCOMPARE(m_bar->panel()->countLabel()->text(), QStringLiteral("1 job"));
+        QVERIFY(m_bar->panel()->activeCard()->isVisible());
+        QVERIFY(m_bar->panel()->emptyLabel()->isVisible());
+        QVERIFY(!m_bar->panel()->changeQueueButton()->isEnabled());
+        QVERIFY(!m_bar->panel()->reorderMessage()->isVisible());
+    }
+
+    void threeWaitingAndReorderMode()
+    {
+        m_queue->enqueue({m_held.make(QStringLiteral("run.mp4")), m_held.make(QStringLiteral("b")),
+                          m_held.make(QStringLiteral("c")), m_held.make(QStringLiteral("d"))});
+        QTRY_VERIFY(m_queue->active().has_value());
+        QCOMPARE(m_bar->pill()->badgeText(), QStringLiteral("+3"));
+        m_bar->setExpanded(true);
+        QueuePanel* panel = m_bar->panel();
+        QCOMPARE(panel->countLabel()->text(), QStringLiteral("4 jobs"));
+        QCOMPARE(panel->pendingRows().size(), 3);
+        QVERIFY(!rowButton(panel->pendingRows().constFirst(), QStringLiteral("Move up")));
+        QVERIFY(panel->changeQueueButton()->isEnabled());
+
+        QTest::mouseClick(panel->changeQueueButton(), Qt::LeftButton);
+        QVERIFY(m_queue->reordering());
+        QCOMPARE(panel->changeQueueButton()->text(), QStringLiteral("Save Queue"));
+        QVERIFY(panel->reorderMessage()->isVisible());
+        for (QWidget* row : panel->pendingRows()) {
+            QVERIFY(rowButton(row, QStringLiteral("Move up")));
+            QVERIFY(rowButton(row, QStringLiteral("Move down")));
+        }
+        // The first waiting job cannot pass the running one.
+        QTest::mouseClick(rowButton(panel->pendingRows().constFirst(), QStringLiteral("Move up")),
+                          Qt::LeftButton);
+        QCOMPARE(pendingNames(*m_queue), QStringList({QStringLiteral("b"), QStringLiteral("c"),
+                                                      QStringLiteral("d")}));
+        QTest::mouseClick(rowButton(panel->pendingRows().constFirst(), QStringLiteral("Move down")),
+                          Qt::LeftButton);
+        QCOMPARE(pendingNames(*m_queue), QStringList({QStringLiteral("c"), QStringLiteral("b"),
+                                                      QStringLiteral("d")}));
+        QTest::mouseClick(rowButton(panel->pendingRows().at(2), QStringLiteral("Remove")),
+                          Qt::LeftButton);
+        QCOMPARE(pendingNames(*m_queue), QStringList({QStringLiteral("c"), QStringLiteral("b")}));
+        QTest::mouseClick(panel->changeQueueButton(), Qt::LeftButton);
+        QVERIFY(!m_queue->reordering());
+        QCOMPARE(panel->changeQueueButton()->text(), QStringLiteral("Change Queue"));
+    }
+
+    void closingInReorderModeStartsTheNextJob()
+    {
+        HeldJobs first;
+        m_queue->enqueue({first.make(QStringLiteral("first")), m_held.make(QStringLiteral("next"))});
+        QTRY_VERIFY(m_queue->active().has_value());
+        m_bar->setExpanded(true);
+        m_queue->setReordering(true);
+        first.released->store(true);
+        // The running job ends; in reorder mode the next one waits.
+        QTRY_COMPARE(m_queue->jobs().size(), 1);
+        QVERIFY(!m_queue->active().has_value());
+        QVERIFY(!m_bar->panel()->activeCard()->isVisible());
+        QTest::keyClick(m_bar, Qt::Key_Escape);
+        QVERIFY(!m_bar->expanded());
+        QVERIFY(!m_queue->reordering());
+        QTRY_VERIFY(m_queue->active().has_value());
+        QCOMPARE(m_queue->active()->name, QStringLiteral("next"));
+    }
+
+    void backdropClosesAndEmptyQueueHidesTheBar()
+    {
+        m_queue->enqueue({m_held.make(QStringLiteral("only"))});
+        QTRY_VERIFY(m_queue->active().has_value());
+        m_bar->setExpanded(true);
+        QVERIFY(m_bar->backdrop()->isVisible());
+        QTest::mouseClick(m_bar->backdrop(), Qt::LeftButton, {}, QPoint(5, 690));
+        QVERIFY(!m_bar->expanded());
+        m_bar->setExpanded(true);
+        m_held.released->store(true);
+        QTRY_VERIFY(m_queue->jobs().isEmpty());
+        QVERIFY(!m_bar->expanded());
+        QVERIFY(!m_bar->isVisible());
+    }
+
+    void stopButtonsStopTheEngine()
+    {
+        UpscaleCore::shared().setCancelled(false);
+        m_queue->enqueue({m_held.make(QStringLiteral("x"))});
+        QTRY_VERIFY(m_bar->pill()->isVisible());
+        m_bar->pill()->stopButton()->click();
+        QVERIFY(UpscaleCore::shared().isCancelled());
+        QVERIFY(!m_bar->expanded());
+        UpscaleCore::shared().setCancelled(false);
+        m_bar->setExpanded(true);
+        m_bar->panel()->stopButton()->click();
+        QVERIFY(UpscaleCore::shared().isCancelled());
+        UpscaleCore::shared().setCancelled(false);
+    }
+
+    void sectionListsOnlyItsKind()
+    {
+        JobProgressSection films(*m_queue, QStringLiteral("film"), QStringLiteral("Processing"),
+                                 m_window.get());
+        QVERIFY(!films.isVisible());
+        const UpscaleJob video = m_held.make(QStringLiteral("v.mp4"));
+        const UpscaleJob image = m_held.make(QStringLiteral("i.png"), QStringLiteral("photo"));
+        const UpscaleJob video2 = m_held.make(QStringLiteral("w.mp4"));
+        m_queue->enqueue({image, video, video2});
+        QTRY_VERIFY(films.isVisible());
+        QCOMPARE(films.listedJobs(), QList<QUuid>({video.id, video2.id}));
+        QCOMPARE(films.countLabel()->text(), QStringLiteral("2 in progress"));
+    }
+};
+
+KORVANE_TEST_MAIN(TestNowBar)
+#include "tst_nowbar.moc"

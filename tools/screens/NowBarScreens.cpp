@@ -1,0 +1,84 @@
+#include "NowBarScreens.h"
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QVBoxLayout>
+
+#include "processing/JobQueue.h"
+#include "ui/JobProgressSection.h"
+#include "ui/NowBar.h"
+#include "ui/components/Theme.h"
+
+namespace {
+void settle(int milliseconds = 400)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+UpscaleJob waitingJob(const QString& name, const QString& icon, const QString& detail,
+                      const std::shared_ptr<std::atomic<bool>>& released)
+{
+    UpscaleJob job;
+    job.name = name;
+    job.icon = icon;
+    job.detail = detail;
+    job.run = [released](const UpscaleJob::ProgressReporter& report) {
+        report(0.42, QStringLiteral("AI enhancing frames…"), QStringLiteral("3m 5s"));
+        while (!released->load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return QString();
+    };
+    job.onComplete = [](const UpscaleJob::Result&) {};
+    return job;
+}
+} // namespace
+
+bool renderNowBarScreens(const QDir& out)
+{
+    auto released = std::make_shared<std::atomic<bool>>(false);
+    JobQueue queue;
+    QWidget window;
+    window.resize(1100, 700);
+    window.setAutoFillBackground(true);
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, Theme::appBG());
+    window.setPalette(palette);
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(40, 40, 40, 40);
+    column->addWidget(new JobProgressSection(queue, QStringLiteral("film"),
+                                             QStringLiteral("Processing"), &window));
+    column->addStretch();
+    auto* bar = new NowBar(queue, &window);
+    window.show();
+
+    queue.enqueue({waitingJob(QStringLiteral("Holiday in the mountains with a very long file "
+                                             "name.mov"),
+                              QStringLiteral("film"), QStringLiteral("4K · HEVC · Detailed"),
+                              released),
+                   waitingJob(QStringLiteral("portrait.png"), QStringLiteral("photo"),
+                              QStringLiteral("4× · Max"), released),
+                   waitingJob(QStringLiteral("clip.mp4"), QStringLiteral("film"),
+                              QStringLiteral("1080p · H.264 · Fast"), released),
+                   waitingJob(QStringLiteral("family.jpg"), QStringLiteral("photo"),
+                              QStringLiteral("2× · Detailed"), released)});
+    settle();
+    bool ok = window.grab().save(out.filePath(QStringLiteral("nowbar-collapsed.png")));
+    bar->setExpanded(true);
+    settle();
+    ok &= window.grab().save(out.filePath(QStringLiteral("nowbar-expanded.png")));
+    queue.setReordering(true);
+    settle();
+    ok &= window.grab().save(out.filePath(QStringLiteral("nowbar-reorder.png")));
+    bar->collapse();
+    released->store(true);
+    while (!queue.jobs().isEmpty())
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return ok;
+}
