@@ -80,10 +80,17 @@ UpdateDownloader::UpdateDownloader() = default;
 
 UpdateDownloader::~UpdateDownloader()
 {
-    if (m_thread) {
-        m_thread->quit();
-        m_thread->wait();
-    }
+    stop();
+}
+
+void UpdateDownloader::stop()
+{
+    if (!m_thread)
+        return;
+    m_thread->quit();
+    m_thread->wait();
+    m_thread.reset();
+    m_worker = nullptr;
 }
 
 void UpdateDownloader::ensureSession()

@@ -21,7 +21,8 @@ struct DownloadResult {
 //
 // Threading: start() and the setters are called on the main thread. The transfer, the disk work
 // and the calls of onProgress and onFinish happen on the downloader's worker thread; the actions
-// must post to the main thread themselves. The destructor ends and joins the worker thread.
+// must post to the main thread themselves. stop() and the destructor end and join the worker
+// thread.
 class UpdateDownloader final {
 public:
     using ProgressAction = std::function<void(double fraction)>;
@@ -44,6 +45,10 @@ public:
     // folder/fileName, or folder/<base>-1<extension>, -2, … for the first name not taken. The
     // extension is ".deb" or ".AppImage" for those installers (any case), else the last suffix.
     static QString freeDestination(const QString& folder, const QString& fileName);
+
+    // Ends the worker thread and waits for it; a running transfer is abandoned and its
+    // temporary file removed. A later start() begins a new session.
+    void stop();
 
     // How long the transfer may sit without receiving anything.
     static constexpr int idleTimeoutMs = 60000;
