@@ -87,7 +87,11 @@ UpdateChecker::UpdateChecker(BuildInfo build, std::chrono::milliseconds manifest
                              QObject* parent)
     : QObject(parent), m_build(std::move(build)), m_manifestTimeout(manifestTimeout),
       m_manifestUrl(configuredManifestUrl()), m_network(new QNetworkAccessManager(this))
-{}
+{
+    // The shared checker lives until the process ends; its download thread must not.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { m_downloader.stop(); });
+}
 
 UpdateChecker::~UpdateChecker()
 {
