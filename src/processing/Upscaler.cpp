@@ -1,0 +1,500 @@
+#include "processing/Upscaler.h"
+
+#include <cmath>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMediaPlayer>
+#include <QPointer>
+#include <QThread>
+#include <QtConcurrent>
+
+#include "engine/SystemAdvisor.h"
+#include "engine/UpscaleCore.h"
+#include "engine/UpscaleOptions.h"
+#include "processing/AppSettings.h"
+#include "processing/HistoryJson.h"
+#include "processing/HistoryStore.h"
+#include "processing/JobQueue.h"
+#include "processing/MissingTools.h"
+#include "processing/Notifier.h"
+#include "processing/OutputNaming.h"
+#include "processing/ReferenceDate.h"
+#include "processing/SaveDialog.h"
+
+namespace {
+bool onMainThread(const QObject* object)
+{
+    return QThread::currentThread() == object->thread();
+}
+
+// What a metadata read gave: the size and duration, or nothing usable.
+struct MetaReading {
+    bool ok = false;
+    qint64 width = 0;
+    qint64 height = 0;
+    double seconds = 0;
+};
+
+MetaReading readMeta(const QString& path)
+{
+    try {
+        const UpscaleCore::Meta meta = UpscaleCore::loadMeta(path);
+        return {true, meta.width, meta.height, meta.duration};
+    } catch (...) {
+        return {};
+    }
+}
+
+// Moves the finished video into place; the platform's reason becomes the job's failure.
+void moveIntoPlace(const QString& tmp, const QString& dest)
+{
+    if (QFileInfo::exists(dest) || QFileInfo(dest).isSymLink())
+        QFile::remove(dest);
+    QFile file(tmp);
+    if (!file.rename(dest))
+        throw EngineError(QStringLiteral("Upscaler"), 1,
+                          QStringLiteral("The upscaled video could not be saved as ") + dest +
+                              QStringLiteral(": ") + file.errorString());
+}
+} // namespace
+
+Upscaler::Upscaler(QObject* parent) : QObject(parent), m_codec(Codecs::hevc)
+{
+    m_lastEstimate = estimatedStorageText();
+    HistoryStore::shared().load<QList<HistoryEntry>>(
+        historyPath(),
+        [](const QByteArray& json) -> std::optional<QList<HistoryEntry>> {
+            std::optional<QList<HistoryEntry>> entries = decodeHistory(json);
+            if (entries) {
+                // Outputs deleted outside the program are forgotten at load time.
+                for (HistoryEntry& entry : *entries) {
+                    if (!entry.outputURL.isEmpty() &&
+                        !QFileInfo::exists(entry.outputURL.toLocalFile()))
+                        entry.outputURL.clear();
+                }
+            }
+            return entries;
+        },
+        this, [this](const QList<HistoryEntry>& loaded) { applyLoadedHistory(loaded); });
+}
+
+Upscaler::~Upscaler() = default;
+
+void Upscaler::setTargetHeight(qint64 height)
+{
+    assign(m_targetHeight, height, &Upscaler::targetHeightChanged);
+    refreshEstimate();
+}
+
+void Upscaler::setCodec(const QString& codec)
+{
+    assign(m_codec, codec, &Upscaler::codecChanged);
+    refreshEstimate();
+}
+
+void Upscaler::setQuality(AIQuality quality)
+{
+    assign(m_quality, quality, &Upscaler::qualityChanged);
+}
+
+void Upscaler::setAdvancedPreview(bool on)
+{
+    assign(m_advancedPreview, on, &Upscaler::advancedPreviewChanged);
+}
+
+QString Upscaler::estimatedStorageText() const
+{
+    return storageEstimate(m_srcW, m_srcH, m_srcDuration, m_targetHeight, m_codec);
+}
+
+void Upscaler::refreshEstimate()
+{
+    const QString text = estimatedStorageText();
+    if (text == m_lastEstimate)
+        return;
+    m_lastEstimate = text;
+    Q_EMIT estimatedStorageTextChanged();
+}
+
+void Upscaler::setPlayer(QMediaPlayer* player)
+{
+    if (m_player == player)
+        return;
+    if (m_player) {
+        m_player->stop();
+        m_player->deleteLater();
+    }
+    m_player = player;
+    Q_EMIT playerChanged();
+}
+
+void Upscaler::load(const QUrl& url)
+{
+    Q_ASSERT(onMainThread(this));
+    const quint64 generation = ++m_loadGeneration;
+    assign(m_inputURL, url, &Upscaler::inputURLChanged);
+    assign(m_fileName, url.fileName(), &Upscaler::fileNameChanged);
+    assign(m_sourceInfo, QStringLiteral("Reading…"), &Upscaler::sourceInfoChanged);
+    assign(m_recommendationText, QString(), &Upscaler::recommendationTextChanged);
+    assign(m_srcW, qint64(0), &Upscaler::srcWChanged);
+    assign(m_srcH, qint64(0), &Upscaler::srcHChanged);
+    assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
+    refreshEstimate();
+    auto* player = new QMediaPlayer(this);
+    player->setSource(url);
+    setPlayer(player);
+    assign(m_outputURL, QUrl(), &Upscaler::outputURLChanged);
+
+    const QString path = url.toLocalFile();
+    QPointer<Upscaler> self(this);
+    QThreadPool::globalInstance()->start([self, generation, path] {
+        const MetaReading reading = readMeta(path);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, generation, reading] {
+                if (self)
+                    self->applyMeta(generation, reading.ok, reading.width, reading.height,
+                                    reading.seconds);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void Upscaler::applyMeta(quint64 generation, bool ok, qint64 width, qint64 height, double seconds)
+{
+    // A later load or clearSelection has replaced the video this reading belongs to.
+    if (generation != m_loadGeneration)
+        return;
+    if (!ok) {
+        assign(m_sourceInfo, QString(), &Upscaler::sourceInfoChanged);
+        assign(m_srcW, qint64(0), &Upscaler::srcWChanged);
+        assign(m_srcH, qint64(0), &Upscaler::srcHChanged);
+        assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
+        refreshEstimate();
+        return;
+    }
+    assign(m_sourceInfo, describe(width, height, seconds), &Upscaler::sourceInfoChanged);
+    assign(m_srcW, width, &Upscaler::srcWChanged);
+    assign(m_srcH, height, &Upscaler::srcHChanged);
+    assign(m_srcDuration, seconds, &Upscaler::srcDurationChanged);
+    if (width >= 1 && height >= 1) {
+        const UpscaleRecommendation recommendation = SystemAdvisor::recommend(width, height);
+        assign(m_targetHeight, recommendation.targetHeight, &Upscaler::targetHeightChanged);
+        assign(m_quality, recommendation.quality, &Upscaler::qualityChanged);
+        assign(m_recommendationText, recommendation.message, &Upscaler::recommendationTextChanged);
+    }
+    refreshEstimate();
+}
+
+QString Upscaler::describe(qint64 width, qint64 height, double seconds)
+{
+    const QString orientation =
+        width < height ? QStringLiteral("portrait") : QStringLiteral("landscape");
+    return QString::number(width) + QStringLiteral("×") + QString::number(height) +
+           QStringLiteral(" · ") + orientation + QStringLiteral(" · ") +
+           QString::asprintf("%.1f", seconds) + QLatin1Char('s');
+}
+
+QString Upscaler::storageEstimate(qint64 srcW, qint64 srcH, double duration, qint64 targetHeight,
+                                  const QString& codec)
+{
+    if (srcH <= 0 || duration <= 0 || srcH >= targetHeight)
+        return {};
+    const double t = double(targetHeight);
+    const bool highResolution = targetHeight >= 2000;
+    const bool hevc = codec == Codecs::hevc;
+    const double width = std::max<double>(std::round(double(srcW) * t / double(srcH)), 2.0);
+    const double frameStorage = width * t * 1.5 * 30 * (highResolution ? 8 : 15);
+    const double byteRate =
+        hevc ? (highResolution ? 3500000.0 : 1125000.0) : (highResolution ? 5625000.0 : 1750000.0);
+    const double total = std::trunc((frameStorage + duration * byteRate * 3) * 1.15);
+    const qint64 gigabytes =
+        std::max<qint64>(qint64(std::ceil(total / double(qint64(1) << 30))), 1);
+    const QString resolution =
+        highResolution ? QStringLiteral("4K") : QString::number(targetHeight) + QLatin1Char('p');
+    const QString codecLabel = hevc ? QStringLiteral("H.265") : QStringLiteral("H.264");
+    return QStringLiteral("Needs ~") + QString::number(gigabytes) + QStringLiteral(" GB free · ") +
+           resolution + QStringLiteral(" · ") + codecLabel;
+}
+
+std::optional<QString> Upscaler::videoDestination(const QUrl& input)
+{
+    const QFileInfo source(input.toLocalFile());
+    const QString base = OutputNaming::baseName(source.fileName());
+    if (AppSettings::askWhereToSave()) {
+        SaveDialog::Request request;
+        request.suggestedPath = source.dir().filePath(base + QStringLiteral("_upscaled.mp4"));
+        request.message = QStringLiteral("Choose where to save the upscaled video");
+        request.nameFilter = QStringLiteral("MPEG-4 movie (*.mp4)");
+        request.defaultSuffix = QStringLiteral("mp4");
+        std::optional<QString> chosen = SaveDialog::ask(request);
+        if (!chosen || chosen->isEmpty())
+            return std::nullopt;
+        return chosen;
+    }
+    return OutputNaming::firstFreeUpscaledPath(source.absolutePath(), base, QStringLiteral("mp4"));
+}
+
+void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& codec,
+                       AIQuality quality)
+{
+    Q_ASSERT(onMainThread(this));
+    if (!input.isLocalFile())
+        return;
+    const std::optional<QString> dest = videoDestination(input);
+    if (!dest)
+        return;
+
+    ++m_outstanding;
+    assign(m_isRunning, true, &Upscaler::isRunningChanged);
+    assign(m_errorText, QString(), &Upscaler::errorTextChanged);
+    assign(m_outputURL, QUrl(), &Upscaler::outputURLChanged);
+
+    const QString name = input.fileName();
+    const double duration = m_srcDuration;
+    const QString inputPath = input.toLocalFile();
+    const QString destination = *dest;
+    UpscaleOptions options;
+    options.targetHeight = targetHeight;
+    options.codec = codec;
+    options.quality = quality;
+
+    UpscaleJob job;
+    job.name = name;
+    job.icon = QStringLiteral("film");
+    job.detail =
+        QString::number(targetHeight) + QStringLiteral("p · ") + AIQualities::label(quality);
+    job.run = [inputPath, destination, options](const UpscaleJob::ProgressReporter& report) {
+        UpscaleCore& core = UpscaleCore::shared();
+        core.setCancelled(false);
+        if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
+            throw UpscaleCore::err(MissingTools::ffmpegMessage());
+        if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
+            throw UpscaleCore::err(MissingTools::realesrganMessage());
+        const QString tmp = core.runAI(inputPath, options, report);
+        moveIntoPlace(tmp, destination);
+        return destination;
+    };
+    QPointer<Upscaler> self(this);
+    job.onComplete = [self, name, targetHeight, quality,
+                      duration](const UpscaleJob::Result& result) {
+        if (!self)
+            return;
+        std::optional<QString> failure;
+        if (!result.succeeded())
+            failure = result.error->message();
+        self->jobFinished(name, targetHeight, quality, duration, result.location, failure);
+    };
+    job.onRemoved = [self] {
+        if (self)
+            self->jobRemoved();
+    };
+
+    // The job joins the queue one main-thread turn later; the screen is cleared at once.
+    QMetaObject::invokeMethod(
+        &JobQueue::shared(), [job] { JobQueue::shared().enqueue({job}); }, Qt::QueuedConnection);
+    clearSelection();
+}
+
+void Upscaler::countDown()
+{
+    --m_outstanding;
+    if (m_outstanding <= 0) {
+        m_outstanding = 0;
+        assign(m_isRunning, false, &Upscaler::isRunningChanged);
+    }
+}
+
+void Upscaler::jobRemoved()
+{
+    // A waiting job taken out of the queue: no history entry and no notification.
+    countDown();
+}
+
+void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality quality,
+                           double duration, const QString& location,
+                           const std::optional<QString>& failure)
+{
+    countDown();
+    HistoryEntry entry;
+    entry.id = QUuid::createUuid();
+    entry.name = name;
+    entry.date = QDateTime::currentDateTimeUtc();
+    entry.targetHeight = targetHeight;
+    entry.quality = quality;
+    entry.durationSec = duration;
+    if (failure) {
+        assign(m_errorText, *failure, &Upscaler::errorTextChanged);
+        if (!isCancellationMessage(*failure)) {
+            entry.success = false;
+            entry.error = *failure;
+            QList<HistoryEntry> entries = m_history;
+            entries.prepend(entry);
+            setHistory(entries);
+        }
+        Notifier::upscaleFinished(name, false);
+        return;
+    }
+    const QUrl output = QUrl::fromLocalFile(location);
+    assign(m_outputURL, output, &Upscaler::outputURLChanged);
+    entry.success = true;
+    entry.outputURL = output;
+    QList<HistoryEntry> entries = m_history;
+    entries.prepend(entry);
+    setHistory(entries);
+    Notifier::upscaleFinished(name, true);
+}
+
+void Upscaler::clearSelection()
+{
+    ++m_loadGeneration;
+    assign(m_inputURL, QUrl(), &Upscaler::inputURLChanged);
+    setPlayer(nullptr);
+    assign(m_fileName, QString(), &Upscaler::fileNameChanged);
+    assign(m_sourceInfo, QString(), &Upscaler::sourceInfoChanged);
+    assign(m_srcW, qint64(0), &Upscaler::srcWChanged);
+    assign(m_srcH, qint64(0), &Upscaler::srcHChanged);
+    assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
+    assign(m_recommendationText, QString(), &Upscaler::recommendationTextChanged);
+    assign(m_errorText, QString(), &Upscaler::errorTextChanged);
+    refreshEstimate();
+}
+
+void Upscaler::setHistory(const QList<HistoryEntry>& entries)
+{
+    m_history = entries;
+    Q_EMIT historyChanged();
+    saveHistory();
+}
+
+void Upscaler::deleteHistory(const QSet<QUuid>& ids, bool deleteFiles)
+{
+    QStringList files;
+    QList<HistoryEntry> kept;
+    for (const HistoryEntry& entry : std::as_const(m_history)) {
+        if (!ids.contains(entry.id)) {
+            kept.append(entry);
+            continue;
+        }
+        if (deleteFiles && !entry.outputURL.isEmpty())
+            files.append(entry.outputURL.toLocalFile());
+    }
+    HistoryStore::shared().removeFiles(files);
+    setHistory(kept);
+}
+
+void Upscaler::clearHistory(bool deleteFiles)
+{
+    QStringList files;
+    if (deleteFiles) {
+        for (const HistoryEntry& entry : std::as_const(m_history)) {
+            if (!entry.outputURL.isEmpty())
+                files.append(entry.outputURL.toLocalFile());
+        }
+    }
+    HistoryStore::shared().removeFiles(files);
+    setHistory({});
+}
+
+void Upscaler::applyLoadedHistory(const QList<HistoryEntry>& loaded)
+{
+    // Entries added while the file was being read are newer than anything in it.
+    const bool addedMeanwhile = !m_history.isEmpty();
+    m_historyLoaded = true;
+    if (addedMeanwhile) {
+        setHistory(m_history + loaded);
+    } else {
+        m_suppressSave = true;
+        setHistory(loaded);
+        m_suppressSave = false;
+    }
+    Q_EMIT historyLoadedChanged();
+}
+
+void Upscaler::saveHistory()
+{
+    // Until the file has been read, a save would drop the entries it holds.
+    if (m_suppressSave || !m_historyLoaded)
+        return;
+    HistoryStore::shared().save(historyPath(), encodeHistory(m_history));
+}
+
+QString Upscaler::historyPath()
+{
+    return UpscaleCore::toolsFolder() + QStringLiteral("/history.json");
+}
+
+QByteArray Upscaler::encodeHistory(const QList<HistoryEntry>& entries)
+{
+    QJsonArray array;
+    for (const HistoryEntry& entry : entries) {
+        QJsonObject object;
+        object.insert(QStringLiteral("id"), HistoryJson::uuidText(entry.id));
+        object.insert(QStringLiteral("name"), entry.name);
+        object.insert(QStringLiteral("date"), ReferenceDate::toSeconds(entry.date));
+        object.insert(QStringLiteral("targetHeight"), entry.targetHeight);
+        object.insert(QStringLiteral("quality"), AIQualities::rawValue(entry.quality));
+        object.insert(QStringLiteral("success"), entry.success);
+        object.insert(QStringLiteral("durationSec"), entry.durationSec);
+        if (!entry.outputURL.isEmpty())
+            object.insert(QStringLiteral("outputURL"),
+                          QString::fromUtf8(entry.outputURL.toEncoded()));
+        if (entry.error)
+            object.insert(QStringLiteral("error"), *entry.error);
+        array.append(object);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QList<Upscaler::HistoryEntry>> Upscaler::decodeHistory(const QByteArray& json)
+{
+    const std::optional<QJsonArray> array = HistoryJson::parseArray(json);
+    if (!array)
+        return std::nullopt;
+    QList<HistoryEntry> entries;
+    for (const QJsonValue& value : *array) {
+        if (!value.isObject())
+            return std::nullopt;
+        const QJsonObject object = value.toObject();
+        HistoryEntry entry;
+        const auto id = HistoryJson::uuid(object, QStringLiteral("id"));
+        const auto name = HistoryJson::string(object, QStringLiteral("name"));
+        const auto date = HistoryJson::number(object, QStringLiteral("date"));
+        const auto height = HistoryJson::integer(object, QStringLiteral("targetHeight"));
+        const auto qualityText = HistoryJson::string(object, QStringLiteral("quality"));
+        const auto success = HistoryJson::boolean(object, QStringLiteral("success"));
+        const auto duration = HistoryJson::number(object, QStringLiteral("durationSec"));
+        if (!id || !name || !date || !height || !qualityText || !success || !duration)
+            return std::nullopt;
+        const std::optional<AIQuality> quality = AIQualities::fromRawValue(*qualityText);
+        if (!quality)
+            return std::nullopt;
+        bool valid = true;
+        const auto output =
+            HistoryJson::optionalString(object, QStringLiteral("outputURL"), &valid);
+        const auto error = HistoryJson::optionalString(object, QStringLiteral("error"), &valid);
+        if (!valid)
+            return std::nullopt;
+        if (output) {
+            const QUrl url(*output, QUrl::StrictMode);
+            if (!url.isValid() || url.isRelative())
+                return std::nullopt;
+            entry.outputURL = url;
+        }
+        entry.id = *id;
+        entry.name = *name;
+        entry.date = ReferenceDate::fromSeconds(*date);
+        entry.targetHeight = *height;
+        entry.quality = *quality;
+        entry.success = *success;
+        entry.durationSec = *duration;
+        entry.error = error;
+        entries.append(entry);
+    }
+    return entries;
+}
