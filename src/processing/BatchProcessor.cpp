@@ -1,0 +1,283 @@
+#include "processing/BatchProcessor.h"
+
+#include <algorithm>
+#include <memory>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QThread>
+
+#include "engine/UpscaleCore.h"
+#include "processing/JobQueue.h"
+#include "processing/OutputNaming.h"
+
+namespace {
+
+bool onMainThread(const QObject* object)
+{
+    return QThread::currentThread() == object->thread();
+}
+
+// The folder as the user would type it, with the home folder abbreviated to "~".
+QString shownFolder(const QString& path)
+{
+    const QString home = QDir::homePath();
+    if (path.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + path.mid(home.size());
+    return path;
+}
+
+// True when both paths name the same file (existing files are compared after resolving links).
+bool samePlace(const QString& a, const QString& b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists())
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    return first.absoluteFilePath() == second.absoluteFilePath();
+}
+
+// Puts the finished video at destination. The copy goes to a hidden file in the same folder
+// first and is then renamed over the destination, so a failed copy leaves an earlier output of
+// the same name as it was.
+void copyResult(const QString& result, const QString& destination)
+{
+    const QFileInfo target(destination);
+    const QString partial = target.dir().filePath(
+        QStringLiteral(".") + target.fileName() + QStringLiteral(".") +
+        QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".part"));
+    QFile source(result);
+    if (!source.copy(partial)) {
+        QFile::remove(partial);
+        throw UpscaleCore::err(QStringLiteral("Couldn't save the upscaled video to ") +
+                               destination + QStringLiteral(": ") + source.errorString());
+    }
+    std::error_code failure;
+    std::filesystem::rename(partial.toStdString(), destination.toStdString(), failure);
+    if (failure) {
+        QFile::remove(partial);
+        throw UpscaleCore::err(QStringLiteral("Couldn't save the upscaled video to ") +
+                               destination + QStringLiteral(": ") +
+                               QString::fromStdString(failure.message()));
+    }
+}
+
+} // namespace
+
+BatchProcessor::BatchProcessor(QObject* parent) : QObject(parent) {}
+
+void BatchProcessor::setOptions(const UpscaleOptions& options)
+{
+    Q_ASSERT(onMainThread(this));
+    if (options.targetHeight == m_options.targetHeight && options.codec == m_options.codec &&
+        options.quality == m_options.quality)
+        return;
+    m_options = options;
+    Q_EMIT optionsChanged();
+}
+
+int BatchProcessor::completedCount() const
+{
+    int count = 0;
+    for (const BatchItem& item : m_items) {
+        if (!item.outputURL.isEmpty())
+            ++count;
+    }
+    return count;
+}
+
+void BatchProcessor::add(const QList<QUrl>& urls)
+{
+    Q_ASSERT(onMainThread(this));
+    bool added = false;
+    for (const QUrl& url : urls) {
+        const bool listed = std::any_of(m_items.cbegin(), m_items.cend(),
+                                        [&url](const BatchItem& item) { return item.url == url; });
+        if (listed)
+            continue;
+        BatchItem item;
+        item.url = url;
+        m_items.append(item);
+        added = true;
+    }
+    if (added)
+        Q_EMIT itemsChanged();
+}
+
+void BatchProcessor::clear()
+{
+    Q_ASSERT(onMainThread(this));
+    if (m_running || m_items.isEmpty())
+        return;
+    m_items.clear();
+    Q_EMIT itemsChanged();
+}
+
+void BatchProcessor::removeItem(const QUuid& id)
+{
+    Q_ASSERT(onMainThread(this));
+    const qsizetype index = indexOf(id);
+    if (m_running || index < 0)
+        return;
+    m_items.removeAt(index);
+    Q_EMIT itemsChanged();
+}
+
+void BatchProcessor::start(const QUrl& folder)
+{
+    Q_ASSERT(onMainThread(this));
+    if (m_running || m_items.isEmpty())
+        return;
+    setRunning(true);
+    const UpscaleOptions options = m_options;
+    const QDir destinationFolder(folder.toLocalFile());
+    m_outstanding = int(m_items.size());
+
+    for (BatchItem& item : m_items) {
+        item.status = QStringLiteral("Queued");
+        item.progress = 0.0;
+        item.outputURL.clear();
+        item.failed = false;
+    }
+    Q_EMIT itemsChanged();
+
+    QList<UpscaleJob> jobs;
+    jobs.reserve(m_items.size());
+    for (const BatchItem& item : std::as_const(m_items))
+        jobs.append(jobFor(item, destinationFolder, options));
+    JobQueue::shared().enqueue(jobs);
+}
+
+UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
+                                  const UpscaleOptions& options)
+{
+    const QUuid itemId = item.id;
+    const QString input = item.url.toLocalFile();
+    const QString fileName = QFileInfo(input).fileName();
+    const QString height = QString::number(options.targetHeight);
+    // An existing file of this name is replaced, but never one of this batch's sources.
+    const QString destination = folder.filePath(
+        OutputNaming::baseName(fileName) + QLatin1Char('_') + height + QStringLiteral("p.mp4"));
+    QString replacedSource;
+    for (const BatchItem& other : std::as_const(m_items)) {
+        if (samePlace(destination, other.url.toLocalFile()))
+            replacedSource = QFileInfo(destination).fileName();
+    }
+
+    // Shared rather than copied into each action: the guard is only read on the main thread.
+    const auto self = std::make_shared<const QPointer<BatchProcessor>>(this);
+    UpscaleJob job;
+    job.name = fileName;
+    job.icon = QStringLiteral("film");
+    job.detail = height + QStringLiteral("p · ") + AIQualities::label(options.quality);
+    job.run = [self, itemId, input, destination, replacedSource,
+               options](const UpscaleJob::ProgressReporter& report) -> QString {
+        UpscaleCore& core = UpscaleCore::shared();
+        core.setCancelled(false);
+        if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
+            throw UpscaleCore::err(QStringLiteral("FFmpeg is not installed in ") +
+                                   shownFolder(UpscaleCore::toolsFolder()));
+        if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
+            throw UpscaleCore::err(
+                QStringLiteral("Real-ESRGAN is not installed in ") +
+                shownFolder(UpscaleCore::toolsFolder() + QStringLiteral("/realesrgan")));
+        if (!replacedSource.isEmpty())
+            throw UpscaleCore::err(QStringLiteral("The upscaled video would replace ") +
+                                   replacedSource +
+                                   QStringLiteral(", one of the videos in this batch, so it was "
+                                                  "not made. Choose another folder."));
+
+        const QString result = core.runAI(
+            input, options,
+            [&report, self, itemId](double fraction, const QString& status, const QString& eta) {
+                report(fraction, status, eta);
+                // Posted to the application object, which outlives the processor; the guard is
+                // read on the main thread.
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [self, itemId, fraction, status, eta] {
+                        if (*self)
+                            (*self)->updateItem(itemId, status, fraction, eta);
+                    },
+                    Qt::QueuedConnection);
+            });
+        copyResult(result, destination);
+        QFile::remove(result);
+        return destination;
+    };
+    job.onComplete = [self, itemId](const UpscaleJob::Result& result) {
+        if (*self)
+            (*self)->complete(itemId, result);
+    };
+    // A waiting job taken off the queue never runs: its video counts as stopped.
+    job.onRemoved = [self, itemId] {
+        if (*self)
+            (*self)->complete(itemId, UpscaleJob::Result::failure(EngineError::cancelled()));
+    };
+    return job;
+}
+
+void BatchProcessor::complete(const QUuid& id, const UpscaleJob::Result& result)
+{
+    if (result.succeeded())
+        finishItem(id, QStringLiteral("Done"), false, QUrl::fromLocalFile(result.location));
+    else if (result.cancelled())
+        finishItem(id, QStringLiteral("Stopped"), false, {});
+    else
+        finishItem(id, QStringLiteral("Failed"), true, {});
+    --m_outstanding;
+    if (m_outstanding <= 0)
+        setRunning(false);
+}
+
+void BatchProcessor::updateItem(const QUuid& id, const QString& status, double progress,
+                                const QString& eta)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return;
+    BatchItem& item = m_items[index];
+    item.status = status;
+    item.progress = progress;
+    item.eta = eta;
+    Q_EMIT itemsChanged();
+}
+
+void BatchProcessor::finishItem(const QUuid& id, const QString& status, bool failed,
+                                const QUrl& output)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return;
+    BatchItem& item = m_items[index];
+    item.status = status;
+    item.failed = failed;
+    if (!output.isEmpty()) {
+        item.progress = 1.0;
+        item.outputURL = output;
+    }
+    Q_EMIT itemsChanged();
+}
+
+void BatchProcessor::setRunning(bool running)
+{
+    if (m_running == running)
+        return;
+    m_running = running;
+    Q_EMIT isRunningChanged(running);
+}
+
+qsizetype BatchProcessor::indexOf(const QUuid& id) const
+{
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
+        if (m_items.at(i).id == id)
+            return i;
+    }
+    return -1;
+}

@@ -1,0 +1,232 @@
+#include "processing/BulkImageProcessor.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QThread>
+
+#include "engine/UpscaleCore.h"
+#include "processing/JobQueue.h"
+#include "processing/OutputNaming.h"
+
+namespace {
+
+bool onMainThread(const QObject* object)
+{
+    return QThread::currentThread() == object->thread();
+}
+
+// The engine's folder as the user would type it, with the home folder abbreviated to "~".
+QString shownEngineFolder()
+{
+    const QString folder = UpscaleCore::toolsFolder() + QStringLiteral("/realesrgan");
+    const QString home = QDir::homePath();
+    if (folder.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + folder.mid(home.size());
+    return folder;
+}
+
+} // namespace
+
+BulkImageProcessor::BulkImageProcessor(QObject* parent) : QObject(parent) {}
+
+void BulkImageProcessor::setQuality(AIQuality quality)
+{
+    Q_ASSERT(onMainThread(this));
+    if (m_quality == quality)
+        return;
+    m_quality = quality;
+    Q_EMIT qualityChanged();
+}
+
+void BulkImageProcessor::setScale(int scale)
+{
+    Q_ASSERT(onMainThread(this));
+    if (m_scale == scale)
+        return;
+    m_scale = scale;
+    Q_EMIT scaleChanged();
+}
+
+void BulkImageProcessor::setFormat(const QString& format)
+{
+    Q_ASSERT(onMainThread(this));
+    if (m_format == format)
+        return;
+    m_format = format;
+    Q_EMIT formatChanged();
+}
+
+int BulkImageProcessor::completedCount() const
+{
+    return int(std::count_if(m_items.cbegin(), m_items.cend(),
+                             [](const BulkImageItem& item) { return !item.outputURL.isEmpty(); }));
+}
+
+void BulkImageProcessor::add(const QList<QUrl>& urls)
+{
+    Q_ASSERT(onMainThread(this));
+    const qsizetype before = m_items.size();
+    for (const QUrl& url : urls) {
+        if (std::none_of(m_items.cbegin(), m_items.cend(),
+                         [&url](const BulkImageItem& item) { return item.url == url; })) {
+            BulkImageItem item;
+            item.url = url;
+            m_items.append(item);
+        }
+    }
+    if (m_items.size() != before)
+        Q_EMIT itemsChanged();
+}
+
+void BulkImageProcessor::clear()
+{
+    Q_ASSERT(onMainThread(this));
+    if (m_running || m_items.isEmpty())
+        return;
+    m_items.clear();
+    Q_EMIT itemsChanged();
+}
+
+void BulkImageProcessor::removeItem(const QUuid& id)
+{
+    Q_ASSERT(onMainThread(this));
+    const qsizetype index = indexOf(id);
+    if (m_running || index < 0)
+        return;
+    m_items.removeAt(index);
+    Q_EMIT itemsChanged();
+}
+
+void BulkImageProcessor::start(const QUrl& folder)
+{
+    Q_ASSERT(onMainThread(this));
+    if (m_running || m_items.isEmpty())
+        return;
+    setRunning(true);
+    const AIQuality quality = m_quality;
+    const QString model = AIQualities::modelName(quality);
+    const int scale = m_scale;
+    const QString fmt = m_format;
+    const QString detail =
+        QString::number(scale) + QStringLiteral("× · ") + AIQualities::label(quality);
+    const QString destinationFolder = folder.toLocalFile();
+    m_outstanding = int(m_items.size());
+
+    for (BulkImageItem& item : m_items) {
+        item.status = QStringLiteral("Queued");
+        item.outputURL.clear();
+        item.failed = false;
+    }
+    Q_EMIT itemsChanged();
+
+    QList<UpscaleJob> jobs;
+    jobs.reserve(m_items.size());
+    // Shared rather than copied into each action: the guard is only read on the main thread.
+    const auto self = std::make_shared<const QPointer<BulkImageProcessor>>(this);
+    for (const BulkImageItem& item : std::as_const(m_items)) {
+        const QUuid itemId = item.id;
+        const QString input = item.url.toLocalFile();
+        const QString fileName = QFileInfo(input).fileName();
+        // Checked now, item by item: two sources with one base name get the same free name, and
+        // the later job then writes over the earlier one's output.
+        const QString destination = OutputNaming::firstFreeUpscaledPath(
+            destinationFolder, OutputNaming::baseName(fileName), fmt);
+
+        UpscaleJob job;
+        job.name = fileName;
+        job.icon = QStringLiteral("photo");
+        job.detail = detail;
+        job.run = [self, itemId, input, destination, model, scale,
+                   fmt](const UpscaleJob::ProgressReporter& report) -> QString {
+            const QString upscaling = QStringLiteral("Upscaling…");
+            report(0.1, upscaling, QString());
+            // Posted to the application object, which outlives the processor; the guard is read
+            // on the main thread.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, itemId, upscaling] {
+                    if (*self)
+                        (*self)->updateItem(itemId, upscaling);
+                },
+                Qt::QueuedConnection);
+
+            UpscaleCore& core = UpscaleCore::shared();
+            core.setCancelled(false);
+            if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
+                throw UpscaleCore::err(QStringLiteral("Real-ESRGAN is not installed in ") +
+                                       shownEngineFolder());
+            core.runRealESRGANImage(input, destination, model, scale, fmt);
+            if (!QFileInfo::exists(destination))
+                throw UpscaleCore::err(QStringLiteral("No output image produced."));
+            report(1.0, QStringLiteral("Saved"), QString());
+            return destination;
+        };
+        job.onComplete = [self, itemId](const UpscaleJob::Result& result) {
+            if (*self)
+                (*self)->complete(itemId, result);
+        };
+        // A waiting job taken off the queue never runs: its image counts as stopped.
+        job.onRemoved = [self, itemId] {
+            if (*self)
+                (*self)->complete(itemId, UpscaleJob::Result::failure(EngineError::cancelled()));
+        };
+        jobs.append(job);
+    }
+    JobQueue::shared().enqueue(jobs);
+}
+
+void BulkImageProcessor::updateItem(const QUuid& id, const QString& status)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return;
+    m_items[index].status = status;
+    Q_EMIT itemsChanged();
+}
+
+void BulkImageProcessor::finishItem(const QUuid& id, const QString& status, bool failed,
+                                    const QUrl& output)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0)
+        return;
+    BulkImageItem& item = m_items[index];
+    item.status = status;
+    item.failed = failed;
+    item.outputURL = output;
+    Q_EMIT itemsChanged();
+}
+
+void BulkImageProcessor::complete(const QUuid& id, const UpscaleJob::Result& result)
+{
+    if (result.succeeded())
+        finishItem(id, QStringLiteral("Done"), false, QUrl::fromLocalFile(result.location));
+    else if (result.cancelled())
+        finishItem(id, QStringLiteral("Stopped"), false, {});
+    else
+        finishItem(id, QStringLiteral("Failed"), true, {});
+    --m_outstanding;
+    if (m_outstanding <= 0)
+        setRunning(false);
+}
+
+void BulkImageProcessor::setRunning(bool running)
+{
+    if (m_running == running)
+        return;
+    m_running = running;
+    Q_EMIT isRunningChanged(running);
+}
+
+qsizetype BulkImageProcessor::indexOf(const QUuid& id) const
+{
+    const auto found = std::find_if(m_items.cbegin(), m_items.cend(),
+                                    [&id](const BulkImageItem& item) { return item.id == id; });
+    return found == m_items.cend() ? -1 : qsizetype(found - m_items.cbegin());
+}
