@@ -15,6 +15,7 @@
 
 #include "engine/UpscaleCore.h"
 #include "processing/JobQueue.h"
+#include "processing/MissingTools.h"
 #include "processing/OutputNaming.h"
 
 namespace {
@@ -22,15 +23,6 @@ namespace {
 bool onMainThread(const QObject* object)
 {
     return QThread::currentThread() == object->thread();
-}
-
-// The folder as the user would type it, with the home folder abbreviated to "~".
-QString shownFolder(const QString& path)
-{
-    const QString home = QDir::homePath();
-    if (path.startsWith(home + QLatin1Char('/')))
-        return QLatin1Char('~') + path.mid(home.size());
-    return path;
 }
 
 // True when both paths name the same file (existing files are compared after resolving links).
@@ -181,12 +173,9 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
         UpscaleCore& core = UpscaleCore::shared();
         core.setCancelled(false);
         if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
-            throw UpscaleCore::err(QStringLiteral("FFmpeg is not installed in ") +
-                                   shownFolder(UpscaleCore::toolsFolder()));
+            throw UpscaleCore::err(MissingTools::ffmpegMessage());
         if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
-            throw UpscaleCore::err(
-                QStringLiteral("Real-ESRGAN is not installed in ") +
-                shownFolder(UpscaleCore::toolsFolder() + QStringLiteral("/realesrgan")));
+            throw UpscaleCore::err(MissingTools::realesrganMessage());
         if (!replacedSource.isEmpty())
             throw UpscaleCore::err(QStringLiteral("The upscaled video would replace ") +
                                    replacedSource +

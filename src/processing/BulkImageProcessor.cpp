@@ -5,13 +5,13 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
 
 #include "engine/UpscaleCore.h"
 #include "processing/JobQueue.h"
+#include "processing/MissingTools.h"
 #include "processing/OutputNaming.h"
 
 namespace {
@@ -19,16 +19,6 @@ namespace {
 bool onMainThread(const QObject* object)
 {
     return QThread::currentThread() == object->thread();
-}
-
-// The engine's folder as the user would type it, with the home folder abbreviated to "~".
-QString shownEngineFolder()
-{
-    const QString folder = UpscaleCore::toolsFolder() + QStringLiteral("/realesrgan");
-    const QString home = QDir::homePath();
-    if (folder.startsWith(home + QLatin1Char('/')))
-        return QLatin1Char('~') + folder.mid(home.size());
-    return folder;
 }
 
 } // namespace
@@ -159,8 +149,7 @@ void BulkImageProcessor::start(const QUrl& folder)
             UpscaleCore& core = UpscaleCore::shared();
             core.setCancelled(false);
             if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
-                throw UpscaleCore::err(QStringLiteral("Real-ESRGAN is not installed in ") +
-                                       shownEngineFolder());
+                throw UpscaleCore::err(MissingTools::realesrganMessage());
             core.runRealESRGANImage(input, destination, model, scale, fmt);
             if (!QFileInfo::exists(destination))
                 throw UpscaleCore::err(QStringLiteral("No output image produced."));
