@@ -7,7 +7,8 @@
 #include "app/SetupModel.h"
 #include "app/SetupView.h"
 #include "app/UrlHandoff.h"
-#include "ui/PlaceholderView.h"
+#include "processing/JobQueue.h"
+#include "ui/ContentView.h"
 
 KorvaneApp::KorvaneApp() : m_setup(new SetupModel(this)), m_window(new QMainWindow)
 {
@@ -15,9 +16,7 @@ KorvaneApp::KorvaneApp() : m_setup(new SetupModel(this)), m_window(new QMainWind
     m_window->resize(1100, 720);
     m_stack = new QStackedWidget(m_window.get());
     m_setupView = new SetupView(m_stack);
-    m_mainView = new PlaceholderView(m_stack);
     m_stack->addWidget(m_setupView);
-    m_stack->addWidget(m_mainView);
     m_window->setCentralWidget(m_stack);
     connect(m_setup, &SetupModel::readyChanged, this, [this] { showRoot(); });
 
@@ -54,5 +53,14 @@ bool KorvaneApp::showsSetup() const
 
 void KorvaneApp::showRoot()
 {
-    m_stack->setCurrentWidget(m_setup->ready() ? m_mainView : m_setupView);
+    if (!m_setup->ready()) {
+        m_stack->setCurrentWidget(m_setupView);
+        return;
+    }
+    // The main interface is made once, when setup is over, and lives for the rest of the run.
+    if (!m_mainView) {
+        m_mainView = new ContentView(AuthManager::shared(), JobQueue::shared(), m_stack);
+        m_stack->addWidget(m_mainView);
+    }
+    m_stack->setCurrentWidget(m_mainView);
 }

@@ -140,7 +140,7 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setMaximumHeight(210);
-    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
     m_rowsHost = new QWidget(m_scroll);
     m_rowsHost->setAutoFillBackground(false);
     m_rows = new QVBoxLayout(m_rowsHost);

@@ -37,6 +37,11 @@ void isolateEnvironment()
     // point this elsewhere themselves.
     if (qEnvironmentVariableIsEmpty("KORVANE_RESOURCES"))
         setVariable("KORVANE_RESOURCES", QStringLiteral(KORVANE_TEST_RESOURCES_DIR));
+    // No test reaches a real server: unless a test starts its own, the addresses refuse at once.
+    if (qEnvironmentVariableIsEmpty("KORVANE_API_BASE"))
+        qputenv("KORVANE_API_BASE", "http://127.0.0.1:9");
+    if (qEnvironmentVariableIsEmpty("KORVANE_UPDATE_URL"))
+        qputenv("KORVANE_UPDATE_URL", "http://127.0.0.1:9/apps/korvane.json");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The private root is removed when the test process ends.

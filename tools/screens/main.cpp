@@ -4,15 +4,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "AccountScreens.h"
 #include "NowBarScreens.h"
 #include "app/SetupView.h"
-#include "ui/PlaceholderView.h"
 #include "ui/components/BeforeAfterSlider.h"
 #include "ui/components/FieldLabel.h"
 #include "ui/components/GlassCard.h"
@@ -167,6 +169,12 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Fixture data only: a private settings and data folder, and no server reachable.
+    QTemporaryDir scratch;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("data"))));
+    qputenv("KORVANE_API_BASE", "http://127.0.0.1:9");
+    qputenv("KORVANE_UPDATE_URL", "http://127.0.0.1:9/apps/korvane.json");
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 2) {
@@ -181,8 +189,6 @@ int main(int argc, char** argv)
     bool ok = true;
     SetupView setup;
     ok &= render(setup, QSize(1100, 720), out.filePath(QStringLiteral("setup.png")));
-    PlaceholderView placeholder;
-    ok &= render(placeholder, QSize(1100, 720), out.filePath(QStringLiteral("placeholder.png")));
     std::unique_ptr<QWidget> components(componentsSheet());
     ok &= render(*components, QSize(1100, 720), out.filePath(QStringLiteral("components.png")));
     ok &= renderIconSheet(out.filePath(QStringLiteral("icons@2x.png")));
@@ -192,5 +198,6 @@ int main(int argc, char** argv)
     zoom.zoomTo(2.5);
     ok &= render(zoom, zoom.sizeHint(), out.filePath(QStringLiteral("zoom-2.5x.png")));
     ok &= renderNowBarScreens(out);
+    ok &= renderAccountScreens(out);
     return ok ? 0 : 1;
 }

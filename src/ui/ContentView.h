@@ -1,0 +1,78 @@
+#pragma once
+
+#include <optional>
+
+#include <QWidget>
+
+class AuthManager;
+class JobQueue;
+class LoginView;
+class NowBar;
+class ProfileRow;
+class QDialog;
+class QListWidget;
+class QStackedWidget;
+
+// The root of the window once setup is done: the sign-in screen, "Signing you in…" while the
+// profile is fetched, or the split view with the five tabs. The now bar floats over all three.
+// Threading: main thread.
+class ContentView final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ContentView)
+public:
+    enum class Tab { Home, Image, Video, Compare, Settings };
+    enum class MediaMode { Single, Multiple };
+    enum class Root { Login, Checking, Split };
+
+    static QString rawValue(Tab tab);
+    static QString iconName(Tab tab);
+
+    ContentView(AuthManager& auth, JobQueue& queue, QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    Root root() const;
+    // The selected tab; none when the sidebar has no selection (Home is shown then).
+    std::optional<Tab> tab() const { return m_tab; }
+    void setTab(std::optional<Tab> tab);
+    MediaMode videoMode() const { return m_videoMode; }
+    MediaMode imageMode() const { return m_imageMode; }
+    void setVideoMode(MediaMode mode);
+    void setImageMode(MediaMode mode);
+    // The title of the screen the detail area shows.
+    QString detailTitle() const;
+
+    void setShowProfile(bool show);
+    bool showProfile() const;
+
+    QListWidget* sidebar() const { return m_sidebar; }
+    ProfileRow* profileRow() const { return m_profileRow; }
+    LoginView* loginView() const { return m_login; }
+    NowBar* nowBar() const { return m_nowBar; }
+    QDialog* profileSheet() const { return m_profileSheet; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildCheckingView();
+    QWidget* buildSplitView();
+    void route();
+    void showDetail();
+
+    AuthManager& m_auth;
+    JobQueue& m_queue;
+    std::optional<Tab> m_tab = Tab::Home;
+    MediaMode m_videoMode = MediaMode::Single;
+    MediaMode m_imageMode = MediaMode::Single;
+    bool m_checkedForUpdates = false;
+
+    QStackedWidget* m_roots = nullptr;
+    LoginView* m_login = nullptr;
+    QWidget* m_checking = nullptr;
+    QWidget* m_split = nullptr;
+    QListWidget* m_sidebar = nullptr;
+    ProfileRow* m_profileRow = nullptr;
+    QStackedWidget* m_detail = nullptr;
+    NowBar* m_nowBar = nullptr;
+    QDialog* m_profileSheet = nullptr;
+};

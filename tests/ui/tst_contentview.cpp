@@ -1,0 +1,253 @@
+// The window's routing, the sidebar, the account screens and their texts, on real widgets.
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include "account/AccountStore.h"
+#include "account/AuthManager.h"
+#include "account/SystemOpener.h"
+#include "processing/JobQueue.h"
+#include "support/TestSupport.h"
+#include "ui/ContentView.h"
+#include "ui/LoginView.h"
+#include "ui/ProfileRow.h"
+#include "ui/ProfileTexts.h"
+#include "ui/ProfileView.h"
+
+namespace {
+const QUrl kCallback(QStringLiteral("korvane://auth?token=abc"));
+
+void storeFreshUser(const QByteArray& json)
+{
+    AccountStore::setCachedUser(json);
+    AccountStore::setLastCheck(QDateTime::currentDateTimeUtc());
+}
+
+UserInfo user(const QByteArray& json)
+{
+    return UserInfo::decode(json).value();
+}
+} // namespace
+
+class TestContentView final : public QObject {
+    Q_OBJECT
+
+    JobQueue m_queue;
+    QList<QUrl> m_opened;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        SystemOpener::setInterceptor(
+            [this](SystemOpener::Action, const QUrl& url) { m_opened.append(url); });
+    }
+
+    void init()
+    {
+        m_opened.clear();
+        AccountStore::clearCache();
+    }
+
+    void routesBySignInState()
+    {
+        AuthManager auth(std::chrono::milliseconds(300));
+        ContentView view(auth, m_queue);
+        view.show();
+        QCOMPARE(view.root(), ContentView::Root::Login);
+        // A token without a profile waits; the failed profile request keeps it waiting.
+        auth.handle(kCallback);
+        QCOMPARE(view.root(), ContentView::Root::Checking);
+        QTRY_VERIFY(!auth.checking());
+        QCOMPARE(view.root(), ContentView::Root::Checking);
+        QCOMPARE(view.minimumSize(), QSize(1100, 700));
+    }
+
+    void freshCachedUserGoesStraightToTheSplitView()
+    {
+        storeFreshUser(R"({"firstName":"Ada","email":"ada@example.org"})");
+        AuthManager auth(std::chrono::milliseconds(300));
+        auth.handle(kCallback);
+        ContentView view(auth, m_queue);
+        QCOMPARE(view.root(), ContentView::Root::Split);
+        QCOMPARE(view.profileRow()->nameText(), QStringLiteral("Ada"));
+        QCOMPARE(view.profileRow()->detailText(), QStringLiteral("ada@example.org"));
+    }
+
+    void sidebarAndModes()
+    {
+        storeFreshUser(R"({"username":"ada"})");
+        AuthManager auth(std::chrono::milliseconds(300));
+        auth.handle(kCallback);
+        ContentView view(auth, m_queue);
+        view.show();
+        QCOMPARE(view.sidebar()->count(), 5);
+        QStringList labels;
+        for (int row = 0; row < view.sidebar()->count(); ++row)
+            labels.append(view.sidebar()->item(row)->text());
+        QCOMPARE(labels, QStringList({QStringLiteral("Home"), QStringLiteral("Image"),
+                                      QStringLiteral("Video"), QStringLiteral("Compare"),
+                                      QStringLiteral("Settings")}));
+        QCOMPARE(view.detailTitle(), QStringLiteral("Home"));
+        view.sidebar()->setCurrentRow(2);
+        QCOMPARE(view.tab(), std::optional(ContentView::Tab::Video));
+        QCOMPARE(view.detailTitle(), QStringLiteral("Video"));
+        view.setVideoMode(ContentView::MediaMode::Multiple);
+        QCOMPARE(view.detailTitle(), QStringLiteral("Batch Video"));
+        view.setTab(ContentView::Tab::Image);
+        view.setImageMode(ContentView::MediaMode::Multiple);
+        QCOMPARE(view.detailTitle(), QStringLiteral("Multiple Images"));
+        // No selection shows Home.
+        view.sidebar()->clearSelection();
+        QVERIFY(!view.tab().has_value());
+        QCOMPARE(view.detailTitle(), QStringLiteral("Home"));
+        view.setTab(ContentView::Tab::Video);
+        QCOMPARE(view.detailTitle(), QStringLiteral("Batch Video"));
+    }
+
+    void signingOutWithTheProfileSheetOpen()
+    {
+        storeFreshUser(R"({"firstName":"Ada","provider":"google","createdOn":"2026"})");
+        AuthManager auth(std::chrono::milliseconds(300));
+        auth.handle(kCallback);
+        ContentView view(auth, m_queue);
+        view.show();
+        QTest::mouseClick(view.profileRow(), Qt::LeftButton);
+        QVERIFY(view.showProfile());
+        auto* profile = view.profileSheet()->findChild<ProfileView*>();
+        QCOMPARE(profile->detailValue(QStringLiteral("Provider")), QStringLiteral("Google"));
+        QCOMPARE(profile->detailValue(QStringLiteral("Member since")), QStringLiteral("—"));
+        QVERIFY(!profile->emailLabel()->isVisibleTo(profile));
+        auth.signOut();
+        QVERIFY(!view.showProfile());
+        QCOMPARE(view.root(), ContentView::Root::Login);
+    }
+
+    void logOutButtonSignsOutAndClosesTheSheet()
+    {
+        storeFreshUser(R"({"firstName":"Ada"})");
+        AuthManager auth(std::chrono::milliseconds(300));
+        auth.handle(kCallback);
+        ContentView view(auth, m_queue);
+        view.show();
+        view.setShowProfile(true);
+        view.profileSheet()->findChild<ProfileView*>()->logOutButton()->click();
+        QVERIFY(!auth.token().has_value());
+        QVERIFY(!view.showProfile());
+        QCOMPARE(view.root(), ContentView::Root::Login);
+    }
+
+    void profileRowWithoutUserOrEmail()
+    {
+        ProfileRow row;
+        QCOMPARE(row.nameText(), QStringLiteral("Account"));
+        QCOMPARE(row.detailText(), QStringLiteral("View profile"));
+        row.setUser(user(R"({"firstName":"Grace","lastName":"Hopper"})"));
+        QCOMPARE(row.nameText(), QStringLiteral("Grace Hopper"));
+        QCOMPARE(row.detailText(), QStringLiteral("View profile"));
+    }
+
+    void initials_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("initials");
+        QTest::newRow("two words") << "ada lovelace" << "AL";
+        QTest::newRow("one word") << "grace" << "G";
+        QTest::newRow("three words") << "Mary Ann Evans" << "MA";
+        QTest::newRow("extra spaces") << "  ada   byron  " << "AB";
+        QTest::newRow("empty") << "" << "?";
+        QTest::newRow("only spaces") << "   " << "?";
+    }
+    void initials()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, initials);
+        QCOMPARE(ProfileTexts::initials(name), initials);
+    }
+
+    void profileTexts()
+    {
+        QCOMPARE(ProfileTexts::dateOrDash(QStringLiteral("2026-03-14T09:26:53Z")),
+                 QStringLiteral("2026-03-14"));
+        QCOMPARE(ProfileTexts::dateOrDash(QStringLiteral("2026")), QStringLiteral("—"));
+        QCOMPARE(ProfileTexts::dateOrDash(std::nullopt), QStringLiteral("—"));
+        QCOMPARE(ProfileTexts::capitalisedOrDash(QStringLiteral("google")), QStringLiteral("Google"));
+        QCOMPARE(ProfileTexts::capitalisedOrDash(QStringLiteral("PENDING review")),
+                 QStringLiteral("Pending Review"));
+        QCOMPARE(ProfileTexts::capitalisedOrDash(std::nullopt), QStringLiteral("—"));
+        // The greeting's name: the first name even when empty, else the user name, else nothing.
+        QCOMPARE(ProfileTexts::userName(user(R"({"firstName":"Ada","username":"a"})")),
+                 QStringLiteral("Ada"));
+        QCOMPARE(ProfileTexts::userName(user(R"({"firstName":"","username":"a"})")), QString());
+        QCOMPARE(ProfileTexts::userName(user(R"({"username":"ada"})")), QStringLiteral("ada"));
+        QCOMPARE(ProfileTexts::userName(user(R"({"email":"x@y.z"})")), QString());
+        QCOMPARE(ProfileTexts::userName(std::nullopt), QString());
+    }
+
+    void loginSampleWipeAndZoom()
+    {
+        AuthManager auth(std::chrono::milliseconds(300));
+        LoginView login(auth);
+        login.resize(1100, 700);
+        login.show();
+        QSignalSpy loaded(&login, &LoginView::samplesLoaded);
+        QVERIFY(loaded.wait(5000) || loaded.size() == 1);
+        QVERIFY(login.hasSample());
+        QTest::mousePress(&login, Qt::LeftButton, {}, QPoint(200, 600));
+        QTest::mouseMove(&login, QPoint(1500, 600));
+        QCOMPARE(login.frac(), 1.0);
+        QTest::mouseMove(&login, QPoint(-40, 600));
+        QCOMPARE(login.frac(), 0.0);
+        QTest::mouseMove(&login, QPoint(275, 600));
+        QCOMPARE(login.frac(), 0.25);
+        QTest::mouseRelease(&login, Qt::LeftButton, {}, QPoint(275, 600));
+        login.pinchTo(8.0);
+        QCOMPARE(login.zoom(), 5.0);
+        login.endPinch();
+        login.pinchTo(0.5);
+        QCOMPARE(login.zoom(), 2.5);
+        QTest::mouseDClick(&login, Qt::LeftButton, {}, QPoint(100, 600));
+        QCOMPARE(login.zoom(), 1.0);
+    }
+
+    void loginWithoutSamples()
+    {
+        const QByteArray saved = qgetenv("KORVANE_RESOURCES");
+        qputenv("KORVANE_RESOURCES", QFile::encodeName(KorvaneTest::isolatedRoot()));
+        AuthManager auth(std::chrono::milliseconds(300));
+        LoginView login(auth);
+        QSignalSpy loaded(&login, &LoginView::samplesLoaded);
+        QVERIFY(loaded.wait(5000) || loaded.size() == 1);
+        qputenv("KORVANE_RESOURCES", saved);
+        QVERIFY(!login.hasSample());
+    }
+
+    void signInPopup()
+    {
+        AuthManager auth(std::chrono::milliseconds(300));
+        LoginView login(auth);
+        login.resize(1100, 700);
+        login.show();
+        QTest::mouseClick(login.startButton(), Qt::LeftButton);
+        QVERIFY(login.showLogin());
+        QVERIFY(login.popup()->isVisible());
+        const QList<QPushButton*> providers = login.providerButtons();
+        QCOMPARE(providers.size(), 3);
+        QVERIFY(providers.at(0)->isEnabled());
+        QVERIFY(!providers.at(1)->isEnabled());
+        QVERIFY(!providers.at(2)->isEnabled());
+        // The dimmed area closes the popup without starting a sign-in.
+        QTest::mouseClick(login.popupBackdrop(), Qt::LeftButton, {}, QPoint(20, 20));
+        QVERIFY(!login.showLogin());
+        QVERIFY(m_opened.isEmpty());
+        login.setShowLogin(true);
+        QTest::mouseClick(providers.at(0), Qt::LeftButton);
+        QVERIFY(!login.showLogin());
+        QCOMPARE(m_opened.size(), 1);
+        QVERIFY(m_opened.constFirst().path().endsWith(QStringLiteral("/auth/google/start")));
+    }
+};
+
+KORVANE_TEST_MAIN(TestContentView)
+#include "tst_contentview.moc"
