@@ -29,6 +29,12 @@
 #include "processing/SaveDialog.h"
 
 namespace {
+// The file a history entry produced, or an empty name.
+QString outputFile(const ImageUpscaler::HistoryEntry& entry)
+{
+    return entry.savedPath.value_or(QString());
+}
+
 bool onMainThread(const QObject* object)
 {
     return QThread::currentThread() == object->thread();
@@ -122,6 +128,7 @@ QString runImageJob(const ImageJobSettings& job, const std::weak_ptr<ImageAdjust
 
 ImageUpscaler::ImageUpscaler(QObject* parent)
     : QObject(parent), m_format(QStringLiteral("png")),
+      m_history(historyPath(), &ImageUpscaler::encodeHistory),
       m_adjustments(std::make_shared<ImageAdjustments>())
 {
     m_lastSizeText = estimatedSizeText();
@@ -466,7 +473,7 @@ void ImageUpscaler::jobFinished(const QString& name, int scale,
         if (!isCancellationMessage(*failure)) {
             entry.success = false;
             entry.error = *failure;
-            setHistory(QList<HistoryEntry>{entry} + m_history);
+            setHistory(QList<HistoryEntry>{entry} + m_history.entries());
         }
         Notifier::upscaleFinished(name, false);
         return;
@@ -481,7 +488,7 @@ void ImageUpscaler::jobFinished(const QString& name, int scale,
     entry.success = true;
     if (!location.isEmpty())
         entry.savedPath = location;
-    setHistory(QList<HistoryEntry>{entry} + m_history);
+    setHistory(QList<HistoryEntry>{entry} + m_history.entries());
     Notifier::upscaleFinished(name, true);
 }
 
@@ -505,61 +512,27 @@ void ImageUpscaler::clearSelection()
 
 void ImageUpscaler::setHistory(const QList<HistoryEntry>& entries)
 {
-    m_history = entries;
+    m_history.assign(entries);
     Q_EMIT historyChanged();
-    saveHistory();
 }
 
 void ImageUpscaler::deleteHistory(const QSet<QUuid>& ids, bool deleteFiles)
 {
-    QStringList files;
-    QList<HistoryEntry> kept;
-    for (const HistoryEntry& entry : std::as_const(m_history)) {
-        if (!ids.contains(entry.id)) {
-            kept.append(entry);
-            continue;
-        }
-        if (deleteFiles && entry.savedPath)
-            files.append(*entry.savedPath);
-    }
-    HistoryStore::shared().removeFiles(files);
-    setHistory(kept);
+    m_history.remove(ids, deleteFiles, outputFile);
+    Q_EMIT historyChanged();
 }
 
 void ImageUpscaler::clearHistory(bool deleteFiles)
 {
-    QStringList files;
-    if (deleteFiles) {
-        for (const HistoryEntry& entry : std::as_const(m_history)) {
-            if (entry.savedPath)
-                files.append(*entry.savedPath);
-        }
-    }
-    HistoryStore::shared().removeFiles(files);
-    setHistory({});
+    m_history.remove(std::nullopt, deleteFiles, outputFile);
+    Q_EMIT historyChanged();
 }
 
 void ImageUpscaler::applyLoadedHistory(const QList<HistoryEntry>& loaded)
 {
-    // Entries added while the file was being read are newer than anything in it.
-    const bool addedMeanwhile = !m_history.isEmpty();
-    m_historyLoaded = true;
-    if (addedMeanwhile) {
-        setHistory(m_history + loaded);
-    } else {
-        m_suppressSave = true;
-        setHistory(loaded);
-        m_suppressSave = false;
-    }
+    m_history.takeLoaded(loaded);
+    Q_EMIT historyChanged();
     Q_EMIT historyLoadedChanged();
-}
-
-void ImageUpscaler::saveHistory()
-{
-    // Until the file has been read, a save would drop the entries it holds.
-    if (m_suppressSave || !m_historyLoaded)
-        return;
-    HistoryStore::shared().save(historyPath(), encodeHistory(m_history));
 }
 
 QString ImageUpscaler::historyPath()

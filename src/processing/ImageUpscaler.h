@@ -13,6 +13,7 @@
 #include <QUuid>
 
 #include "engine/AIQuality.h"
+#include "processing/HistoryList.h"
 
 class ImageAdjustments;
 
@@ -123,10 +124,10 @@ public:
     QString estimatedSizeText() const;
     QString estimatedTimeText() const;
 
-    const QList<HistoryEntry>& history() const { return m_history; }
+    const QList<HistoryEntry>& history() const { return m_history.entries(); }
     // Every assignment is saved (once the history file has been read).
     void setHistory(const QList<HistoryEntry>& entries);
-    bool historyLoaded() const { return m_historyLoaded; }
+    bool historyLoaded() const { return m_history.loaded(); }
 
     // Makes url the current image; its size and pixels are read in the background.
     void load(const QUrl& url);
@@ -199,7 +200,6 @@ private:
                      const QString& location, const std::optional<QString>& failure);
     void countDown();
     void applyLoadedHistory(const QList<HistoryEntry>& loaded);
-    void saveHistory();
     void refreshDerived();
     void setImage(QImage& field, const QImage& value, void (ImageUpscaler::*changed)());
 
@@ -235,8 +235,7 @@ private:
     double m_brightness = 0;
     double m_contrast = 1.0;
     double m_saturation = 1.0;
-    QList<HistoryEntry> m_history;
-    bool m_historyLoaded = false;
+    HistoryList<HistoryEntry> m_history;
 
     // The last values announced for the derived properties.
     bool m_lastHasSelection = false;
@@ -247,6 +246,5 @@ private:
     // the model still exists.
     std::shared_ptr<ImageAdjustments> m_adjustments;
     int m_outstanding = 0;
-    bool m_suppressSave = false;
     quint64 m_loadGeneration = 0;
 };

@@ -27,6 +27,12 @@
 #include "processing/SaveDialog.h"
 
 namespace {
+// The file a history entry produced, or an empty name.
+QString outputFile(const Upscaler::HistoryEntry& entry)
+{
+    return entry.outputURL.isEmpty() ? QString() : entry.outputURL.toLocalFile();
+}
+
 bool onMainThread(const QObject* object)
 {
     return QThread::currentThread() == object->thread();
@@ -63,7 +69,8 @@ void moveIntoPlace(const QString& tmp, const QString& dest)
 }
 } // namespace
 
-Upscaler::Upscaler(QObject* parent) : QObject(parent), m_codec(Codecs::hevc)
+Upscaler::Upscaler(QObject* parent)
+    : QObject(parent), m_codec(Codecs::hevc), m_history(historyPath(), &Upscaler::encodeHistory)
 {
     m_lastEstimate = estimatedStorageText();
     HistoryStore::shared().load<QList<HistoryEntry>>(
@@ -333,9 +340,7 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
         if (!isCancellationMessage(*failure)) {
             entry.success = false;
             entry.error = *failure;
-            QList<HistoryEntry> entries = m_history;
-            entries.prepend(entry);
-            setHistory(entries);
+            setHistory(QList<HistoryEntry>{entry} + m_history.entries());
         }
         Notifier::upscaleFinished(name, false);
         return;
@@ -344,9 +349,7 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
     assign(m_outputURL, output, &Upscaler::outputURLChanged);
     entry.success = true;
     entry.outputURL = output;
-    QList<HistoryEntry> entries = m_history;
-    entries.prepend(entry);
-    setHistory(entries);
+    setHistory(QList<HistoryEntry>{entry} + m_history.entries());
     Notifier::upscaleFinished(name, true);
 }
 
@@ -367,61 +370,27 @@ void Upscaler::clearSelection()
 
 void Upscaler::setHistory(const QList<HistoryEntry>& entries)
 {
-    m_history = entries;
+    m_history.assign(entries);
     Q_EMIT historyChanged();
-    saveHistory();
 }
 
 void Upscaler::deleteHistory(const QSet<QUuid>& ids, bool deleteFiles)
 {
-    QStringList files;
-    QList<HistoryEntry> kept;
-    for (const HistoryEntry& entry : std::as_const(m_history)) {
-        if (!ids.contains(entry.id)) {
-            kept.append(entry);
-            continue;
-        }
-        if (deleteFiles && !entry.outputURL.isEmpty())
-            files.append(entry.outputURL.toLocalFile());
-    }
-    HistoryStore::shared().removeFiles(files);
-    setHistory(kept);
+    m_history.remove(ids, deleteFiles, outputFile);
+    Q_EMIT historyChanged();
 }
 
 void Upscaler::clearHistory(bool deleteFiles)
 {
-    QStringList files;
-    if (deleteFiles) {
-        for (const HistoryEntry& entry : std::as_const(m_history)) {
-            if (!entry.outputURL.isEmpty())
-                files.append(entry.outputURL.toLocalFile());
-        }
-    }
-    HistoryStore::shared().removeFiles(files);
-    setHistory({});
+    m_history.remove(std::nullopt, deleteFiles, outputFile);
+    Q_EMIT historyChanged();
 }
 
 void Upscaler::applyLoadedHistory(const QList<HistoryEntry>& loaded)
 {
-    // Entries added while the file was being read are newer than anything in it.
-    const bool addedMeanwhile = !m_history.isEmpty();
-    m_historyLoaded = true;
-    if (addedMeanwhile) {
-        setHistory(m_history + loaded);
-    } else {
-        m_suppressSave = true;
-        setHistory(loaded);
-        m_suppressSave = false;
-    }
+    m_history.takeLoaded(loaded);
+    Q_EMIT historyChanged();
     Q_EMIT historyLoadedChanged();
-}
-
-void Upscaler::saveHistory()
-{
-    // Until the file has been read, a save would drop the entries it holds.
-    if (m_suppressSave || !m_historyLoaded)
-        return;
-    HistoryStore::shared().save(historyPath(), encodeHistory(m_history));
 }
 
 QString Upscaler::historyPath()

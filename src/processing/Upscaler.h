@@ -12,6 +12,7 @@
 #include <QUuid>
 
 #include "engine/AIQuality.h"
+#include "processing/HistoryList.h"
 
 // The model behind the single-video screen: the loaded video and what is known about it, the
 // settings of the next upscale with the recommendation, the storage estimate, the running state
@@ -86,11 +87,11 @@ public:
     // Empty when there is no failure to show.
     const QString& errorText() const { return m_errorText; }
     QString estimatedStorageText() const;
-    const QList<HistoryEntry>& history() const { return m_history; }
+    const QList<HistoryEntry>& history() const { return m_history.entries(); }
     // Every assignment is saved (once the history file has been read).
     void setHistory(const QList<HistoryEntry>& entries);
     // True once the history file has been read.
-    bool historyLoaded() const { return m_historyLoaded; }
+    bool historyLoaded() const { return m_history.loaded(); }
 
     // Makes url the current video and reads its size and duration in the background.
     void load(const QUrl& url);
@@ -147,7 +148,6 @@ private:
     void jobRemoved();
     void countDown();
     void applyLoadedHistory(const QList<HistoryEntry>& loaded);
-    void saveHistory();
     void setPlayer(QMediaPlayer* player);
     void refreshEstimate();
 
@@ -175,11 +175,9 @@ private:
     QUrl m_outputURL;
     QString m_errorText;
     QString m_lastEstimate;
-    QList<HistoryEntry> m_history;
-    bool m_historyLoaded = false;
+    HistoryList<HistoryEntry> m_history;
 
     int m_outstanding = 0;
-    bool m_suppressSave = false;
     // Bumped by every load and clearSelection, so metadata of a file no longer shown is dropped.
     quint64 m_loadGeneration = 0;
 };

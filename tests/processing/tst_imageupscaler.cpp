@@ -19,37 +19,13 @@
 #include "processing/ImageUpscaler.h"
 #include "processing/JobQueue.h"
 #include "processing/SaveDialog.h"
+#include "support/ModelTestSupport.h"
 #include "support/NotificationServer.h"
 #include "support/TestSupport.h"
 
 namespace {
 constexpr int jobWaitMs = 240000;
 constexpr int waitMs = 20000;
-
-class AnsweringDialog final : public SaveDialog {
-public:
-    std::optional<QString> answer;
-    QList<Request> requests;
-    std::optional<QString> chooseSaveLocation(const Request& request) override
-    {
-        requests.append(request);
-        return answer;
-    }
-};
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A small picture with detail in it, so JPEG sizes depend on the quality.
 QImage detailedPicture(int width, int height)
@@ -116,7 +92,7 @@ private:
     QString writePicture(const QString& name, int width, int height);
 
     KorvaneTest::NotificationServer m_server;
-    AnsweringDialog m_dialog;
+    KorvaneTest::AnsweringSaveDialog m_dialog;
     QString m_folder;
 };
 
@@ -255,7 +231,7 @@ void TestImageUpscaler::loadDescribesTheImage()
 
     // An unreadable picture: no size, no description, but the file's byte count.
     const QString broken = m_folder + QStringLiteral("/broken.png");
-    writeFile(broken, "not a picture");
+    QVERIFY(KorvaneTest::writeFile(broken, "not a picture"));
     model->load(QUrl::fromLocalFile(broken));
     QTRY_COMPARE_WITH_TIMEOUT(model->sourceBytes(), qint64(13), waitMs);
     QVERIFY(!model->hasSelection());
@@ -300,7 +276,7 @@ void TestImageUpscaler::destination()
         QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
     QDir().mkpath(folder);
     for (const QString& name : existing)
-        writeFile(folder + QLatin1Char('/') + name, "x");
+        QVERIFY(KorvaneTest::writeFile(folder + QLatin1Char('/') + name, "x"));
     QCOMPARE(ImageUpscaler::destinationURL(QUrl::fromLocalFile(folder + QLatin1Char('/') + input),
                                            format),
              std::optional<QString>(folder + QLatin1Char('/') + expected));
@@ -400,7 +376,7 @@ void TestImageUpscaler::historyFileFollowsTheKeyTable()
         model->setHistory(entries);
     }
     HistoryStore::shared().flush();
-    const QByteArray bytes = readAll(ImageUpscaler::historyPath());
+    const QByteArray bytes = KorvaneTest::readFile(ImageUpscaler::historyPath());
     QVERIFY(!bytes.contains('\n'));
     const QJsonArray array = QJsonDocument::fromJson(bytes).array();
     QCOMPARE(array.size(), 2);
@@ -432,13 +408,14 @@ void TestImageUpscaler::undecodableHistoryIsMovedAside()
 {
     const QByteArray content =
         R"([{"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"a.png","date":1.0,"success":true}])";
-    writeFile(ImageUpscaler::historyPath(), content); // no "scale"
+    QVERIFY(KorvaneTest::writeFile(ImageUpscaler::historyPath(), content)); // no "scale"
     auto model = freshModel();
     QVERIFY(model->history().isEmpty());
     const QStringList aside = QDir(UpscaleCore::toolsFolder())
                                   .entryList({QStringLiteral("image-history.json.corrupt-*")});
     QCOMPARE(aside.size(), 1);
-    QCOMPARE(readAll(UpscaleCore::toolsFolder() + QLatin1Char('/') + aside.first()), content);
+    QCOMPARE(KorvaneTest::readFile(UpscaleCore::toolsFolder() + QLatin1Char('/') + aside.first()),
+             content);
     QVERIFY(!QFileInfo::exists(ImageUpscaler::historyPath()));
 }
 
@@ -463,7 +440,7 @@ void TestImageUpscaler::deleteAndClearHistory()
     HistoryStore::shared().flush();
     QVERIFY(!QFileInfo::exists(removed));
     QVERIFY(QFileInfo::exists(kept));
-    QCOMPARE(readAll(ImageUpscaler::historyPath()), QByteArray("[]"));
+    QCOMPARE(KorvaneTest::readFile(ImageUpscaler::historyPath()), QByteArray("[]"));
 }
 
 void TestImageUpscaler::missingEngineFailsTheJob()
@@ -582,7 +559,9 @@ void TestImageUpscaler::pngJpgAndMatchingSize()
         QCOMPARE(model->history().at(i).savedPath, std::optional<QString>(expectedPaths.at(i)));
     }
     HistoryStore::shared().flush();
-    QCOMPARE(QJsonDocument::fromJson(readAll(ImageUpscaler::historyPath())).array().size(), 3);
+    QCOMPARE(
+        QJsonDocument::fromJson(KorvaneTest::readFile(ImageUpscaler::historyPath())).array().size(),
+        3);
     QTRY_COMPARE_WITH_TIMEOUT(m_server.shown.size(), shownBefore + 3, waitMs);
     for (qsizetype i = shownBefore; i < m_server.shown.size(); ++i)
         QCOMPARE(m_server.shown.at(i).body, QStringLiteral("photo.png is ready."));

@@ -1,12 +1,5 @@
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <vector>
 
-#include <unistd.h>
-
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
@@ -14,60 +7,17 @@
 
 #include "processing/AppSettings.h"
 #include "processing/Notifier.h"
+#include "support/NotificationServer.h"
 #include "support/TestSupport.h"
 
 // These tests talk to a notification service of their own on a private session bus: the test
 // executable starts itself again under dbus-run-session unless it already runs under one.
 
 namespace {
-const QString serviceName = QStringLiteral("org.freedesktop.Notifications");
-const QString objectPath = QStringLiteral("/org/freedesktop/Notifications");
 constexpr int waitMs = 20000;
 } // namespace
 
-// A stand-in for the desktop's notification server that records what it is asked to show.
-class NotificationServer final : public QObject {
-    Q_OBJECT
-    Q_DISABLE_COPY_MOVE(NotificationServer)
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-
-public:
-    struct Notification {
-        QString appName;
-        uint replacesId = 0;
-        QString summary;
-        QString body;
-        QVariantMap hints;
-    };
-
-    NotificationServer() = default;
-
-    QList<Notification> shown;
-    int capabilityQueries = 0;
-
-    // The bodies of the notifications shown so far.
-    QStringList bodies() const
-    {
-        QStringList list;
-        for (const Notification& notification : shown)
-            list.append(notification.body);
-        return list;
-    }
-
-public Q_SLOTS:
-    uint Notify(const QString& appName, uint replacesId, const QString&, const QString& summary,
-                const QString& body, const QStringList&, const QVariantMap& hints, int)
-    {
-        shown.append({appName, replacesId, summary, body, hints});
-        return uint(shown.size());
-    }
-
-    QStringList GetCapabilities()
-    {
-        ++capabilityQueries;
-        return {QStringLiteral("body"), QStringLiteral("sound")};
-    }
-};
+using KorvaneTest::NotificationServer;
 
 class TestNotifier final : public QObject {
     Q_OBJECT
@@ -83,18 +33,13 @@ private Q_SLOTS:
     void missingBusDoesNothing();
 
 private:
-    // The server runs on a connection of its own, so its calls cross the bus like a real one's.
     NotificationServer m_server;
 };
 
 void TestNotifier::initTestCase()
 {
     AppSettings::registerDefaults();
-    QDBusConnection serverBus =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server"));
-    QVERIFY2(serverBus.isConnected(), qPrintable(serverBus.lastError().message()));
-    QVERIFY(serverBus.registerObject(objectPath, &m_server, QDBusConnection::ExportAllSlots));
-    QVERIFY(serverBus.registerService(serviceName));
+    QVERIFY(m_server.registerOnSessionBus());
 }
 
 void TestNotifier::requestAuthorizationAsksTheService()
@@ -216,23 +161,6 @@ void TestNotifier::missingBusDoesNothing()
 }
 
 namespace {
-// Starts this executable again under dbus-run-session, which gives it a private session bus.
-int restartOnPrivateBus(int argc, char** argv)
-{
-    qputenv("KORVANE_TEST_PRIVATE_BUS", "1");
-    std::vector<char> self(4096, '\0');
-    if (::readlink("/proc/self/exe", self.data(), self.size() - 1) <= 0)
-        std::strncpy(self.data(), argv[0], self.size() - 1);
-    std::vector<char*> arguments{const_cast<char*>("dbus-run-session"), const_cast<char*>("--"),
-                                 self.data()};
-    for (int i = 1; i < argc; ++i)
-        arguments.push_back(argv[i]);
-    arguments.push_back(nullptr);
-    ::execvp("dbus-run-session", arguments.data());
-    std::fprintf(stderr, "Could not start dbus-run-session: %s\n", std::strerror(errno));
-    return 1;
-}
-
 // The child of missingBusDoesNothing.
 int postWithoutBus(int argc, char** argv)
 {
@@ -249,8 +177,8 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--post-without-bus") == 0)
         return postWithoutBus(argc, argv);
-    if (!qEnvironmentVariableIsSet("KORVANE_TEST_PRIVATE_BUS"))
-        return restartOnPrivateBus(argc, argv);
+    if (!KorvaneTest::onPrivateBus())
+        return KorvaneTest::restartOnPrivateBus(argc, argv);
     KorvaneTest::isolateEnvironment();
     QApplication app(argc, argv);
     TestNotifier test;

@@ -20,6 +20,7 @@
 #include "processing/JobQueue.h"
 #include "processing/SaveDialog.h"
 #include "processing/Upscaler.h"
+#include "support/ModelTestSupport.h"
 #include "support/NotificationServer.h"
 #include "support/TestSupport.h"
 
@@ -27,36 +28,10 @@ namespace {
 constexpr int jobWaitMs = 240000;
 constexpr int waitMs = 20000;
 
-// Answers the save dialog with a fixed path, or cancels when it has none; remembers the request.
-class AnsweringDialog final : public SaveDialog {
-public:
-    std::optional<QString> answer;
-    QList<Request> requests;
-    std::optional<QString> chooseSaveLocation(const Request& request) override
-    {
-        requests.append(request);
-        return answer;
-    }
-};
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QJsonArray readHistoryArray()
 {
     HistoryStore::shared().flush();
-    return QJsonDocument::fromJson(readAll(Upscaler::historyPath())).array();
+    return QJsonDocument::fromJson(KorvaneTest::readFile(Upscaler::historyPath())).array();
 }
 
 QStringList sortedKeys(const QJsonObject& object)
@@ -116,7 +91,7 @@ private:
     QString makeClip(const QString& name);
 
     KorvaneTest::NotificationServer m_server;
-    AnsweringDialog m_dialog;
+    KorvaneTest::AnsweringSaveDialog m_dialog;
     QString m_folder;
     QString m_clip;
     QStringList m_log;
@@ -258,7 +233,7 @@ void TestUpscaler::loadReadsTheVideo()
 
     // A file without a readable video track leaves a blank description and no estimate.
     const QString notVideo = m_folder + QStringLiteral("/notes.mp4");
-    writeFile(notVideo, "not a video");
+    QVERIFY(KorvaneTest::writeFile(notVideo, "not a video"));
     model.load(QUrl::fromLocalFile(notVideo));
     QCOMPARE(model.sourceInfo(), QStringLiteral("Reading…"));
     QTRY_COMPARE_WITH_TIMEOUT(model.sourceInfo(), QString(), waitMs);
@@ -280,7 +255,7 @@ void TestUpscaler::staleReadingsAreDropped()
 {
     // Only the reading of the video still shown may fill in the description.
     const QString notVideo = m_folder + QStringLiteral("/notes2.mp4");
-    writeFile(notVideo, "not a video");
+    QVERIFY(KorvaneTest::writeFile(notVideo, "not a video"));
     Upscaler model;
     model.load(QUrl::fromLocalFile(m_clip));
     model.load(QUrl::fromLocalFile(notVideo));
@@ -327,7 +302,7 @@ void TestUpscaler::videoDestination()
         QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
     QDir().mkpath(folder);
     for (const QString& name : existing)
-        writeFile(folder + QLatin1Char('/') + name, "x");
+        QVERIFY(KorvaneTest::writeFile(folder + QLatin1Char('/') + name, "x"));
     const std::optional<QString> dest =
         Upscaler::videoDestination(QUrl::fromLocalFile(folder + QLatin1Char('/') + input));
     QVERIFY(dest.has_value());
@@ -365,7 +340,7 @@ void TestUpscaler::saveDialogChoosesOrCancels()
 void TestUpscaler::historyFileFollowsTheKeyTable()
 {
     const QString output = m_folder + QStringLiteral("/with space_upscaled.mp4");
-    writeFile(output, "video");
+    QVERIFY(KorvaneTest::writeFile(output, "video"));
     const QList<Upscaler::HistoryEntry> entries{entry(QStringLiteral("newer.mov"), true, output),
                                                 entry(QStringLiteral("older.mov"), false)};
     {
@@ -373,7 +348,7 @@ void TestUpscaler::historyFileFollowsTheKeyTable()
         model->setHistory(entries);
     }
     HistoryStore::shared().flush();
-    const QByteArray bytes = readAll(Upscaler::historyPath());
+    const QByteArray bytes = KorvaneTest::readFile(Upscaler::historyPath());
     // Compact: no line breaks or indentation.
     QVERIFY(!bytes.contains('\n'));
     const QJsonArray array = QJsonDocument::fromJson(bytes).array();
@@ -438,14 +413,14 @@ void TestUpscaler::undecodableHistoryIsMovedAside()
     const QString folder = UpscaleCore::toolsFolder();
     for (const QString& old : QDir(folder).entryList({QStringLiteral("history.json.corrupt-*")}))
         QFile::remove(folder + QLatin1Char('/') + old);
-    writeFile(Upscaler::historyPath(), content);
+    QVERIFY(KorvaneTest::writeFile(Upscaler::historyPath(), content));
     m_log.clear();
 
     auto model = freshModel();
     QVERIFY(model->history().isEmpty());
     const QStringList aside = QDir(folder).entryList({QStringLiteral("history.json.corrupt-*")});
     QCOMPARE(aside.size(), 1);
-    QCOMPARE(readAll(folder + QLatin1Char('/') + aside.first()), content);
+    QCOMPARE(KorvaneTest::readFile(folder + QLatin1Char('/') + aside.first()), content);
     QCOMPARE(m_log.size(), 1);
     QVERIFY(m_log.first().contains(aside.first()));
 
@@ -455,15 +430,15 @@ void TestUpscaler::undecodableHistoryIsMovedAside()
     QCOMPARE(array.size(), 1);
     QCOMPARE(array.at(0).toObject().value(QStringLiteral("name")).toString(),
              QStringLiteral("new.mov"));
-    QCOMPARE(readAll(folder + QLatin1Char('/') + aside.first()), content);
+    QCOMPARE(KorvaneTest::readFile(folder + QLatin1Char('/') + aside.first()), content);
 }
 
 void TestUpscaler::deletedOutputLoadsWithoutURL()
 {
     const QString kept = m_folder + QStringLiteral("/kept_upscaled.mp4");
     const QString gone = m_folder + QStringLiteral("/gone_upscaled.mp4");
-    writeFile(kept, "video");
-    writeFile(gone, "video");
+    QVERIFY(KorvaneTest::writeFile(kept, "video"));
+    QVERIFY(KorvaneTest::writeFile(gone, "video"));
     {
         auto model = freshModel();
         model->setHistory({entry(QStringLiteral("kept.mov"), true, kept),
@@ -494,8 +469,8 @@ void TestUpscaler::deleteAndClearHistory()
     QFETCH(bool, deleteFiles);
     const QString first = m_folder + QStringLiteral("/first_upscaled.mp4");
     const QString second = m_folder + QStringLiteral("/second_upscaled.mp4");
-    writeFile(first, "video");
-    writeFile(second, "video");
+    QVERIFY(KorvaneTest::writeFile(first, "video"));
+    QVERIFY(KorvaneTest::writeFile(second, "video"));
     auto model = freshModel();
     const QList<Upscaler::HistoryEntry> entries{entry(QStringLiteral("first.mov"), true, first),
                                                 entry(QStringLiteral("failed.mov"), false),
