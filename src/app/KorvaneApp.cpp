@@ -8,6 +8,8 @@
 #include "app/SetupView.h"
 #include "app/UrlHandoff.h"
 #include "processing/JobQueue.h"
+#include "processing/SaveDialog.h"
+#include "ui/FileSaveDialog.h"
 #include "ui/ContentView.h"
 
 KorvaneApp::KorvaneApp() : m_setup(new SetupModel(this)), m_window(new QMainWindow)
@@ -18,6 +20,9 @@ KorvaneApp::KorvaneApp() : m_setup(new SetupModel(this)), m_window(new QMainWind
     m_setupView = new SetupView(m_stack);
     m_stack->addWidget(m_setupView);
     m_window->setCentralWidget(m_stack);
+    // "Ask where to save" shows the desktop's save dialog over this window.
+    m_saveDialog = std::make_unique<FileSaveDialog>(m_window.get());
+    SaveDialog::setCurrent(m_saveDialog.get());
     connect(m_setup, &SetupModel::readyChanged, this, [this] { showRoot(); });
 
     // URLs handed to the application go to the sign-in, which may ask for the window.
@@ -28,6 +33,8 @@ KorvaneApp::KorvaneApp() : m_setup(new SetupModel(this)), m_window(new QMainWind
 
 KorvaneApp::~KorvaneApp()
 {
+    if (SaveDialog::current() == m_saveDialog.get())
+        SaveDialog::setCurrent(nullptr);
     UrlHandoff::setHandler({});
 }
 

@@ -6,6 +6,7 @@
 
 class QMainWindow;
 class QStackedWidget;
+class FileSaveDialog;
 class SetupModel;
 
 // The application: owns the setup model and the one window for the life of the process. The
@@ -31,6 +32,7 @@ private:
 
     SetupModel* m_setup = nullptr;
     std::unique_ptr<QMainWindow> m_window;
+    std::unique_ptr<FileSaveDialog> m_saveDialog;
     QStackedWidget* m_stack = nullptr;
     QWidget* m_setupView = nullptr;
     QWidget* m_mainView = nullptr;

@@ -11,7 +11,11 @@
 
 #include "account/AuthManager.h"
 #include "account/UpdateChecker.h"
+#include "processing/BatchProcessor.h"
+#include "processing/BulkImageProcessor.h"
+#include "processing/ImageUpscaler.h"
 #include "processing/JobQueue.h"
+#include "processing/Upscaler.h"
 #include "ui/LoginView.h"
 #include "ui/NowBar.h"
 #include "ui/ProfileRow.h"
@@ -102,7 +106,9 @@ QString ContentView::iconName(Tab tab)
 }
 
 ContentView::ContentView(AuthManager& auth, JobQueue& queue, QWidget* parent)
-    : QWidget(parent), m_auth(auth), m_queue(queue)
+    : QWidget(parent), m_auth(auth), m_queue(queue), m_upscaler(new Upscaler(this)),
+      m_batch(new BatchProcessor(this)), m_imageUpscaler(new ImageUpscaler(this)),
+      m_bulkImage(new BulkImageProcessor(this))
 {
     setMinimumSize(1100, 700);
     // The light appearance, whatever the desktop's theme.

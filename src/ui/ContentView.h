@@ -5,6 +5,10 @@
 #include <QWidget>
 
 class AuthManager;
+class BatchProcessor;
+class BulkImageProcessor;
+class ImageUpscaler;
+class Upscaler;
 class JobQueue;
 class LoginView;
 class NowBar;
@@ -44,6 +48,12 @@ public:
     void setShowProfile(bool show);
     bool showProfile() const;
 
+    // The four processing models, made once with the view and shared by every screen.
+    Upscaler& upscaler() const { return *m_upscaler; }
+    BatchProcessor& batch() const { return *m_batch; }
+    ImageUpscaler& imageUpscaler() const { return *m_imageUpscaler; }
+    BulkImageProcessor& bulkImage() const { return *m_bulkImage; }
+
     QListWidget* sidebar() const { return m_sidebar; }
     ProfileRow* profileRow() const { return m_profileRow; }
     LoginView* loginView() const { return m_login; }
@@ -65,6 +75,10 @@ private:
     MediaMode m_videoMode = MediaMode::Single;
     MediaMode m_imageMode = MediaMode::Single;
     bool m_checkedForUpdates = false;
+    Upscaler* m_upscaler;
+    BatchProcessor* m_batch;
+    ImageUpscaler* m_imageUpscaler;
+    BulkImageProcessor* m_bulkImage;
 
     QStackedWidget* m_roots = nullptr;
     LoginView* m_login = nullptr;
