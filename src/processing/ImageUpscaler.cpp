@@ -430,7 +430,11 @@ void ImageUpscaler::run()
         return runImageJob(settings, adjustments, box, report);
     };
     QPointer<ImageUpscaler> self(this);
-    job.onComplete = [self, name, scale, box](const UpscaleJob::Result& result) {
+    // The name stays taken until the job has written its file (or will never write it).
+    const QString destination = settings.dest;
+    OutputNaming::reserve(destination);
+    job.onComplete = [self, name, scale, box, destination](const UpscaleJob::Result& result) {
+        OutputNaming::release(destination);
         if (!self)
             return;
         std::optional<QString> failure;
@@ -438,7 +442,8 @@ void ImageUpscaler::run()
             failure = result.error->message();
         self->jobFinished(name, scale, box, result.location, failure);
     };
-    job.onRemoved = [self] {
+    job.onRemoved = [self, destination] {
+        OutputNaming::release(destination);
         if (self)
             self->countDown();
     };

@@ -288,8 +288,11 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
         return destination;
     };
     QPointer<Upscaler> self(this);
-    job.onComplete = [self, name, targetHeight, quality,
-                      duration](const UpscaleJob::Result& result) {
+    // The name stays taken until the job has written its file (or will never write it).
+    OutputNaming::reserve(destination);
+    job.onComplete = [self, name, targetHeight, quality, duration,
+                      destination](const UpscaleJob::Result& result) {
+        OutputNaming::release(destination);
         if (!self)
             return;
         std::optional<QString> failure;
@@ -297,7 +300,8 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
             failure = result.error->message();
         self->jobFinished(name, targetHeight, quality, duration, result.location, failure);
     };
-    job.onRemoved = [self] {
+    job.onRemoved = [self, destination] {
+        OutputNaming::release(destination);
         if (self)
             self->jobRemoved();
     };

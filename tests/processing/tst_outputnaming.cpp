@@ -59,6 +59,26 @@ private Q_SLOTS:
         QCOMPARE(OutputNaming::firstFreeUpscaledPath(folder, QStringLiteral("clip"), extension),
                  folder + QLatin1Char('/') + expected);
     }
+
+    void reservedNamesAreSkippedUntilReleased()
+    {
+        const QString folder = QDir::tempPath() + QStringLiteral("/reserved");
+        QVERIFY(QDir().mkpath(folder));
+        const auto next = [&folder] {
+            return OutputNaming::firstFreeUpscaledPath(folder, QStringLiteral("clip"),
+                                                       QStringLiteral("mp4"));
+        };
+        const QString first = next();
+        OutputNaming::reserve(first);
+        const QString second = next();
+        QCOMPARE(second, folder + QStringLiteral("/clip_upscaled_1.mp4"));
+        OutputNaming::reserve(second);
+        // The first job ends: its name is free again (its file was never written here).
+        OutputNaming::release(first);
+        QCOMPARE(next(), first);
+        OutputNaming::release(second);
+        QCOMPARE(next(), first);
+    }
 };
 
 KORVANE_TEST_MAIN(TestOutputNaming)
