@@ -36,6 +36,7 @@ bool renderAccountScreens(const QDir& out)
         ContentView view(signedOut, queue);
         view.resize(1100, 700);
         view.show();
+        settle(1500); // the sample pictures are read in the background
         ok &= save(view, out, QStringLiteral("login.png"));
         view.loginView()->setShowLogin(true);
         ok &= save(view, out, QStringLiteral("login-popup.png"));

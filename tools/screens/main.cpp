@@ -174,6 +174,8 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("config"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("data"))));
     qputenv("KORVANE_API_BASE", "http://127.0.0.1:9");
+    if (qEnvironmentVariableIsEmpty("KORVANE_RESOURCES"))
+        qputenv("KORVANE_RESOURCES", KORVANE_BUILD_RESOURCES); // the sample pictures
     qputenv("KORVANE_UPDATE_URL", "http://127.0.0.1:9/apps/korvane.json");
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
