@@ -12,16 +12,6 @@
 #include "processing/AppSettings.h"
 #include "support/TestSupport.h"
 
-namespace {
-void writeFile(const QString& path, const QByteArray& contents)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(contents);
-}
-} // namespace
-
 class TestSetupModel final : public QObject {
     Q_OBJECT
 
@@ -46,11 +36,11 @@ private Q_SLOTS:
 
     void installedToolsSkipTheSetupScreen()
     {
-        writeFile(UpscaleCore::ffmpeg(), "ffmpeg");
-        writeFile(UpscaleCore::realesrganBinary(), "engine");
+        QVERIFY(KorvaneTest::writeFile(UpscaleCore::ffmpeg(), "ffmpeg"));
+        QVERIFY(KorvaneTest::writeFile(UpscaleCore::realesrganBinary(), "engine"));
         const QDir temp(QDir::tempPath());
         QVERIFY(temp.mkpath(QStringLiteral("ai-STALE/in")));
-        writeFile(temp.filePath(QStringLiteral("prev-OLD.png")), "x");
+        QVERIFY(KorvaneTest::writeFile(temp.filePath(QStringLiteral("prev-OLD.png")), "x"));
 
         KorvaneApp app;
         QVERIFY(app.setup().ready());
@@ -72,9 +62,11 @@ private Q_SLOTS:
     void missingToolsAreInstalledBehindTheSetupScreen()
     {
         const QString source = KorvaneTest::isolatedRoot() + QStringLiteral("/archive-src");
-        writeFile(source + QStringLiteral("/ffmpeg"), "ffmpeg");
-        writeFile(source + QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan"), "engine");
-        writeFile(source + QStringLiteral("/realesrgan/models/m.bin"), "model");
+        QVERIFY(KorvaneTest::writeFile(source + QStringLiteral("/ffmpeg"), "ffmpeg"));
+        QVERIFY(KorvaneTest::writeFile(
+            source + QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan"), "engine"));
+        QVERIFY(
+            KorvaneTest::writeFile(source + QStringLiteral("/realesrgan/models/m.bin"), "model"));
         QVERIFY(KorvaneTest::zipFolder(source, m_resources + QStringLiteral("/Tools.zip")));
 
         KorvaneApp app;
@@ -109,10 +101,9 @@ private Q_SLOTS:
         UrlHandoff::setHandler([&received](const QUrl& url) { received.append(url); });
         QCOMPARE(received.size(), 2);
         UrlHandoff::deliver({QUrl(QStringLiteral("korvane://auth?token=c"))});
-        QCOMPARE(received,
-                 QList<QUrl>({QUrl(QStringLiteral("korvane://auth?token=a")),
-                              QUrl(QStringLiteral("korvane://auth?token=b")),
-                              QUrl(QStringLiteral("korvane://auth?token=c"))}));
+        QCOMPARE(received, QList<QUrl>({QUrl(QStringLiteral("korvane://auth?token=a")),
+                                        QUrl(QStringLiteral("korvane://auth?token=b")),
+                                        QUrl(QStringLiteral("korvane://auth?token=c"))}));
         UrlHandoff::setHandler({});
     }
 

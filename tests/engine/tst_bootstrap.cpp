@@ -12,20 +12,6 @@ namespace {
 constexpr auto mode755 = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
                          QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup |
                          QFile::ReadOther | QFile::ExeOther;
-
-void writeFile(const QString& path, const QByteArray& contents)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(contents);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class TestBootstrap final : public QObject {
@@ -39,9 +25,11 @@ class TestBootstrap final : public QObject {
     {
         const QString source = KorvaneTest::isolatedRoot() + QStringLiteral("/archive-src");
         QDir(source).removeRecursively();
-        writeFile(source + QStringLiteral("/ffmpeg"), "new ffmpeg");
-        writeFile(source + QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan"), "engine");
-        writeFile(source + QStringLiteral("/realesrgan/models/m.param"), "param");
+        QVERIFY(KorvaneTest::writeFile(source + QStringLiteral("/ffmpeg"), "new ffmpeg"));
+        QVERIFY(KorvaneTest::writeFile(
+            source + QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan"), "engine"));
+        QVERIFY(
+            KorvaneTest::writeFile(source + QStringLiteral("/realesrgan/models/m.param"), "param"));
         QVERIFY(KorvaneTest::zipFolder(source, m_resources + QStringLiteral("/Tools.zip")));
     }
 
@@ -74,15 +62,16 @@ private Q_SLOTS:
     void onlyFfmpegPresentExtractsEverythingAgain()
     {
         makeTestArchive();
-        writeFile(UpscaleCore::ffmpeg(), "old ffmpeg");
+        QVERIFY(KorvaneTest::writeFile(UpscaleCore::ffmpeg(), "old ffmpeg"));
         QVERIFY(!Bootstrap::toolsInstalled());
         Bootstrap::installToolsIfNeeded();
         QCOMPARE(m_log, QStringList{QStringLiteral("Korvane: helper tools installed at ") +
                                     UpscaleCore::toolsFolder()});
         QVERIFY(Bootstrap::toolsInstalled());
-        QCOMPARE(readFile(UpscaleCore::ffmpeg()), QByteArray("new ffmpeg"));
-        QCOMPARE(readFile(UpscaleCore::realesrganModels() + QStringLiteral("/m.param")),
-                 QByteArray("param"));
+        QCOMPARE(KorvaneTest::readFile(UpscaleCore::ffmpeg()), QByteArray("new ffmpeg"));
+        QCOMPARE(
+            KorvaneTest::readFile(UpscaleCore::realesrganModels() + QStringLiteral("/m.param")),
+            QByteArray("param"));
         QCOMPARE(QFile::permissions(UpscaleCore::ffmpeg()), mode755);
         QCOMPARE(QFile::permissions(UpscaleCore::realesrganBinary()), mode755);
         // No private unpacking folder is left in the tools folder.
@@ -94,20 +83,21 @@ private Q_SLOTS:
     void missingModelsAloneReinstallsNothing()
     {
         makeTestArchive();
-        writeFile(UpscaleCore::ffmpeg(), "old ffmpeg");
-        writeFile(UpscaleCore::realesrganBinary(), "old engine");
+        QVERIFY(KorvaneTest::writeFile(UpscaleCore::ffmpeg(), "old ffmpeg"));
+        QVERIFY(KorvaneTest::writeFile(UpscaleCore::realesrganBinary(), "old engine"));
         Bootstrap::installToolsIfNeeded();
         QVERIFY(m_log.isEmpty());
-        QCOMPARE(readFile(UpscaleCore::ffmpeg()), QByteArray("old ffmpeg"));
+        QCOMPARE(KorvaneTest::readFile(UpscaleCore::ffmpeg()), QByteArray("old ffmpeg"));
         QVERIFY(!QFileInfo::exists(UpscaleCore::realesrganModels()));
     }
 
     void corruptArchiveLogsAndChangesNothing()
     {
-        writeFile(m_resources + QStringLiteral("/Tools.zip"), QByteArray(4096, 'x'));
-        writeFile(UpscaleCore::ffmpeg(), "old ffmpeg");
-        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                               QFile::WriteUser;
+        QVERIFY(KorvaneTest::writeFile(m_resources + QStringLiteral("/Tools.zip"),
+                                       QByteArray(4096, 'x')));
+        QVERIFY(KorvaneTest::writeFile(UpscaleCore::ffmpeg(), "old ffmpeg"));
+        const auto ownerOnly =
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
         QVERIFY(QFile::setPermissions(UpscaleCore::ffmpeg(), ownerOnly));
         Bootstrap::installToolsIfNeeded();
         QCOMPARE(m_log.size(), 1);
@@ -116,7 +106,7 @@ private Q_SLOTS:
         QVERIFY2(m_log.constFirst().contains(QStringLiteral("Not a zip archive")),
                  qPrintable(m_log.constFirst()));
         QCOMPARE(QFile::permissions(UpscaleCore::ffmpeg()), ownerOnly);
-        QCOMPARE(readFile(UpscaleCore::ffmpeg()), QByteArray("old ffmpeg"));
+        QCOMPARE(KorvaneTest::readFile(UpscaleCore::ffmpeg()), QByteArray("old ffmpeg"));
         QVERIFY(!QFileInfo::exists(UpscaleCore::realesrganBinary()));
     }
 
@@ -125,7 +115,7 @@ private Q_SLOTS:
         makeTestArchive();
         // The data folder is a plain file, so the tools folder cannot be made inside it.
         const QString dataHome = KorvaneTest::isolatedRoot() + QStringLiteral("/data-file");
-        writeFile(dataHome, "not a folder");
+        QVERIFY(KorvaneTest::writeFile(dataHome, "not a folder"));
         const QByteArray saved = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
         Bootstrap::installToolsIfNeeded();

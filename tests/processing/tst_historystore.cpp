@@ -29,19 +29,6 @@ std::optional<QStringList> decodeStrings(const QByteArray& json)
     return list;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 } // namespace
 
 class TestHistoryStore final : public QObject {
@@ -100,7 +87,7 @@ void TestHistoryStore::savesInOrderAndLeavesTheNewest()
     for (int i = 0; i < 200; ++i)
         store.save(path, QByteArray::number(i).repeated(1000 - i));
     store.flush();
-    QCOMPARE(readAll(path), QByteArray::number(199).repeated(801));
+    QCOMPARE(KorvaneTest::readFile(path), QByteArray::number(199).repeated(801));
     // Atomic replacement leaves no temporary files behind.
     QCOMPARE(QDir(m_folder + QStringLiteral("/nested")).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("history.json")});
@@ -134,7 +121,7 @@ void TestHistoryStore::load()
     if (asFolder)
         QVERIFY(QDir().mkpath(path));
     else if (!content.isEmpty())
-        writeFile(path, content);
+        QVERIFY(KorvaneTest::writeFile(path, content));
 
     HistoryStore store;
     QCOMPARE(loadThrough(store, path), expected);
@@ -155,7 +142,7 @@ void TestHistoryStore::load()
                 .match(aside.first())
                 .hasMatch());
     if (!asFolder)
-        QCOMPARE(readAll(m_folder + QLatin1Char('/') + aside.first()), content);
+        QCOMPARE(KorvaneTest::readFile(m_folder + QLatin1Char('/') + aside.first()), content);
     QCOMPARE(m_log.size(), 1);
     QVERIFY2(m_log.first().startsWith(QStringLiteral("Korvane: history.json was moved aside as ")),
              qPrintable(m_log.first()));
@@ -163,15 +150,15 @@ void TestHistoryStore::load()
     QVERIFY(!QFileInfo::exists(path));
     store.save(path, QByteArray(R"(["new"])"));
     store.flush();
-    QCOMPARE(readAll(path), QByteArray(R"(["new"])"));
+    QCOMPARE(KorvaneTest::readFile(path), QByteArray(R"(["new"])"));
 }
 
 void TestHistoryStore::removeFilesRunsAfterEarlierWork()
 {
     const QString output = m_folder + QStringLiteral("/clip_upscaled.mp4");
     const QString other = m_folder + QStringLiteral("/keep.mp4");
-    writeFile(output, "video");
-    writeFile(other, "video");
+    QVERIFY(KorvaneTest::writeFile(output, "video"));
+    QVERIFY(KorvaneTest::writeFile(other, "video"));
     HistoryStore store;
     store.removeFiles({output, m_folder + QStringLiteral("/already-gone.mp4")});
     store.flush();

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "processing/SaveDialog.h"
+#include "support/TestSupport.h"
 
 // Small helpers shared by the tests of the processing models.
 namespace KorvaneTest {
@@ -26,20 +27,5 @@ public:
         return answer;
     }
 };
-
-// Writes bytes to path, creating its folder; false when that fails.
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// The whole content of path, or nothing when it cannot be read.
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace KorvaneTest

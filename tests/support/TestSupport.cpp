@@ -92,16 +92,28 @@ void writeFakeTool(const QString& path, const QByteArray& shellBody)
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 bool zipFolder(const QString& sourceFolder, const QString& zipPath)
 {
     QProcess zip;
     zip.setWorkingDirectory(sourceFolder);
     zip.start(QStringLiteral(KORVANE_TEST_CMAKE),
-              QStringList{QStringLiteral("-E"), QStringLiteral("tar"), QStringLiteral("cf"), zipPath,
-                          QStringLiteral("--format=zip")} +
+              QStringList{QStringLiteral("-E"), QStringLiteral("tar"), QStringLiteral("cf"),
+                          zipPath, QStringLiteral("--format=zip")} +
                   QDir(sourceFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
-    return zip.waitForFinished() && zip.exitStatus() == QProcess::NormalExit &&
-           zip.exitCode() == 0;
+    return zip.waitForFinished() && zip.exitStatus() == QProcess::NormalExit && zip.exitCode() == 0;
 }
 
 int runFFmpeg(const QStringList& arguments, QByteArray* standardError)

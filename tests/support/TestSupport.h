@@ -24,6 +24,11 @@ void writeFakeTool(const QString& path, const QByteArray& shellBody);
 // Zips the top-level entries of sourceFolder into zipPath (relative paths, Unix modes kept).
 bool zipFolder(const QString& sourceFolder, const QString& zipPath);
 
+// Writes bytes to path, creating its folder; false when that fails.
+bool writeFile(const QString& path, const QByteArray& bytes);
+// The whole content of path, or nothing when it cannot be read.
+QByteArray readFile(const QString& path);
+
 // Runs the real ffmpeg of the staged tools with arguments; returns its exit status.
 int runFFmpeg(const QStringList& arguments, QByteArray* standardError = nullptr);
 
