@@ -135,6 +135,8 @@ ContentView::ContentView(AuthManager& auth, JobQueue& queue, QWidget* parent)
     m_roots->addWidget(m_checking);
     m_roots->addWidget(m_split);
     m_nowBar = new NowBar(m_queue, this);
+    connect(&m_videoMode, &MediaModeBinding::changed, this, &ContentView::showDetail);
+    connect(&m_imageMode, &MediaModeBinding::changed, this, &ContentView::showDetail);
 
     m_profileSheet = new QDialog(this);
     m_profileSheet->setWindowTitle(QStringLiteral("Profile"));
@@ -272,14 +274,12 @@ void ContentView::setTab(std::optional<Tab> tab)
 
 void ContentView::setVideoMode(MediaMode mode)
 {
-    m_videoMode = mode;
-    showDetail();
+    m_videoMode.setValue(mode);
 }
 
 void ContentView::setImageMode(MediaMode mode)
 {
-    m_imageMode = mode;
-    showDetail();
+    m_imageMode.setValue(mode);
 }
 
 void ContentView::showDetail()
@@ -290,11 +290,11 @@ void ContentView::showDetail()
         title = QStringLiteral("Home");
         break;
     case Tab::Image:
-        title = m_imageMode == MediaMode::Multiple ? QStringLiteral("Multiple Images")
+        title = m_imageMode.value() == MediaMode::Multiple ? QStringLiteral("Multiple Images")
                                                    : QStringLiteral("Image");
         break;
     case Tab::Video:
-        title = m_videoMode == MediaMode::Multiple ? QStringLiteral("Batch Video")
+        title = m_videoMode.value() == MediaMode::Multiple ? QStringLiteral("Batch Video")
                                                    : QStringLiteral("Video");
         break;
     case Tab::Compare:

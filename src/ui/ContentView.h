@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "ui/MediaModeBinding.h"
+
 class AuthManager;
 class BatchProcessor;
 class BulkImageProcessor;
@@ -25,7 +27,7 @@ class ContentView final : public QWidget {
     Q_DISABLE_COPY_MOVE(ContentView)
 public:
     enum class Tab { Home, Image, Video, Compare, Settings };
-    enum class MediaMode { Single, Multiple };
+    using MediaMode = ::MediaMode;
     enum class Root { Login, Checking, Split };
 
     static QString rawValue(Tab tab);
@@ -38,8 +40,11 @@ public:
     // The selected tab; none when the sidebar has no selection (Home is shown then).
     std::optional<Tab> tab() const { return m_tab; }
     void setTab(std::optional<Tab> tab);
-    MediaMode videoMode() const { return m_videoMode; }
-    MediaMode imageMode() const { return m_imageMode; }
+    MediaMode videoMode() const { return m_videoMode.value(); }
+    MediaMode imageMode() const { return m_imageMode.value(); }
+    // The two-way mode bindings the video and image screens switch.
+    MediaModeBinding& videoModeBinding() { return m_videoMode; }
+    MediaModeBinding& imageModeBinding() { return m_imageMode; }
     void setVideoMode(MediaMode mode);
     void setImageMode(MediaMode mode);
     // The title of the screen the detail area shows.
@@ -72,8 +77,8 @@ private:
     AuthManager& m_auth;
     JobQueue& m_queue;
     std::optional<Tab> m_tab = Tab::Home;
-    MediaMode m_videoMode = MediaMode::Single;
-    MediaMode m_imageMode = MediaMode::Single;
+    MediaModeBinding m_videoMode;
+    MediaModeBinding m_imageMode;
     bool m_checkedForUpdates = false;
     Upscaler* m_upscaler;
     BatchProcessor* m_batch;

@@ -13,7 +13,13 @@
 #include <QWidget>
 
 #include "AccountScreens.h"
+#include "BatchScreens.h"
+#include "CompareScreens.h"
+#include "HomeScreens.h"
+#include "ImageScreens.h"
 #include "NowBarScreens.h"
+#include "SettingsScreens.h"
+#include "VideoScreens.h"
 #include "app/SetupView.h"
 #include "ui/components/BeforeAfterSlider.h"
 #include "ui/components/FieldLabel.h"
@@ -201,5 +207,11 @@ int main(int argc, char** argv)
     ok &= render(zoom, zoom.sizeHint(), out.filePath(QStringLiteral("zoom-2.5x.png")));
     ok &= renderNowBarScreens(out);
     ok &= renderAccountScreens(out);
+    ok &= renderHomeScreens(out);
+    ok &= renderVideoScreens(out);
+    ok &= renderCompareScreens(out);
+    ok &= renderImageScreens(out);
+    ok &= renderBatchScreens(out);
+    ok &= renderSettingsScreens(out);
     return ok ? 0 : 1;
 }
