@@ -15,13 +15,7 @@ public:
     explicit MediaModeBinding(QObject* parent = nullptr) : QObject(parent) {}
 
     MediaMode value() const { return m_value; }
-    void setValue(MediaMode value)
-    {
-        if (value == m_value)
-            return;
-        m_value = value;
-        Q_EMIT changed(value);
-    }
+    void setValue(MediaMode value);
 
 Q_SIGNALS:
     void changed(MediaMode value);
