@@ -1,0 +1,206 @@
+#include "ui/batch/BatchScreen.h"
+
+#include <optional>
+#include <utility>
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "account/SystemOpener.h"
+#include "engine/AIQuality.h"
+#include "ui/MediaModeBinding.h"
+#include "ui/batch/BatchListCard.h"
+#include "ui/batch/BatchTexts.h"
+#include "ui/batch/FilePicker.h"
+#include "ui/components/DropCard.h"
+#include "ui/components/FieldLabel.h"
+#include "ui/components/GlassCard.h"
+#include "ui/components/Segmented.h"
+#include "ui/components/Theme.h"
+
+namespace {
+constexpr int kPaneWidth = 340;
+
+QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    label->setTextFormat(Qt::PlainText);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+QPushButton* makePrimaryButton(QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    button->setFont(Theme::font(14, QFont::DemiBold));
+    button->setMinimumHeight(40);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    button->setCursor(Qt::PointingHandCursor);
+    const QColor accent = Theme::appAccent();
+    QColor faded = accent;
+    faded.setAlphaF(0.45f);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { color: white; background: %1; border: none; "
+                       "border-radius: 10px; padding: 9px 16px; }"
+                       "QPushButton:hover { background: %2; }"
+                       "QPushButton:pressed { background: %3; }"
+                       "QPushButton:disabled { background: %4; color: rgba(255,255,255,210); }")
+            .arg(accent.name(), accent.lighter(108).name(), accent.darker(115).name(),
+                 faded.name(QColor::HexArgb)));
+    return button;
+}
+} // namespace
+
+BatchScreen::BatchScreen(const BatchScreenLook& look, MediaModeBinding& mode, Model model,
+                         QWidget* parent)
+    : QWidget(parent), m_look(look), m_model(std::move(model))
+{
+    auto* columns = new QHBoxLayout(this);
+    columns->setContentsMargins(20, 20, 20, 20);
+    columns->setSpacing(18);
+
+    // Left column: the drop card, then the list card taking the remaining height.
+    auto* left = new QVBoxLayout;
+    left->setSpacing(14);
+    m_dropCard = new DropCard(DropCard::Layout::Centered, this);
+    m_dropCard->setIcon(look.dropIcon, DropCard::IconFill::Gradient,
+                        QStringLiteral("plus.circle.fill"));
+    m_dropCard->setTitle(look.dropTitle);
+    m_dropCard->setDetail(look.dropSubtitle);
+    left->addWidget(m_dropCard);
+    auto* listGlass = new GlassCard(18, this);
+    auto* listPadding = new QVBoxLayout(listGlass);
+    listPadding->setContentsMargins(16, 16, 16, 16);
+    m_listCard = new BatchListCard(look, listGlass);
+    listPadding->addWidget(m_listCard);
+    left->addWidget(listGlass, 1);
+    columns->addLayout(left, 1);
+
+    // Right column: the control pane.
+    auto* pane = new GlassCard(18, this);
+    m_pane = pane;
+    pane->setFixedWidth(kPaneWidth);
+    auto* paneColumn = new QVBoxLayout(pane);
+    paneColumn->setContentsMargins(18, 18, 18, 18);
+    paneColumn->setSpacing(16);
+    paneColumn->addWidget(makeLabel(look.title, Theme::font(22, QFont::Bold),
+                                    palette().color(QPalette::WindowText), pane));
+
+    m_options = new QVBoxLayout;
+    m_options->setContentsMargins(0, 0, 0, 0);
+    m_options->setSpacing(16);
+    paneColumn->addLayout(m_options);
+    m_modeControl = new Segmented(
+        Segmented::optionsOf<int>({{look.singleModeLabel, int(MediaMode::Single)},
+                                   {look.multipleModeLabel, int(MediaMode::Multiple)}}),
+        int(mode.value()), pane);
+    addOption(QStringLiteral("Mode"), m_modeControl);
+    connect(m_modeControl, &Segmented::selectionChanged, &mode,
+            [&mode](const QVariant& value) { mode.setValue(MediaMode(value.toInt())); });
+    connect(&mode, &MediaModeBinding::changed, m_modeControl,
+            [this](MediaMode value) { m_modeControl->setSelection(int(value)); });
+    paneColumn->addStretch();
+
+    m_runningNoteCard = new GlassCard(10, pane);
+    auto* notePadding = new QVBoxLayout(m_runningNoteCard);
+    notePadding->setContentsMargins(10, 10, 10, 10);
+    m_runningNote =
+        makeLabel(QString(), Theme::font(12), Theme::secondaryText(), m_runningNoteCard);
+    m_runningNote->setWordWrap(true);
+    notePadding->addWidget(m_runningNote);
+    paneColumn->addWidget(m_runningNoteCard);
+
+    m_primary = makePrimaryButton(pane);
+    paneColumn->addWidget(m_primary);
+    columns->addWidget(pane);
+
+    connect(m_dropCard, &DropCard::clicked, this, &BatchScreen::pickFiles);
+    connect(m_dropCard, &DropCard::filesDropped, this,
+            [this](const QList<QUrl>& urls) { handleDrop(urls); });
+    connect(m_listCard, &BatchListCard::clearRequested, this, [this] {
+        if (!m_model.isRunning())
+            m_model.clear();
+    });
+    connect(m_listCard, &BatchListCard::removeRequested, this, [this](const QUuid& id) {
+        if (!m_model.isRunning())
+            m_model.remove(id);
+    });
+    connect(m_listCard, &BatchListCard::revealRequested, this,
+            [](const QUrl& output) { SystemOpener::reveal(output.toLocalFile()); });
+    connect(m_primary, &QPushButton::clicked, this, &BatchScreen::chooseFolderAndStart);
+
+    setState({}, false, 0);
+}
+
+bool BatchScreen::handleDrop(const QList<QUrl>& urls)
+{
+    if (m_model.isRunning())
+        return false;
+    QList<QUrl> files;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files.append(url);
+    }
+    if (!files.isEmpty())
+        m_model.add(files);
+    return true;
+}
+
+void BatchScreen::pickFiles()
+{
+    if (m_model.isRunning())
+        return;
+    const QList<QUrl> chosen =
+        FilePicker::current().chooseFiles({this, m_look.pickerMessage, m_look.pickerFilter});
+    // The run may have started while the dialog was open.
+    if (!chosen.isEmpty() && !m_model.isRunning())
+        m_model.add(chosen);
+}
+
+void BatchScreen::chooseFolderAndStart()
+{
+    if (m_model.isRunning() || m_model.isEmpty())
+        return;
+    const std::optional<QUrl> folder = FilePicker::current().chooseFolder(
+        {this, m_look.folderMessage, QStringLiteral("Save Here")});
+    if (folder && !folder->isEmpty())
+        m_model.start(*folder);
+}
+
+QList<Segmented::Option> BatchScreen::qualityOptions()
+{
+    QList<Segmented::Option> options;
+    for (AIQuality quality : AIQualities::all)
+        options.append({AIQualities::label(quality), AIQualities::rawValue(quality)});
+    return options;
+}
+
+void BatchScreen::addOption(const QString& label, Segmented* control, const QString& caption)
+{
+    auto* group = new QVBoxLayout;
+    group->setContentsMargins(0, 0, 0, 0);
+    group->setSpacing(6);
+    group->addWidget(new FieldLabel(label, m_pane));
+    group->addWidget(control);
+    if (!caption.isEmpty()) {
+        QLabel* note = makeLabel(caption, Theme::font(11), Theme::secondaryText(), m_pane);
+        note->setWordWrap(true);
+        group->addWidget(note);
+    }
+    m_options->addLayout(group);
+}
+
+void BatchScreen::setState(const QList<BatchListRow::Entry>& entries, bool running, int completed)
+{
+    m_dropCard->setInert(running);
+    m_listCard->setEntries(entries, running, completed);
+    m_runningNoteCard->setVisible(running);
+    m_runningNote->setText(BatchTexts::runningNote(completed, int(entries.size())));
+    m_primary->setText(BatchTexts::primaryTitle(running));
+    m_primary->setEnabled(!running && !entries.isEmpty());
+}
