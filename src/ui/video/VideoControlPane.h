@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QWidget>
+
+class MediaModeBinding;
+class QAbstractButton;
+class QLabel;
+class QPushButton;
+class Segmented;
+class Upscaler;
+
+// The right-hand column of the video screen: mode, recommendation, storage estimate, AI quality,
+// output resolution, codec, the first-frame preview switch, the error line, the already-high
+// note, the saved-output block and the primary button. The controls are bound both ways to the
+// model and the mode; items whose condition is not met are hidden.
+//
+// What the model does not know (a preview being made, and whether its last output belongs to the
+// loaded video) comes from the screen through setViewState().
+// Threading: main thread.
+class VideoControlPane final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(VideoControlPane)
+public:
+    VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, QWidget* parent = nullptr);
+
+    // previewError, when not empty, is shown in the error line in place of the model's error.
+    void setViewState(bool previewBusy, bool outputBelongsToInput, const QString& previewError);
+    QString primaryTitle() const;
+    bool alreadyHighRes() const;
+
+    Segmented* modeControl() const { return m_mode; }
+    Segmented* qualityControl() const { return m_quality; }
+    Segmented* resolutionControl() const { return m_resolution; }
+    Segmented* codecControl() const { return m_codec; }
+    QAbstractButton* previewSwitch() const { return m_previewSwitch; }
+    QWidget* recommendationNote() const { return m_recommendation; }
+    QLabel* recommendationText() const { return m_recommendationText; }
+    QWidget* storageEstimate() const { return m_storage; }
+    QLabel* storageText() const { return m_storageText; }
+    QLabel* errorLine() const { return m_error; }
+    QLabel* alreadyHighNote() const { return m_highNote; }
+    QWidget* savedOutputBlock() const { return m_savedBlock; }
+    QLabel* savedToLabel() const { return m_savedTo; }
+    QPushButton* saveCopyButton() const { return m_saveCopy; }
+    QPushButton* compareButton() const { return m_compare; }
+    QPushButton* primaryButton() const { return m_primary; }
+
+Q_SIGNALS:
+    void primaryClicked();
+    void saveCopyClicked();
+    void compareClicked();
+
+private:
+    void bindControls();
+    void refresh();
+
+    Upscaler& m_upscaler;
+    MediaModeBinding& m_modeBinding;
+    bool m_previewBusy = false;
+    bool m_outputBelongsToInput = false;
+    QString m_previewError;
+
+    Segmented* m_mode;
+    Segmented* m_quality;
+    Segmented* m_resolution;
+    Segmented* m_codec;
+    QAbstractButton* m_previewSwitch;
+    QWidget* m_recommendation;
+    QLabel* m_recommendationText;
+    QWidget* m_storage;
+    QLabel* m_storageText;
+    QLabel* m_error;
+    QLabel* m_highNote;
+    QWidget* m_savedBlock;
+    QLabel* m_savedTo;
+    QPushButton* m_saveCopy;
+    QPushButton* m_compare;
+    QPushButton* m_primary;
+};
