@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "support/TestSupport.h"
+#include "ui/DashboardHistory.h"
 #include "ui/home/DashboardFigures.h"
 #include "ui/home/SavingsFigures.h"
 
@@ -22,30 +23,11 @@ private Q_SLOTS:
     void greeting();
 };
 
+using DashboardHistory::image;
+using DashboardHistory::video;
+
 namespace {
 const QDateTime kNow(QDate(2026, 12, 10), QTime(10, 30));
-
-Upscaler::HistoryEntry video(const QString& name, const QDateTime& date, bool success,
-                             double seconds = 0)
-{
-    Upscaler::HistoryEntry entry;
-    entry.id = QUuid::createUuid();
-    entry.name = name;
-    entry.date = date;
-    entry.success = success;
-    entry.durationSec = seconds;
-    return entry;
-}
-
-ImageUpscaler::HistoryEntry image(const QString& name, const QDateTime& date, bool success)
-{
-    ImageUpscaler::HistoryEntry entry;
-    entry.id = QUuid::createUuid();
-    entry.name = name;
-    entry.date = date;
-    entry.success = success;
-    return entry;
-}
 
 QList<int> counts(const QList<DashboardFigures::ActivityPoint>& points)
 {
