@@ -1,0 +1,517 @@
+#include "CompareView.h"
+
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <QtConcurrent>
+
+#include "ui/compare/CompareChip.h"
+#include "ui/compare/CompareControlPane.h"
+#include "ui/compare/CompareImageCard.h"
+#include "ui/compare/ComparePlaceholder.h"
+#include "ui/compare/SyncedCompare.h"
+#include "ui/components/BeforeAfterSlider.h"
+#include "ui/components/DropCard.h"
+#include "ui/components/GlassCard.h"
+#include "ui/components/Theme.h"
+
+namespace {
+
+constexpr int kPadding = 20;
+constexpr int kColumnGap = 18;
+constexpr int kStripGap = 14;
+constexpr int kStripHeight = 96;
+constexpr int kCardPadding = 16;
+
+// Whether a file type, or any type it derives from, starts with one of the prefixes.
+bool typeIsOneOf(const QMimeType& type, std::initializer_list<QLatin1String> prefixes)
+{
+    QStringList names = type.allAncestors();
+    names.prepend(type.name());
+    for (const QString& name : std::as_const(names)) {
+        for (const QLatin1String& prefix : prefixes) {
+            if (name.startsWith(prefix))
+                return true;
+        }
+    }
+    return false;
+}
+
+// The picker's filter: the usual video containers and every picture format Qt can read.
+QStringList pickerFilters()
+{
+    QStringList images;
+    const QList<QByteArray> formats = QImageReader::supportedImageFormats();
+    for (const QByteArray& format : formats)
+        images << QStringLiteral("*.") + QString::fromLatin1(format);
+    const QString videos = QStringLiteral("*.mp4 *.m4v *.mov *.qt *.avi *.mkv *.webm *.mpg *.mpeg");
+    return {QCoreApplication::translate("CompareView", "Videos and images (%1 %2)")
+                .arg(videos, images.join(QLatin1Char(' '))),
+            QCoreApplication::translate("CompareView", "All files (*)")};
+}
+
+} // namespace
+
+CompareView::CompareView(QWidget* parent)
+    : QWidget(parent), m_contentPane(new QWidget), m_comparison(new QStackedWidget),
+      m_placeholder(new ComparePlaceholder), m_card(new GlassCard(16)),
+      m_cardPages(new QStackedWidget), m_videosPage(new QWidget),
+      m_videosLayout(new QVBoxLayout(m_videosPage)), m_imageWipe(new BeforeAfterSlider),
+      m_sideBySidePage(new QWidget), m_imageCardA(new CompareImageCard),
+      m_imageCardB(new CompareImageCard), m_readingPage(new QWidget),
+      m_stripCard(new GlassCard(14)), m_stripScroll(new QScrollArea), m_chipRow(new QHBoxLayout),
+      m_pane(new CompareControlPane)
+{
+    m_videosLayout->setContentsMargins(0, 0, 0, 0);
+    auto* sideBySide = new QHBoxLayout(m_sideBySidePage);
+    sideBySide->setContentsMargins(0, 0, 0, 0);
+    sideBySide->setSpacing(kCardPadding);
+    sideBySide->addWidget(m_imageCardA, 1);
+    sideBySide->addWidget(m_imageCardB, 1);
+    m_imageWipe->setObjectName(QStringLiteral("imageWipe"));
+
+    for (QWidget* page :
+         {m_videosPage, static_cast<QWidget*>(m_imageWipe), m_sideBySidePage, m_readingPage})
+        m_cardPages->addWidget(page);
+    auto* cardLayout = new QVBoxLayout(m_card);
+    cardLayout->setContentsMargins(kCardPadding, kCardPadding, kCardPadding, kCardPadding);
+    cardLayout->addWidget(m_cardPages);
+    m_comparison->addWidget(m_placeholder);
+    m_comparison->addWidget(m_card);
+
+    // The strip: one chip per gathered item, scrolling sideways.
+    m_stripCard->setObjectName(QStringLiteral("strip"));
+    m_stripCard->setFixedHeight(kStripHeight);
+    auto* stripLayout = new QVBoxLayout(m_stripCard);
+    stripLayout->setContentsMargins(12, 4, 12, 4);
+    stripLayout->addWidget(m_stripScroll);
+    m_stripScroll->setFrameShape(QFrame::NoFrame);
+    m_stripScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_stripScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_stripScroll->setWidgetResizable(true);
+    m_stripScroll->viewport()->setAutoFillBackground(false);
+    auto* chipHolder = new QWidget;
+    chipHolder->setAutoFillBackground(false);
+    chipHolder->setLayout(m_chipRow);
+    m_chipRow->setContentsMargins(0, 0, 0, 0);
+    m_chipRow->setSpacing(10);
+    m_chipRow->addStretch(1);
+    m_stripScroll->setWidget(chipHolder);
+
+    auto* content = new QVBoxLayout(m_contentPane);
+    content->setContentsMargins(0, 0, 0, 0);
+    content->setSpacing(kStripGap);
+    content->addWidget(m_comparison, 1);
+    content->addWidget(m_stripCard);
+    // Files dropped anywhere on the content pane are gathered.
+    m_contentPane->setAcceptDrops(true);
+    m_contentPane->installEventFilter(this);
+
+    auto* columns = new QHBoxLayout(this);
+    columns->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    columns->setSpacing(kColumnGap);
+    columns->addWidget(m_contentPane, 1);
+    columns->addWidget(m_pane);
+
+    connect(m_placeholder, &ComparePlaceholder::addClicked, this, &CompareView::openPicker);
+    connect(m_pane, &CompareControlPane::addClicked, this, &CompareView::openPicker);
+    connect(m_pane, &CompareControlPane::clearSlotClicked, this,
+            [this](Slot slot) { setSlot(slot, std::nullopt); });
+    connect(m_pane, &CompareControlPane::sliderModeChosen, this, &CompareView::setSliderMode);
+    connect(m_pane, &CompareControlPane::portraitChosen, this, &CompareView::setPortrait);
+    connect(m_pane, &CompareControlPane::syncToggled, this, &CompareView::setSync);
+    connect(m_pane, &CompareControlPane::loopToggled, this, &CompareView::setLoop);
+    connect(m_pane, &CompareControlPane::resetClicked, this, &CompareView::reset);
+
+    refresh();
+}
+
+CompareView::~CompareView() = default;
+
+bool CompareView::isVideoURL(const QUrl& url)
+{
+    const QString suffix = QFileInfo(url.path()).suffix().toLower();
+    if (!suffix.isEmpty()) {
+        const QMimeDatabase database;
+        const QMimeType type = database.mimeTypeForFile(QStringLiteral("file.") + suffix,
+                                                        QMimeDatabase::MatchExtension);
+        if (type.isValid() && !type.isDefault()) {
+            if (typeIsOneOf(type, {QLatin1String("image/")}))
+                return false;
+            if (typeIsOneOf(type, {QLatin1String("video/"), QLatin1String("audio/")}))
+                return true;
+        }
+    }
+    static const QStringList videoExtensions{QStringLiteral("mp4"), QStringLiteral("mov"),
+                                             QStringLiteral("m4v"), QStringLiteral("avi"),
+                                             QStringLiteral("mkv"), QStringLiteral("webm")};
+    return videoExtensions.contains(suffix);
+}
+
+void CompareView::addFiles(const QList<QUrl>& urls)
+{
+    for (const QUrl& url : urls) {
+        const bool known = std::any_of(m_items.cbegin(), m_items.cend(),
+                                       [&](const Item& item) { return item.url == url; });
+        if (known)
+            continue;
+        Item item;
+        item.id = QUuid::createUuid();
+        item.url = url;
+        item.isVideo = isVideoURL(url);
+        item.decoded = item.isVideo;
+        m_items.append(item);
+        if (!item.isVideo)
+            readImage(item);
+    }
+    if (!m_slotA && !m_items.isEmpty())
+        m_slotA = m_items.first().id;
+    if (!m_slotB) {
+        const auto other = std::find_if(m_items.cbegin(), m_items.cend(),
+                                        [this](const Item& item) { return item.id != m_slotA; });
+        if (other != m_items.cend())
+            m_slotB = other->id;
+    }
+    refresh();
+}
+
+void CompareView::readImage(const Item& item)
+{
+    // Read off the main thread; the watcher belongs to the view, so nothing arrives after the
+    // screen is gone.
+    auto* watcher = new QFutureWatcher<QImage>(this);
+    const QUuid id = item.id;
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, id] {
+        const QImage image = watcher->result();
+        watcher->deleteLater();
+        for (Item& gathered : m_items) {
+            if (gathered.id == id) {
+                gathered.image = image;
+                gathered.decoded = true;
+                refresh();
+                return;
+            }
+        }
+    });
+    const QString path = item.url.toLocalFile();
+    watcher->setFuture(QtConcurrent::run([path] {
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
+        return reader.read();
+    }));
+}
+
+bool CompareView::handleDrop(const QMimeData& dropped)
+{
+    if (!dropped.hasUrls() || dropped.urls().isEmpty())
+        return false;
+    const QList<QUrl> urls = DropCard::fileUrls(dropped);
+    if (!urls.isEmpty())
+        addFiles(urls);
+    return true;
+}
+
+void CompareView::assign(const Item& item)
+{
+    (m_nextSlotIsA ? m_slotA : m_slotB) = item.id;
+    m_nextSlotIsA = !m_nextSlotIsA;
+    refresh();
+}
+
+void CompareView::setSlot(Slot slot, const std::optional<QUuid>& id)
+{
+    (slot == Slot::A ? m_slotA : m_slotB) = id;
+    refresh();
+}
+
+void CompareView::remove(const Item& item)
+{
+    m_items.removeAll(item);
+    if (m_slotA == item.id)
+        m_slotA.reset();
+    if (m_slotB == item.id)
+        m_slotB.reset();
+    refresh();
+}
+
+void CompareView::reset()
+{
+    m_items.clear();
+    m_slotA.reset();
+    m_slotB.reset();
+    m_nextSlotIsA = true;
+    refresh();
+}
+
+std::optional<CompareItem> CompareView::itemFor(const std::optional<QUuid>& id) const
+{
+    if (!id)
+        return std::nullopt;
+    for (const Item& item : m_items) {
+        if (item.id == *id)
+            return item;
+    }
+    return std::nullopt;
+}
+
+QString CompareView::detectedKind() const
+{
+    const auto a = itemA();
+    const auto b = itemB();
+    const auto kind = [](const Item& item) {
+        return item.isVideo ? QStringLiteral("Video") : QStringLiteral("Image");
+    };
+    if (a && b)
+        return a->isVideo != b->isVideo ? QStringLiteral("Mixed") : kind(*a);
+    if (a)
+        return kind(*a);
+    if (b)
+        return kind(*b);
+    return QString();
+}
+
+void CompareView::setSliderMode(bool sliderMode)
+{
+    if (sliderMode == m_sliderMode)
+        return;
+    m_sliderMode = sliderMode;
+    refresh();
+}
+
+void CompareView::setPortrait(bool portrait)
+{
+    if (portrait == m_portrait)
+        return;
+    m_portrait = portrait;
+    refresh();
+}
+
+void CompareView::setSync(bool sync)
+{
+    if (sync == m_sync)
+        return;
+    m_sync = sync;
+    refresh();
+}
+
+void CompareView::setLoop(bool loop)
+{
+    if (loop == m_loop)
+        return;
+    m_loop = loop;
+    refresh();
+}
+
+CompareImageCard* CompareView::imageCard(Slot slot) const
+{
+    return slot == Slot::A ? m_imageCardA : m_imageCardB;
+}
+
+QList<CompareChip*> CompareView::chips() const
+{
+    QList<CompareChip*> result;
+    for (const Item& item : m_items) {
+        if (CompareChip* chip = m_chips.value(item.id))
+            result.append(chip);
+    }
+    return result;
+}
+
+QWidget* CompareView::strip() const
+{
+    return m_stripCard;
+}
+
+void CompareView::openPicker()
+{
+    // Not modal for the application: the chosen files arrive through the signal.
+    auto* dialog = new QFileDialog(window(), tr("Add videos or images"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setNameFilters(pickerFilters());
+    connect(dialog, &QFileDialog::urlsSelected, this, &CompareView::addFiles);
+    dialog->open();
+}
+
+bool CompareView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_contentPane) {
+        switch (event->type()) {
+        case QEvent::DragEnter: {
+            auto* drag = static_cast<QDragEnterEvent*>(event);
+            if (drag->mimeData()->hasUrls()) {
+                m_dragOver = true;
+                drag->acceptProposedAction();
+                return true;
+            }
+            break;
+        }
+        case QEvent::DragLeave:
+            m_dragOver = false;
+            break;
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            m_dragOver = false;
+            if (handleDrop(*drop->mimeData()))
+                drop->acceptProposedAction();
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CompareView::refresh()
+{
+    refreshComparison();
+    refreshStrip();
+    CompareControlPane::State state;
+    state.detectedKind = detectedKind();
+    state.itemA = itemA();
+    state.itemB = itemB();
+    state.hasItems = !m_items.isEmpty();
+    state.sliderMode = m_sliderMode;
+    state.portrait = m_portrait;
+    state.sync = m_sync;
+    state.loop = m_loop;
+    m_pane->apply(state);
+    Q_EMIT changed();
+}
+
+void CompareView::refreshComparison()
+{
+    const auto a = itemA();
+    const auto b = itemB();
+    if (a && b && a->isVideo && b->isVideo) {
+        // A different pair gets fresh players; the same pair keeps its players and takes the
+        // new settings.
+        if (m_synced && m_synced->identity() != SyncedCompare::identity(a->url, b->url)) {
+            delete m_synced;
+            m_synced = nullptr;
+        }
+        if (!m_synced) {
+            m_synced = new SyncedCompare(a->url, b->url, a->fileName(), b->fileName(), m_portrait,
+                                         m_sliderMode, m_sync, m_loop);
+            m_videosLayout->addWidget(m_synced);
+        } else {
+            m_synced->setPortrait(m_portrait);
+            m_synced->setSlider(m_sliderMode);
+            m_synced->setSync(m_sync);
+            m_synced->setLoop(m_loop);
+        }
+        showOnCard(m_videosPage, Area::Videos);
+        return;
+    }
+    // No videos on show: their players go, and with them any sound.
+    delete m_synced;
+    m_synced = nullptr;
+
+    if (a && b && !a->isVideo && !b->isVideo) {
+        if (!a->image.isNull() && !b->image.isNull()) {
+            if (m_sliderMode) {
+                if (m_imageWipe->original().cacheKey() != a->image.cacheKey() ||
+                    m_imageWipe->upscaled().cacheKey() != b->image.cacheKey())
+                    m_imageWipe->setImages(a->image, b->image);
+                showOnCard(m_imageWipe, Area::ImageWipe);
+            } else {
+                m_imageCardA->setImage(a->fileName(), a->image);
+                m_imageCardB->setImage(b->fileName(), b->image);
+                showOnCard(m_sideBySidePage, Area::ImagesSideBySide);
+            }
+            return;
+        }
+        if (!a->decoded || !b->decoded) {
+            showOnCard(m_readingPage, Area::ReadingImages);
+            return;
+        }
+        // At least one of the two could not be read as a picture.
+        const QString name = a->image.isNull() ? a->fileName() : b->fileName();
+        showPlaceholder(
+            QStringLiteral("exclamationmark.triangle"), tr("Can't show this image"),
+            tr("“%1” could not be read as an image. Pick another image to compare.").arg(name));
+        return;
+    }
+    if (!a || !b) {
+        showPlaceholder(QStringLiteral("rectangle.split.2x1"), tr("Choose two items to compare"),
+                        tr("Add videos or images, then tap any two in the strip to compare them."));
+        return;
+    }
+    showPlaceholder(QStringLiteral("exclamationmark.triangle"),
+                    tr("Pick two items of the same type"),
+                    tr("Compare two videos or two images — not one of each."));
+}
+
+void CompareView::showPlaceholder(const QString& icon, const QString& title,
+                                  const QString& subtitle)
+{
+    m_placeholder->setContent(icon, title, subtitle);
+    m_comparison->setCurrentWidget(m_placeholder);
+    m_area = Area::Placeholder;
+}
+
+void CompareView::showOnCard(QWidget* page, Area area)
+{
+    m_cardPages->setCurrentWidget(page);
+    m_comparison->setCurrentWidget(m_card);
+    m_area = area;
+}
+
+void CompareView::refreshStrip()
+{
+    // Chips of removed items go (later, since the removal may come from the chip's own menu).
+    for (auto it = m_chips.begin(); it != m_chips.end();) {
+        const QUuid id = it.key();
+        const bool gathered = std::any_of(m_items.cbegin(), m_items.cend(),
+                                          [&](const Item& item) { return item.id == id; });
+        if (gathered) {
+            ++it;
+            continue;
+        }
+        m_chipRow->removeWidget(it.value());
+        it.value()->hide();
+        it.value()->deleteLater();
+        it = m_chips.erase(it);
+    }
+    const QString toolTip =
+        m_nextSlotIsA ? tr("Tap to assign to slot A") : tr("Tap to assign to slot B");
+    for (const Item& item : std::as_const(m_items)) {
+        const QString badge = m_slotA == item.id   ? QStringLiteral("A")
+                              : m_slotB == item.id ? QStringLiteral("B")
+                                                   : QString();
+        CompareChip* chip = m_chips.value(item.id);
+        if (!chip) {
+            // New items come last, just before the row's closing stretch.
+            chip = new CompareChip(item, badge);
+            m_chipRow->insertWidget(m_chipRow->count() - 1, chip);
+            m_chips.insert(item.id, chip);
+            const QUuid id = item.id;
+            connect(chip, &CompareChip::clicked, this, [this, id] {
+                if (const auto current = itemFor(id))
+                    assign(*current);
+            });
+            connect(chip, &CompareChip::setAsRequested, this,
+                    [this, id](Slot slot) { setSlot(slot, id); });
+            connect(chip, &CompareChip::removeRequested, this, [this, id] {
+                if (const auto current = itemFor(id))
+                    remove(*current);
+            });
+        } else {
+            if (chip->item().image.cacheKey() != item.image.cacheKey())
+                chip->setItem(item);
+            chip->setBadge(badge);
+        }
+        chip->setToolTip(toolTip);
+    }
+    m_stripCard->setVisible(!m_items.isEmpty());
+}
