@@ -1,0 +1,16 @@
+#include "ui/settings/SecondaryLabel.h"
+
+#include <QLabel>
+
+#include "ui/components/Theme.h"
+
+QLabel* makeSecondaryLabel(const QString& text, int pixelSize, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(Theme::font(pixelSize));
+    label->setWordWrap(true);
+    QPalette secondary = label->palette();
+    secondary.setColor(QPalette::WindowText, Theme::secondaryText());
+    label->setPalette(secondary);
+    return label;
+}
