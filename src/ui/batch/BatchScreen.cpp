@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -195,12 +196,26 @@ void BatchScreen::addOption(const QString& label, Segmented* control, const QStr
     m_options->addLayout(group);
 }
 
+void BatchScreen::setOptionLocked(Segmented* control, bool locked)
+{
+    control->setEnabled(!locked);
+    if (locked) {
+        auto* faded = new QGraphicsOpacityEffect(control);
+        faded->setOpacity(0.5);
+        control->setGraphicsEffect(faded);
+    } else {
+        control->setGraphicsEffect(nullptr);
+    }
+}
+
 void BatchScreen::setState(const QList<BatchListRow::Entry>& entries, bool running, int completed)
 {
     m_dropCard->setInert(running);
     m_listCard->setEntries(entries, running, completed);
     m_runningNoteCard->setVisible(running);
     m_runningNote->setText(BatchTexts::runningNote(completed, int(entries.size())));
-    m_primary->setText(BatchTexts::primaryTitle(running));
+    // "&&" shows one ampersand on a button; a single one would mark a shortcut key.
+    m_primary->setText(
+        BatchTexts::primaryTitle(running).replace(QLatin1Char('&'), QStringLiteral("&&")));
     m_primary->setEnabled(!running && !entries.isEmpty());
 }

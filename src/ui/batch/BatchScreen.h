@@ -55,6 +55,9 @@ public:
     // Adds an option control under its caption, and an optional explanation under it.
     void addOption(const QString& label, Segmented* control, const QString& caption = QString());
 
+    // Disables an option while a run goes on, drawn faded.
+    static void setOptionLocked(Segmented* control, bool locked);
+
     // Shows the list and the running state: the drop card goes inert, the list's buttons and the
     // primary button follow, and the running note shows the count of finished files.
     void setState(const QList<BatchListRow::Entry>& entries, bool running, int completed);

@@ -90,7 +90,7 @@ void BatchView::refresh()
 {
     const bool running = m_batch.isRunning();
     m_screen->setState(entriesOf(m_batch.items()), running, m_batch.completedCount());
-    m_codec->setEnabled(!running);
+    BatchScreen::setOptionLocked(m_codec, running);
 }
 
 void BatchView::showOptions()

@@ -91,5 +91,5 @@ void BulkImageView::refresh()
 {
     const bool running = m_bulk.isRunning();
     m_screen->setState(entriesOf(m_bulk.items()), running, m_bulk.completedCount());
-    m_format->setEnabled(!running);
+    BatchScreen::setOptionLocked(m_format, running);
 }
