@@ -101,6 +101,7 @@ bool renderHomeScreens(const QDir& out)
         HomeView home(videos, images, signedIn);
         home.setClock([now] { return now; });
         ok &= save(home, QSize(1100, 720), out, QStringLiteral("home-populated.png"));
+        ok &= save(home, QSize(860, 640), out, QStringLiteral("home-populated-narrow.png"));
         signedIn.signOut();
     }
     {

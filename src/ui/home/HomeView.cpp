@@ -140,6 +140,7 @@ QWidget* HomeView::buildHeader(QWidget* parent)
     titles->setSpacing(6);
     m_greeting = named(DashWidgets::label(QString(), 34, QFont::Bold, Qt::black, header),
                        QStringLiteral("greeting"));
+    m_greeting->setWordWrap(true); // a long name wraps instead of widening the window
     titles->addWidget(m_greeting);
     titles->addWidget(DashWidgets::label(QStringLiteral("Dashboard Overview"), 15, QFont::Normal,
                                          Theme::secondaryText(), header));
