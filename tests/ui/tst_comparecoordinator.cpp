@@ -68,6 +68,7 @@ private Q_SLOTS:
     void loopRewindsBoth();
     void wipeShowsBothVideosInOneFrame();
     void transportAndModesDriveTheSamePlayers();
+    void unplayableVideoIsNamed();
 
 private:
     QUrl m_long;
@@ -257,6 +258,16 @@ void TestCompareCoordinator::transportAndModesDriveTheSamePlayers()
     play->click();
     QVERIFY(!coordinator->playing());
     QCOMPARE(play->toolTip(), QStringLiteral("Play"));
+}
+
+void TestCompareCoordinator::unplayableVideoIsNamed()
+{
+    const QUrl missing = QUrl::fromLocalFile(QDir::temp().filePath(QStringLiteral("gone.mp4")));
+    SyncedCompare view(m_long, missing, QStringLiteral("Original"), QStringLiteral("Upscaled"),
+                       false, true, true, false);
+    QVERIFY(view.errorText().isEmpty());
+    QTRY_VERIFY(view.errorText().contains(QStringLiteral("“gone.mp4” can't be played.")));
+    QVERIFY(!view.errorText().contains(QStringLiteral("long.mp4")));
 }
 
 KORVANE_TEST_MAIN(TestCompareCoordinator)

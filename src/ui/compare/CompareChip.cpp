@@ -41,6 +41,7 @@ CompareChip::CompareChip(const CompareItem& item, const QString& badge, QWidget*
 {
     setCursor(Qt::PointingHandCursor);
     setFont(Theme::font(kNameSize));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAccessibleName(item.fileName());
     makeThumbnail();
 
@@ -77,7 +78,8 @@ void CompareChip::makeThumbnail()
 
 QSize CompareChip::sizeHint() const
 {
-    return QSize(kTileWidth, kTileHeight + kNameGap + QFontMetrics(font()).height());
+    // A little room under the name for descenders and underscores.
+    return QSize(kTileWidth, kTileHeight + kNameGap + QFontMetrics(font()).height() + 3);
 }
 
 void CompareChip::paintEvent(QPaintEvent*)

@@ -49,7 +49,7 @@ ComparePlaceholder::ComparePlaceholder(QWidget* parent)
     m_subtitle->setFont(Theme::font(13));
     m_subtitle->setAlignment(Qt::AlignCenter);
     m_subtitle->setWordWrap(true);
-    m_subtitle->setMaximumWidth(380);
+    m_subtitle->setFixedWidth(380);
     QPalette secondary = m_subtitle->palette();
     secondary.setColor(QPalette::WindowText, Theme::secondaryText());
     m_subtitle->setPalette(secondary);

@@ -98,9 +98,12 @@ CompareView::CompareView(QWidget* parent)
     m_stripScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_stripScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_stripScroll->setWidgetResizable(true);
+    // The card shows through the scroller.
+    m_stripScroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     m_stripScroll->viewport()->setAutoFillBackground(false);
     auto* chipHolder = new QWidget;
-    chipHolder->setAutoFillBackground(false);
+    chipHolder->setObjectName(QStringLiteral("chipHolder"));
+    chipHolder->setStyleSheet(QStringLiteral("#chipHolder { background: transparent; }"));
     chipHolder->setLayout(m_chipRow);
     m_chipRow->setContentsMargins(0, 0, 0, 0);
     m_chipRow->setSpacing(10);

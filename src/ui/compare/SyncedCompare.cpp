@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QLabel>
+#include <QMediaPlayer>
 #include <QStackedWidget>
 #include <QToolButton>
 
@@ -49,7 +50,7 @@ SyncedCompare::SyncedCompare(const QUrl& leftUrl, const QUrl& rightUrl, const QS
                                    m_cardsPage)),
       m_leftView(new PlayerView(nullptr, true)), m_rightView(new PlayerView(nullptr, true)),
       m_wipeFrame(new AspectFrame(ratioFor(portrait), 0, m_pages)),
-      m_wipe(new VideoWipe(leftLabel, rightLabel))
+      m_wipe(new VideoWipe(leftLabel, rightLabel)), m_error(new QLabel(this))
 {
     m_coordinator->setSync(sync);
     m_coordinator->setLoop(loop);
@@ -75,10 +76,27 @@ SyncedCompare::SyncedCompare(const QUrl& leftUrl, const QUrl& rightUrl, const QS
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(kSpacing);
     column->addWidget(m_pages, 1);
+    column->addWidget(m_error);
     column->addWidget(makeTransportBar(), 0, Qt::AlignHCenter);
+
+    m_error->setObjectName(QStringLiteral("playbackError"));
+    m_error->setWordWrap(true);
+    m_error->setFont(Theme::font(12));
+    QPalette errorPalette = m_error->palette();
+    errorPalette.setColor(QPalette::WindowText, Theme::failureColor());
+    m_error->setPalette(errorPalette);
+    m_error->hide();
 
     connect(m_coordinator, &CompareCoordinator::playingChanged, this,
             &SyncedCompare::updatePlayButton);
+    connect(m_coordinator->left(), &QMediaPlayer::errorOccurred, this,
+            [this](QMediaPlayer::Error, const QString& reason) {
+                showPlaybackError(m_leftUrl, reason);
+            });
+    connect(m_coordinator->right(), &QMediaPlayer::errorOccurred, this,
+            [this](QMediaPlayer::Error, const QString& reason) {
+                showPlaybackError(m_rightUrl, reason);
+            });
     // Apply the initial mode: the players go either to the cards or to the wipe.
     m_slider = !slider;
     setSlider(slider);
@@ -150,6 +168,23 @@ void SyncedCompare::updatePlayButton()
     m_playButton->setIcon(
         Icons::icon(playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill")));
     m_playButton->setToolTip(playing ? tr("Pause") : tr("Play"));
+}
+
+void SyncedCompare::showPlaybackError(const QUrl& url, const QString& reason)
+{
+    QString line = tr("“%1” can't be played.").arg(url.fileName());
+    if (!reason.isEmpty())
+        line += QLatin1Char(' ') + reason;
+    // Both videos may fail; keep both lines.
+    const QString previous = m_error->text();
+    if (!previous.contains(line))
+        m_error->setText(previous.isEmpty() ? line : previous + QLatin1Char('\n') + line);
+    m_error->show();
+}
+
+QString SyncedCompare::errorText() const
+{
+    return m_error->text();
 }
 
 void SyncedCompare::setPortrait(bool portrait)

@@ -17,8 +17,9 @@ class VideoWipe;
 // Two videos played in lock step for comparison, typically a source and its upscaled result:
 // either as two captioned cards (side by side for portrait videos, one above the other
 // otherwise) or overlaid in one frame with a vertical wipe. A transport bar under the videos
-// restarts both or plays/pauses both. The players are created once, for the two URLs given here;
-// embedding screens make a new view for another pair (see identity()).
+// restarts both or plays/pauses both; a video that cannot be played is named under the videos. The
+// players are created once, for the two URLs given here; embedding screens make a new view for
+// another pair (see identity()).
 class SyncedCompare final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SyncedCompare)
@@ -49,10 +50,14 @@ public:
     bool loop() const;
     void setLoop(bool loop);
 
+    // What went wrong with playing either video, in words for the user; empty while all is well.
+    QString errorText() const;
+
 private:
     QWidget* makeCard(const QString& label, PlayerView* view, AspectFrame*& frame);
     QWidget* makeTransportBar();
     void updatePlayButton();
+    void showPlaybackError(const QUrl& url, const QString& reason);
 
     QUrl m_leftUrl;
     QUrl m_rightUrl;
@@ -68,6 +73,7 @@ private:
     AspectFrame* m_rightFrame = nullptr;
     AspectFrame* m_wipeFrame;
     VideoWipe* m_wipe;
+    QLabel* m_error;
     QToolButton* m_restartButton = nullptr;
     QToolButton* m_playButton = nullptr;
 };

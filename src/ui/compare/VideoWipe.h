@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QImage>
+#include <QMediaPlayer>
 #include <QPointer>
 #include <QVideoFrame>
 #include <QWidget>
 
-class QMediaPlayer;
 class QVideoSink;
 
 // Threading: main thread only (the sinks deliver their frames there).
