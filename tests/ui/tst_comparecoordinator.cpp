@@ -163,6 +163,16 @@ void TestCompareCoordinator::endWithoutLoopStopsThePair()
     QCOMPARE(coordinator.left()->mediaStatus(), QMediaPlayer::EndOfMedia);
     // Nothing is paused: the longer video goes on.
     QCOMPARE(coordinator.right()->playbackState(), QMediaPlayer::PlayingState);
+
+    // Play again: both start over from the beginning and keep playing together.
+    coordinator.toggle();
+    QVERIFY(coordinator.playing());
+    QVERIFY2(coordinator.right()->position() < 100,
+             QByteArray::number(coordinator.right()->position()));
+    QTRY_COMPARE(coordinator.left()->playbackState(), QMediaPlayer::PlayingState);
+    QTRY_VERIFY(coordinator.left()->position() > 300);
+    QVERIFY(coordinator.playing());
+    QVERIFY(coordinator.left()->position() < 1000);
 }
 
 void TestCompareCoordinator::loopRewindsBoth()

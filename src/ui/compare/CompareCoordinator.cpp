@@ -45,8 +45,14 @@ void CompareCoordinator::toggle()
         m_left->pause();
         m_right->pause();
     } else {
+        // A player that stands at its end starts again from the beginning, so that play after
+        // the end plays both instead of only the one the backend rewinds by itself.
+        if (m_left->mediaStatus() == QMediaPlayer::EndOfMedia)
+            m_left->setPosition(0);
         if (m_sync)
             m_right->setPosition(m_left->position());
+        else if (m_right->mediaStatus() == QMediaPlayer::EndOfMedia)
+            m_right->setPosition(0);
         m_left->play();
         m_right->play();
     }

@@ -38,7 +38,7 @@ public:
     bool playing() const { return m_playing; }
 
     // Pauses both while playing; otherwise (with sync on) seeks the right player exactly to the
-    // left one's time, then starts both.
+    // left one's time, then starts both. A player standing at its end starts from the beginning.
     void toggle();
     // Both back to the start; they keep playing if the pair was playing.
     void restart();
