@@ -20,6 +20,12 @@
 #include "ui/NowBar.h"
 #include "ui/ProfileRow.h"
 #include "ui/ProfileView.h"
+#include "ui/batch/BatchView.h"
+#include "ui/batch/BulkImageView.h"
+#include "ui/compare/CompareView.h"
+#include "ui/home/HomeView.h"
+#include "ui/settings/SettingsView.h"
+#include "ui/video/UpscaleView.h"
 #include "ui/components/Icons.h"
 #include "ui/components/Theme.h"
 
@@ -232,9 +238,23 @@ QWidget* ContentView::buildSplitView()
     row->addWidget(sidebar);
 
     m_detail = new QStackedWidget(split);
-    for (const char* title : {"Home", "Image", "Multiple Images", "Video", "Batch Video",
-                              "Compare", "Settings"})
-        m_detail->addWidget(makeScreenPlaceholder(QLatin1String(title), m_detail));
+    auto addScreen = [this](QWidget* screen, const QString& title) {
+        screen->setObjectName(title); // showDetail finds the screen by its title
+        m_detail->addWidget(screen);
+    };
+    auto* home = new HomeView(*m_upscaler, *m_imageUpscaler, m_auth, m_detail);
+    connect(home, &HomeView::videoRequested, this, [this] { setTab(Tab::Video); });
+    connect(home, &HomeView::imageRequested, this, [this] { setTab(Tab::Image); });
+    addScreen(home, QStringLiteral("Home"));
+    addScreen(makeScreenPlaceholder(QStringLiteral("Image"), m_detail), QStringLiteral("Image"));
+    addScreen(new BulkImageView(*m_bulkImage, m_imageMode, m_detail),
+              QStringLiteral("Multiple Images"));
+    addScreen(new UpscaleView(*m_upscaler, *m_batch, m_videoMode, m_detail),
+              QStringLiteral("Video"));
+    addScreen(new BatchView(*m_batch, m_videoMode, m_detail), QStringLiteral("Batch Video"));
+    addScreen(new CompareView(m_detail), QStringLiteral("Compare"));
+    addScreen(new SettingsView(*m_upscaler, UpdateChecker::shared(), m_detail),
+              QStringLiteral("Settings"));
     row->addWidget(m_detail, 1);
     return split;
 }

@@ -1,5 +1,6 @@
 // The window's routing, the sidebar, the account screens and their texts, on real widgets.
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include "account/AccountStore.h"
 #include "account/AuthManager.h"
 #include "account/SystemOpener.h"
+#include "processing/BatchProcessor.h"
 #include "processing/JobQueue.h"
 #include "support/TestSupport.h"
 #include "ui/ContentView.h"
@@ -15,6 +17,8 @@
 #include "ui/ProfileRow.h"
 #include "ui/ProfileTexts.h"
 #include "ui/ProfileView.h"
+#include "ui/home/HomeView.h"
+#include "ui/video/UpscaleView.h"
 
 namespace {
 const QUrl kCallback(QStringLiteral("korvane://auth?token=abc"));
@@ -104,6 +108,33 @@ private Q_SLOTS:
         QCOMPARE(view.detailTitle(), QStringLiteral("Home"));
         view.setTab(ContentView::Tab::Video);
         QCOMPARE(view.detailTitle(), QStringLiteral("Batch Video"));
+    }
+
+    // The screens drive the window: several files dropped on the video screen switch the tab to
+    // its batch screen, and the dashboard's "New Upscale" choices open the media tabs.
+    void screensSwitchTabsAndModes()
+    {
+        storeFreshUser(R"({"username":"ada"})");
+        AuthManager auth(std::chrono::milliseconds(300));
+        auth.handle(kCallback);
+        ContentView view(auth, m_queue);
+        view.show();
+        auto* home = view.findChild<HomeView*>();
+        QVERIFY(home);
+        Q_EMIT home->videoRequested();
+        QCOMPARE(view.detailTitle(), QStringLiteral("Video"));
+        Q_EMIT home->imageRequested();
+        QCOMPARE(view.tab(), std::optional(ContentView::Tab::Image));
+
+        view.setTab(ContentView::Tab::Video);
+        auto* video = view.findChild<UpscaleView*>();
+        QVERIFY(video);
+        const QDir dir(QDir::tempPath());
+        video->routeSelection({QUrl::fromLocalFile(dir.filePath(QStringLiteral("a.mp4"))),
+                               QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.mp4")))});
+        QCOMPARE(view.videoMode(), ContentView::MediaMode::Multiple);
+        QCOMPARE(view.detailTitle(), QStringLiteral("Batch Video"));
+        QCOMPARE(view.batch().items().size(), 2);
     }
 
     void signingOutWithTheProfileSheetOpen()
