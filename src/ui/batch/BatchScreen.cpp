@@ -198,6 +198,8 @@ void BatchScreen::addOption(const QString& label, Segmented* control, const QStr
 
 void BatchScreen::setOptionLocked(Segmented* control, bool locked)
 {
+    if (control->isEnabled() != locked)
+        return;
     control->setEnabled(!locked);
     if (locked) {
         auto* faded = new QGraphicsOpacityEffect(control);
