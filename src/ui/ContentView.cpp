@@ -24,6 +24,7 @@
 #include "ui/batch/BulkImageView.h"
 #include "ui/compare/CompareView.h"
 #include "ui/home/HomeView.h"
+#include "ui/image/ImageUpscaleView.h"
 #include "ui/settings/SettingsView.h"
 #include "ui/video/UpscaleView.h"
 #include "ui/components/Icons.h"
@@ -62,19 +63,6 @@ protected:
     }
 };
 
-// Until its screen exists, a tab shows its title on the window background.
-QWidget* makeScreenPlaceholder(const QString& title, QWidget* parent)
-{
-    auto* screen = new Backdrop(parent);
-    screen->setObjectName(title);
-    auto* column = new QVBoxLayout(screen);
-    column->setContentsMargins(28, 24, 28, 24);
-    auto* heading = new QLabel(title, screen);
-    heading->setFont(Theme::font(26, QFont::Bold));
-    column->addWidget(heading);
-    column->addStretch();
-    return screen;
-}
 } // namespace
 
 QString ContentView::rawValue(Tab tab)
@@ -246,7 +234,8 @@ QWidget* ContentView::buildSplitView()
     connect(home, &HomeView::videoRequested, this, [this] { setTab(Tab::Video); });
     connect(home, &HomeView::imageRequested, this, [this] { setTab(Tab::Image); });
     addScreen(home, QStringLiteral("Home"));
-    addScreen(makeScreenPlaceholder(QStringLiteral("Image"), m_detail), QStringLiteral("Image"));
+    addScreen(new ImageUpscaleView(*m_imageUpscaler, *m_bulkImage, m_imageMode, m_detail),
+              QStringLiteral("Image"));
     addScreen(new BulkImageView(*m_bulkImage, m_imageMode, m_detail),
               QStringLiteral("Multiple Images"));
     addScreen(new UpscaleView(*m_upscaler, *m_batch, m_videoMode, m_detail),

@@ -10,6 +10,7 @@
 #include "account/AuthManager.h"
 #include "account/SystemOpener.h"
 #include "processing/BatchProcessor.h"
+#include "processing/BulkImageProcessor.h"
 #include "processing/JobQueue.h"
 #include "support/TestSupport.h"
 #include "ui/ContentView.h"
@@ -18,6 +19,7 @@
 #include "ui/ProfileTexts.h"
 #include "ui/ProfileView.h"
 #include "ui/home/HomeView.h"
+#include "ui/image/ImageUpscaleView.h"
 #include "ui/video/UpscaleView.h"
 
 namespace {
@@ -110,8 +112,8 @@ private Q_SLOTS:
         QCOMPARE(view.detailTitle(), QStringLiteral("Batch Video"));
     }
 
-    // The screens drive the window: several files dropped on the video screen switch the tab to
-    // its batch screen, and the dashboard's "New Upscale" choices open the media tabs.
+    // The screens drive the window: several files brought to a media screen switch its tab to
+    // the multiple-file screen, and the dashboard's "New Upscale" choices open the media tabs.
     void screensSwitchTabsAndModes()
     {
         storeFreshUser(R"({"username":"ada"})");
@@ -135,6 +137,15 @@ private Q_SLOTS:
         QCOMPARE(view.videoMode(), ContentView::MediaMode::Multiple);
         QCOMPARE(view.detailTitle(), QStringLiteral("Batch Video"));
         QCOMPARE(view.batch().items().size(), 2);
+
+        view.setTab(ContentView::Tab::Image);
+        auto* image = view.findChild<ImageUpscaleView*>();
+        QVERIFY(image);
+        image->routeSelection({QUrl::fromLocalFile(dir.filePath(QStringLiteral("a.png"))),
+                               QUrl::fromLocalFile(dir.filePath(QStringLiteral("b.png")))});
+        QCOMPARE(view.imageMode(), ContentView::MediaMode::Multiple);
+        QCOMPARE(view.detailTitle(), QStringLiteral("Multiple Images"));
+        QCOMPARE(view.bulkImage().items().size(), 2);
     }
 
     void signingOutWithTheProfileSheetOpen()
