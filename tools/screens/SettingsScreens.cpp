@@ -50,6 +50,9 @@ QList<Upscaler::HistoryEntry> sampleHistory()
 bool renderSettingsScreens(const QDir& out)
 {
     Upscaler upscaler;
+    // The model reads its history file first; the sample replaces what it finds.
+    for (int i = 0; i < 100 && !upscaler.historyLoaded(); ++i)
+        settle(20);
     upscaler.setHistory(sampleHistory());
     UpdateChecker updater(UpdateChecker::BuildInfo{QStringLiteral("1.0.0"), QStringLiteral("1")});
     AppSettings::setNotifyOnFinish(true);

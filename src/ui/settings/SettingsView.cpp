@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -31,7 +32,8 @@ constexpr int kShadowRoom = 12;
 // stays short and a long one scrolls only when the window is too low for it.
 class PlainScrollArea final : public QScrollArea {
 public:
-    explicit PlainScrollArea(QWidget* parent) : QScrollArea(parent)
+    // fitWidth: the width the content is laid out at when the area asks for its whole height.
+    PlainScrollArea(int fitWidth, QWidget* parent) : QScrollArea(parent), m_fitWidth(fitWidth)
     {
         setFrameShape(QFrame::NoFrame);
         setWidgetResizable(true);
@@ -59,8 +61,11 @@ public:
         if (!widget())
             return QScrollArea::sizeHint();
         QSize hint = widget()->sizeHint();
-        if (widget()->hasHeightForWidth() && width() > 0)
-            hint.setHeight(widget()->heightForWidth(width()));
+        // Measured at the width left beside a scroll bar: the area keeps its bar once shown
+        // unless the content fits that narrower width too.
+        if (widget()->hasHeightForWidth() && m_fitWidth > 0)
+            hint.setHeight(
+                widget()->heightForWidth(m_fitWidth - verticalScrollBar()->sizeHint().width()));
         return hint;
     }
 
@@ -72,6 +77,9 @@ protected:
             updateGeometry();
         return QScrollArea::eventFilter(watched, event);
     }
+
+private:
+    const int m_fitWidth;
 };
 
 QFrame* divider(QWidget* parent)
@@ -101,7 +109,7 @@ SettingsView::SettingsView(Upscaler& upscaler, UpdateChecker& updater, QWidget* 
     row->setContentsMargins(20 - kShadowRoom, 20, 20, 20);
     row->setSpacing(18 - kShadowRoom);
 
-    auto* left = new PlainScrollArea(this);
+    auto* left = new PlainScrollArea(0, this);
     auto* leftContent = new QWidget(left);
     auto* leftColumn = new QVBoxLayout(leftContent);
     leftColumn->setContentsMargins(kShadowRoom, 0, kShadowRoom, kShadowRoom);
@@ -121,7 +129,7 @@ QWidget* SettingsView::buildPanel(UpdateChecker& updater)
     card->setFixedWidth(kPanelWidth);
     auto* cardLayout = new QVBoxLayout(card);
     cardLayout->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new PlainScrollArea(card);
+    auto* scroll = new PlainScrollArea(kPanelWidth, card);
     auto* panel = new QWidget(scroll);
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(18, 18, 18, 18);
@@ -168,6 +176,7 @@ QWidget* SettingsView::buildPanel(UpdateChecker& updater)
                        "appear, enable them in your desktop's notification "
                        "settings."),
         11, panel));
+    column->addStretch(1);
     scroll->setContent(panel);
     cardLayout->addWidget(scroll);
 
