@@ -27,6 +27,7 @@ SettingSwitchRow::SettingSwitchRow(const QString& title, const QString& explanat
     texts->addWidget(explanationLabel);
     row->addLayout(texts, 1);
     row->addWidget(m_switch, 0, Qt::AlignVCenter);
+    m_switch->setAccessibleName(title);
 
     // The effect stays off while the row is available, so it costs nothing then.
     m_fade->setOpacity(0.5);
