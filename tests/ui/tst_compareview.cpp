@@ -2,9 +2,12 @@
 #include <QDir>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "support/TestSupport.h"
 #include "ui/compare/CompareChip.h"
@@ -216,6 +219,17 @@ void TestCompareView::chipsFillTheSlotsInTurn()
     QTest::mouseClick(chips.at(0), Qt::LeftButton);
     QCOMPARE(view.slotA(), view.items().at(0).id);
     QCOMPARE(view.slotB(), view.items().at(0).id);
+
+    // A plain mouse wheel scrolls the strip sideways once it holds more than fits.
+    view.addFiles({m_clipOne, m_clipTwo, m_clipThree, fileUrl(QStringLiteral("a.png")),
+                   fileUrl(QStringLiteral("b.png")), fileUrl(QStringLiteral("c.png"))});
+    auto* scroller = view.strip()->findChild<QScrollArea*>();
+    QVERIFY(scroller);
+    QTRY_VERIFY(scroller->horizontalScrollBar()->maximum() > 0);
+    QWheelEvent wheel(QPointF(20, 20), scroller->viewport()->mapToGlobal(QPointF(20, 20)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(scroller->viewport(), &wheel);
+    QVERIFY(scroller->horizontalScrollBar()->value() > 0);
 
     // "Set as B" from the chip's menu leaves the next slot alone.
     const bool nextIsA = view.nextSlotIsA();

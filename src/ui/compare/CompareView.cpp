@@ -10,8 +10,10 @@
 #include <QMimeData>
 #include <QMimeDatabase>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QtConcurrent>
 
 #include "ui/compare/CompareChip.h"
@@ -109,6 +111,8 @@ CompareView::CompareView(QWidget* parent)
     m_chipRow->setSpacing(10);
     m_chipRow->addStretch(1);
     m_stripScroll->setWidget(chipHolder);
+    // Without indicators, an ordinary mouse wheel scrolls the strip sideways.
+    m_stripScroll->viewport()->installEventFilter(this);
 
     auto* content = new QVBoxLayout(m_contentPane);
     content->setContentsMargins(0, 0, 0, 0);
@@ -347,6 +351,15 @@ void CompareView::openPicker()
 
 bool CompareView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_stripScroll->viewport() && event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->angleDelta().x() == 0 && wheel->angleDelta().y() != 0) {
+            QScrollBar* bar = m_stripScroll->horizontalScrollBar();
+            bar->setValue(bar->value() - wheel->pixelDelta().y() -
+                          (wheel->pixelDelta().isNull() ? wheel->angleDelta().y() / 2 : 0));
+            return true;
+        }
+    }
     if (watched == m_contentPane) {
         switch (event->type()) {
         case QEvent::DragEnter: {
