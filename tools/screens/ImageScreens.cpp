@@ -1,15 +1,19 @@
 #include "ImageScreens.h"
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "processing/BulkImageProcessor.h"
 #include "processing/ImageUpscaler.h"
+#include "processing/JobQueue.h"
 #include "ui/LoginView.h"
 #include "ui/MediaModeBinding.h"
 #include "ui/components/HistoryCard.h"
@@ -146,6 +150,35 @@ bool renderImageScreens(const QDir& out)
         ok &= grab(screen.view, out, QStringLiteral("image-result-slider.png"));
         screen.view.resultArea()->setCompareMode(ImageCompareMode::SideBySide);
         ok &= grab(screen.view, out, QStringLiteral("image-result-side-by-side.png"));
+    }
+    {
+        // Another image job holds the queue: this screen's upscale waits behind it, and a further
+        // image can be added to the queue. The tools are not installed here, so the waiting job
+        // then fails, which shows the error line.
+        Screen screen;
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        UpscaleJob holder;
+        holder.name = QStringLiteral("harbour-at-dusk.png");
+        holder.icon = QStringLiteral("photo");
+        holder.detail = QStringLiteral("4× · Detailed");
+        holder.run = [release](const UpscaleJob::ProgressReporter& report) {
+            report(0.42, QStringLiteral("Upscaling…"), QStringLiteral("~12s"));
+            QElapsedTimer waited;
+            waited.start();
+            while (!*release && waited.elapsed() < 30000)
+                QThread::msleep(20);
+            return QString();
+        };
+        holder.onComplete = [](const UpscaleJob::Result&) {};
+        JobQueue::shared().enqueue({holder});
+        screen.load(source);
+        screen.upscaler.run();
+        screen.load(saved);
+        settleUntil([] { return false; }, 500);
+        ok &= grab(screen.view, out, QStringLiteral("image-queued.png"));
+        *release = true;
+        settleUntil([&screen] { return !screen.upscaler.isRunning(); }, 30000);
+        ok &= grab(screen.view, out, QStringLiteral("image-error.png"));
     }
     return ok;
 }

@@ -75,9 +75,16 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
+    // Transparent, so the card shows through, with a slim scroll bar.
+    scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget#paneContent { background: transparent; }"
+        "QScrollBar:vertical { background: transparent; width: 6px; margin: 4px 2px 4px 0; }"
+        "QScrollBar::handle:vertical { background: rgba(0,0,0,50); border-radius: 2px; "
+        "min-height: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
     auto* content = new QWidget(scroll);
-    content->setAutoFillBackground(false);
+    content->setObjectName(QStringLiteral("paneContent"));
     scroll->setWidget(content);
     cardColumn->addWidget(scroll, 1);
     auto* column = new QVBoxLayout(content);
