@@ -115,9 +115,10 @@ void TestCompareCoordinator::playRealignsTheRightPlayer()
     QTRY_COMPARE(coordinator.left()->playbackState(), QMediaPlayer::PlayingState);
     QTRY_COMPARE(coordinator.right()->playbackState(), QMediaPlayer::PlayingState);
     QTRY_VERIFY(coordinator.left()->position() > 1200);
-    QVERIFY2(qAbs(coordinator.right()->position() - coordinator.left()->position()) <
-                 CompareCoordinator::kDriftToleranceMs,
-             QByteArray::number(coordinator.right()->position() - coordinator.left()->position()));
+    QTRY_VERIFY2(
+        qAbs(coordinator.right()->position() - coordinator.left()->position()) <
+            CompareCoordinator::kDriftToleranceMs,
+        QByteArray::number(coordinator.right()->position() - coordinator.left()->position()));
 
     coordinator.toggle();
     QVERIFY(!coordinator.playing());
