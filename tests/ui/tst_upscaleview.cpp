@@ -25,9 +25,11 @@
 #include "ui/MediaModeBinding.h"
 #include "ui/components/DropCard.h"
 #include "ui/components/HistoryCard.h"
+#include "ui/compare/SyncedCompare.h"
 #include "ui/components/Segmented.h"
 #include "ui/video/CompareSheet.h"
 #include "ui/video/PreviewSheet.h"
+#include "ui/video/ProminentButton.h"
 #include "ui/video/UpscaleView.h"
 #include "ui/video/VideoControlPane.h"
 #include "ui/video/VideoScreenTexts.h"
@@ -232,7 +234,7 @@ private Q_SLOTS:
         QVERIFY(screen.batch.items().isEmpty());
         QCOMPARE(screen.view.dropCard()->title(), QStringLiteral("Drop a video here"));
         QVERIFY(!screen.pane().primaryButton()->isEnabled());
-        QCOMPARE(screen.pane().primaryButton()->text(), QStringLiteral("Upscale Video"));
+        QCOMPARE(screen.pane().primaryButton()->title(), QStringLiteral("Upscale Video"));
         // A click on the card opens the picker.
         QTest::mouseClick(screen.view.dropCard(), Qt::LeftButton);
         QVERIFY(screen.view.importer());
@@ -404,11 +406,11 @@ private Q_SLOTS:
         QCOMPARE(screen.upscaler.codec(), Codecs::h264);
         pane.previewSwitch()->click();
         QVERIFY(screen.upscaler.advancedPreview());
-        QCOMPARE(pane.primaryButton()->text(), QStringLiteral("Preview & Upscale"));
+        QCOMPARE(pane.primaryButton()->title(), QStringLiteral("Preview & Upscale"));
 
         pane.primaryButton()->click();
         QVERIFY(screen.view.previewBusy());
-        QCOMPARE(pane.primaryButton()->text(), QStringLiteral("Generating preview…"));
+        QCOMPARE(pane.primaryButton()->title(), QStringLiteral("Generating preview…"));
         QVERIFY(!pane.primaryButton()->isEnabled());
         PreviewSheet* sheet = screen.view.previewSheet();
         QTRY_VERIFY_WITH_TIMEOUT(sheet->isVisible(), engineWaitMs);
@@ -435,7 +437,7 @@ private Q_SLOTS:
 
         // Another video loaded while the job runs: the finished output is not shown as its own.
         screen.upscaler.load(QUrl::fromLocalFile(other));
-        QCOMPARE(pane.primaryButton()->text(), QStringLiteral("Preview & Add to Queue"));
+        QCOMPARE(pane.primaryButton()->title(), QStringLiteral("Preview & Add to Queue"));
         QTRY_VERIFY_WITH_TIMEOUT(!screen.upscaler.isRunning(), engineWaitMs);
         QVERIFY(!screen.upscaler.outputURL().isEmpty());
         QVERIFY(!screen.view.outputBelongsToInput());
@@ -455,7 +457,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(screen.upscaler.srcH(), 18, waitMs);
         screen.upscaler.setTargetHeight(72);
         pane.previewSwitch()->click();
-        QCOMPARE(pane.primaryButton()->text(), QStringLiteral("Upscale Video"));
+        QCOMPARE(pane.primaryButton()->title(), QStringLiteral("Upscale Video"));
         pane.primaryButton()->click();
         QVERIFY(screen.upscaler.isRunning());
         screen.upscaler.load(QUrl::fromLocalFile(m_clip));
@@ -470,6 +472,9 @@ private Q_SLOTS:
         QVERIFY(compare->isVisible());
         QCOMPARE(compare->originalUrl(), QUrl::fromLocalFile(m_clip));
         QCOMPARE(compare->upscaledUrl(), screen.upscaler.outputURL());
+        QVERIFY(compare->comparison());
+        QCOMPARE(compare->comparison()->leftUrl(), QUrl::fromLocalFile(m_clip));
+        QCOMPARE(compare->comparison()->rightUrl(), screen.upscaler.outputURL());
         compare->doneButton()->click();
         QVERIFY(!compare->isVisible());
     }

@@ -95,7 +95,8 @@ HistoryCard::HistoryCard(const Texts& texts, const QList<Column>& columns, QWidg
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->setStyleSheet(QStringLiteral(
         "QTableWidget { background: transparent; }"
-        "QTableWidget::item:selected { background: rgba(79,108,255,40); }"
+        "QTableWidget::item:selected { background: rgba(79,108,255,28); }"
+        "QHeaderView { background: transparent; }"
         "QHeaderView::section { background: transparent; border: none; "
         "border-bottom: 1px solid rgba(0,0,0,20); padding: 4px 6px; color: #6e6e73; }"));
     QHeaderView* columnsHeader = m_table->horizontalHeader();
@@ -329,7 +330,13 @@ QWidget* HistoryCard::textCell(const QString& text, bool small)
     auto* label = new ElidedLabel(text, cell);
     label->setObjectName(QStringLiteral("text"));
     label->setFont(Theme::font(small ? 11 : 12));
-    setTextColor(label, Theme::secondaryText());
+    // The table's style sheet overrides palettes below it; a style sheet colour holds.
+    const QColor secondary = Theme::secondaryText();
+    label->setStyleSheet(QStringLiteral("color: rgba(%1, %2, %3, %4);")
+                             .arg(secondary.red())
+                             .arg(secondary.green())
+                             .arg(secondary.blue())
+                             .arg(secondary.alpha()));
     row->addWidget(label, 1);
     return cell;
 }

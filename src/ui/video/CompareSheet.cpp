@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/compare/SyncedCompare.h"
 #include "ui/components/Theme.h"
 
 CompareSheet::CompareSheet(QWidget* parent) : QDialog(parent)
@@ -46,9 +47,9 @@ void CompareSheet::present(const QUrl& original, const QUrl& upscaled)
     const bool pair = !original.isEmpty() && !upscaled.isEmpty();
     m_content->setVisible(pair);
     if (pair) {
-        // SLOT: the synchronised comparison goes here once it exists.
-        m_comparison = new QWidget(m_content);
-        m_comparison->setObjectName(QStringLiteral("comparisonSlot"));
+        m_comparison =
+            new SyncedCompare(original, upscaled, QStringLiteral("Original"),
+                              QStringLiteral("Upscaled"), false, false, true, false, m_content);
         m_body->addWidget(m_comparison, 1);
     }
     open();

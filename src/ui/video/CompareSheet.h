@@ -4,6 +4,7 @@
 #include <QUrl>
 
 class QPushButton;
+class SyncedCompare;
 class QVBoxLayout;
 
 // The sheet that plays a video and its upscaled version in step, side by side ("Comparison").
@@ -21,7 +22,7 @@ public:
     QUrl originalUrl() const { return m_original; }
     QUrl upscaledUrl() const { return m_upscaled; }
     // The comparison shown now, or nullptr.
-    QWidget* comparison() const { return m_comparison; }
+    SyncedCompare* comparison() const { return m_comparison; }
     QPushButton* doneButton() const { return m_done; }
 
 private:
@@ -32,5 +33,5 @@ private:
     QWidget* m_content;
     QVBoxLayout* m_body;
     QPushButton* m_done;
-    QWidget* m_comparison = nullptr;
+    SyncedCompare* m_comparison = nullptr;
 };

@@ -13,6 +13,7 @@
 #include "ui/components/Icons.h"
 #include "ui/components/Theme.h"
 #include "ui/components/ZoomableImageView.h"
+#include "ui/video/ProminentButton.h"
 #include "ui/video/VideoScreenTexts.h"
 
 // A picture scaled to fit (high-quality), with a small zoom badge in its top-right corner; a
@@ -124,10 +125,8 @@ PreviewSheet::PreviewSheet(QWidget* parent) : QDialog(parent)
     hint->setFont(Theme::font(13));
     setTextColor(hint, Theme::secondaryText());
     footer->addWidget(hint, 1);
-    m_continue = new QPushButton(QStringLiteral("Continue Full Upscale"), this);
+    m_continue = new ProminentButton(QStringLiteral("Continue Full Upscale"), QString(), 40, this);
     m_continue->setFixedWidth(280);
-    m_continue->setMinimumHeight(36);
-    m_continue->setDefault(true);
     footer->addWidget(m_continue);
     column->addLayout(footer);
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "engine/UpscaleOptions.h"
@@ -15,6 +16,7 @@
 #include "ui/components/Icons.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
+#include "ui/video/ProminentButton.h"
 #include "ui/video/VideoScreenTexts.h"
 
 namespace {
@@ -45,24 +47,6 @@ QLabel* iconLabel(const QString& icon, int size, const QBrush& brush, QWidget* p
     return label;
 }
 
-// A filled accent button with white text, as the pane's prominent actions.
-QPushButton* prominentButton(const QString& text, const QString& icon, int height, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    if (!icon.isEmpty())
-        button->setIcon(Icons::icon(icon, Qt::white));
-    button->setMinimumHeight(height);
-    button->setFont(Theme::font(height >= 40 ? 15 : 13, QFont::DemiBold));
-    button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(
-        QStringLiteral(
-            "QPushButton { color: white; background: %1; border: none; border-radius: "
-            "9px; padding: 0 12px; } QPushButton:pressed { background: %2; } "
-            "QPushButton:disabled { background: rgba(0,0,0,30); color: rgba(0,0,0,90); }")
-            .arg(Theme::appAccent().name(), Theme::appAccent().darker(115).name()));
-    return button;
-}
-
 QWidget* field(const QString& caption, QWidget* control, QWidget* parent)
 {
     auto* box = new QWidget(parent);
@@ -84,20 +68,33 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     outer->setContentsMargins(0, 0, 0, 0);
     auto* card = new GlassCard(18, this);
     outer->addWidget(card);
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(18, 18, 18, 18);
+    auto* cardColumn = new QVBoxLayout(card);
+    cardColumn->setContentsMargins(0, 0, 0, 18);
+    cardColumn->setSpacing(12);
+    // Everything but the primary button scrolls when the window is too short for it.
+    auto* scroll = new QScrollArea(card);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* content = new QWidget(scroll);
+    scroll->setWidget(content);
+    content->setAutoFillBackground(false); // setWidget turned it on
+    cardColumn->addWidget(scroll, 1);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(18, 18, 18, 0);
     column->setSpacing(16);
 
     column->addWidget(makeLabel(QStringLiteral("Video"), Theme::font(22, QFont::Bold),
-                                palette().color(QPalette::WindowText), card));
+                                palette().color(QPalette::WindowText), content));
 
     m_mode = new Segmented(
         Segmented::optionsOf<int>({{QStringLiteral("Single Video"), int(MediaMode::Single)},
                                    {QStringLiteral("Multiple Videos"), int(MediaMode::Multiple)}}),
         int(mode.value()));
-    column->addWidget(field(QStringLiteral("Mode"), m_mode, card));
+    column->addWidget(field(QStringLiteral("Mode"), m_mode, content));
 
-    m_recommendation = new GlassCard(10, card);
+    m_recommendation = new GlassCard(10, content);
     auto* noteRow = new QHBoxLayout(m_recommendation);
     noteRow->setContentsMargins(10, 10, 10, 10);
     noteRow->setSpacing(8);
@@ -108,7 +105,7 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     noteRow->addWidget(m_recommendationText, 1);
     column->addWidget(m_recommendation);
 
-    m_storage = new QWidget(card);
+    m_storage = new QWidget(content);
     auto* storageRow = new QHBoxLayout(m_storage);
     storageRow->setContentsMargins(0, 0, 0, 0);
     storageRow->setSpacing(6);
@@ -123,7 +120,7 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
                                    {QStringLiteral("Detailed"), int(AIQuality::Detailed)},
                                    {QStringLiteral("Max"), int(AIQuality::Max)}}),
         int(upscaler.quality()));
-    QWidget* quality = field(QStringLiteral("AI Quality"), m_quality, card);
+    QWidget* quality = field(QStringLiteral("AI Quality"), m_quality, content);
     quality->layout()->addWidget(
         makeLabel(QStringLiteral("Real-ESRGAN super resolution. Fast = quickest · Detailed = "
                                  "balanced · Max = sharpest (slow)."),
@@ -133,27 +130,27 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     m_resolution = new Segmented(Segmented::optionsOf<qint64>({{QStringLiteral("1080p"), 1080},
                                                                {QStringLiteral("4K"), 2160}}),
                                  upscaler.targetHeight());
-    column->addWidget(field(QStringLiteral("Output Resolution"), m_resolution, card));
+    column->addWidget(field(QStringLiteral("Output Resolution"), m_resolution, content));
 
     m_codec =
         new Segmented(Segmented::optionsOf<QString>({{QStringLiteral("H.264"), Codecs::h264},
                                                      {QStringLiteral("H.265"), Codecs::hevc}}),
                       upscaler.codec());
-    column->addWidget(field(QStringLiteral("Codec"), m_codec, card));
+    column->addWidget(field(QStringLiteral("Codec"), m_codec, content));
 
     m_previewSwitch =
-        new QCheckBox(QStringLiteral("Preview first frame before full upscale"), card);
+        new QCheckBox(QStringLiteral("Preview first frame before full upscale"), content);
     m_previewSwitch->setCheckable(true);
     m_previewSwitch->setChecked(upscaler.advancedPreview());
     column->addWidget(m_previewSwitch);
 
-    m_error = makeLabel(QString(), Theme::font(12), Theme::failureColor(), card);
+    m_error = makeLabel(QString(), Theme::font(12), Theme::failureColor(), content);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(m_error);
-    m_highNote = makeLabel(QString(), Theme::font(12), QColor(255, 149, 0), card);
+    m_highNote = makeLabel(QString(), Theme::font(12), QColor(255, 149, 0), content);
     column->addWidget(m_highNote);
 
-    m_savedBlock = new QWidget(card);
+    m_savedBlock = new QWidget(content);
     auto* savedColumn = new QVBoxLayout(m_savedBlock);
     savedColumn->setContentsMargins(0, 0, 0, 0);
     savedColumn->setSpacing(8);
@@ -162,18 +159,21 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     savedColumn->addWidget(m_savedTo);
     auto* savedButtons = new QHBoxLayout;
     savedButtons->setSpacing(8);
-    m_saveCopy = prominentButton(QStringLiteral("Save a copy"),
-                                 QStringLiteral("square.and.arrow.down"), 32, m_savedBlock);
-    m_compare = prominentButton(QStringLiteral("Compare"), QStringLiteral("rectangle.split.2x1"),
-                                32, m_savedBlock);
+    m_saveCopy = new ProminentButton(QStringLiteral("Save a copy"),
+                                     QStringLiteral("square.and.arrow.down"), 32, m_savedBlock);
+    m_compare = new ProminentButton(QStringLiteral("Compare"),
+                                    QStringLiteral("rectangle.split.2x1"), 32, m_savedBlock);
     savedButtons->addWidget(m_saveCopy, 1);
     savedButtons->addWidget(m_compare, 1);
     savedColumn->addLayout(savedButtons);
     column->addWidget(m_savedBlock);
 
     column->addStretch(1);
-    m_primary = prominentButton(QString(), QString(), 44, card);
-    column->addWidget(m_primary);
+    m_primary = new ProminentButton(QString(), QString(), 44, card);
+    auto* primaryRow = new QHBoxLayout;
+    primaryRow->setContentsMargins(18, 0, 18, 0);
+    primaryRow->addWidget(m_primary);
+    cardColumn->addLayout(primaryRow);
 
     bindControls();
     refresh();
@@ -255,6 +255,6 @@ void VideoControlPane::refresh()
                              : QString());
     m_savedBlock->setVisible(saved);
 
-    m_primary->setText(primaryTitle());
+    m_primary->setTitle(primaryTitle());
     m_primary->setEnabled(!m_upscaler.inputURL().isEmpty() && !m_previewBusy && !high);
 }

@@ -5,7 +5,7 @@
 class MediaModeBinding;
 class QAbstractButton;
 class QLabel;
-class QPushButton;
+class ProminentButton;
 class Segmented;
 class Upscaler;
 
@@ -41,9 +41,9 @@ public:
     QLabel* alreadyHighNote() const { return m_highNote; }
     QWidget* savedOutputBlock() const { return m_savedBlock; }
     QLabel* savedToLabel() const { return m_savedTo; }
-    QPushButton* saveCopyButton() const { return m_saveCopy; }
-    QPushButton* compareButton() const { return m_compare; }
-    QPushButton* primaryButton() const { return m_primary; }
+    ProminentButton* saveCopyButton() const { return m_saveCopy; }
+    ProminentButton* compareButton() const { return m_compare; }
+    ProminentButton* primaryButton() const { return m_primary; }
 
 Q_SIGNALS:
     void primaryClicked();
@@ -73,7 +73,7 @@ private:
     QLabel* m_highNote;
     QWidget* m_savedBlock;
     QLabel* m_savedTo;
-    QPushButton* m_saveCopy;
-    QPushButton* m_compare;
-    QPushButton* m_primary;
+    ProminentButton* m_saveCopy;
+    ProminentButton* m_compare;
+    ProminentButton* m_primary;
 };
