@@ -49,7 +49,8 @@ QString primaryStyle()
                "QPushButton { color: white; border: none; border-radius: 10px; padding: 11px; "
                "background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 %1, stop:1 %2); }"
                "QPushButton:pressed { background: %1; }"
-               "QPushButton:disabled { color: rgba(255,255,255,170); background: rgba(%3,%4,%5,90); }")
+               "QPushButton:disabled { color: rgba(255,255,255,170); background: "
+               "rgba(%3,%4,%5,90); }")
         .arg(Theme::appAccent().name(), Theme::appAccent2().name())
         .arg(Theme::appAccent().red())
         .arg(Theme::appAccent().green())
@@ -57,8 +58,7 @@ QString primaryStyle()
 }
 } // namespace
 
-ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mode,
-                                   QWidget* parent)
+ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mode, QWidget* parent)
     : QWidget(parent), m_upscaler(upscaler), m_modeBinding(mode)
 {
     setFixedWidth(340);

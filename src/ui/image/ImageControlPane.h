@@ -53,9 +53,9 @@ Q_SIGNALS:
 
 private:
     QWidget* estimateRow(const QString& label, QLabel*& value, QWidget* parent);
-    QWidget* adjust(const QString& label, double min, double max, double (ImageUpscaler::*get)() const,
-                    void (ImageUpscaler::*set)(double), void (ImageUpscaler::*changed)(),
-                    QWidget* parent);
+    QWidget* adjust(const QString& label, double min, double max,
+                    double (ImageUpscaler::*get)() const, void (ImageUpscaler::*set)(double),
+                    void (ImageUpscaler::*changed)(), QWidget* parent);
     void refresh();
 
     ImageUpscaler& m_upscaler;

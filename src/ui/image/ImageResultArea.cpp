@@ -76,16 +76,15 @@ QWidget* ImageResultArea::buildComparison()
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(12, 12, 12, 12);
     column->setSpacing(10);
-    m_picker = new Segmented(
-        Segmented::optionsOf<int>({{QStringLiteral("Slider"), int(ImageCompareMode::Slider)},
-                                   {QStringLiteral("Side by Side"),
-                                    int(ImageCompareMode::SideBySide)}}),
-        int(m_compareMode), page);
+    m_picker =
+        new Segmented(Segmented::optionsOf<int>(
+                          {{QStringLiteral("Slider"), int(ImageCompareMode::Slider)},
+                           {QStringLiteral("Side by Side"), int(ImageCompareMode::SideBySide)}}),
+                      int(m_compareMode), page);
     m_picker->setFixedWidth(260);
     column->addWidget(m_picker, 0, Qt::AlignHCenter);
-    connect(m_picker, &Segmented::selectionChanged, this, [this](const QVariant& value) {
-        setCompareMode(ImageCompareMode(value.toInt()));
-    });
+    connect(m_picker, &Segmented::selectionChanged, this,
+            [this](const QVariant& value) { setCompareMode(ImageCompareMode(value.toInt())); });
 
     m_compareStack = new QStackedWidget(page);
     m_resultSlider = new BeforeAfterSlider(m_compareStack);
@@ -121,9 +120,9 @@ QWidget* ImageResultArea::buildExample()
     column->setSpacing(8);
     m_example = new BeforeAfterSlider(page);
     column->addWidget(m_example, 1);
-    m_exampleCaption = secondaryLabel(
-        QStringLiteral("Example — drag to compare. Drop your own image to upscale."),
-        Theme::font(12), page);
+    m_exampleCaption =
+        secondaryLabel(QStringLiteral("Example — drag to compare. Drop your own image to upscale."),
+                       Theme::font(12), page);
     m_exampleCaption->setAlignment(Qt::AlignCenter);
     column->addWidget(m_exampleCaption);
     return page;
@@ -159,8 +158,8 @@ void ImageResultArea::setContent(const QImage& original, const QImage& upscaled,
                                  const QImage& sampleUpscaled)
 {
     const bool hasResult = !original.isNull() && !upscaled.isNull();
-    m_page = pageFor(hasResult, !source.isNull(),
-                     !sampleOriginal.isNull() && !sampleUpscaled.isNull());
+    m_page =
+        pageFor(hasResult, !source.isNull(), !sampleOriginal.isNull() && !sampleUpscaled.isNull());
     switch (m_page) {
     case Page::Comparison:
         if (m_resultSlider->original().cacheKey() != original.cacheKey() ||

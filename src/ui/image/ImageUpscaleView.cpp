@@ -92,8 +92,7 @@ ImageUpscaleView::ImageUpscaleView(ImageUpscaler& upscaler, BulkImageProcessor& 
                          &ImageUpscaler::upscaledImageChanged, &ImageUpscaler::savedPathChanged,
                          &ImageUpscaler::isRunningChanged})
         connect(&m_upscaler, changed, this, &ImageUpscaleView::refreshResult);
-    connect(&m_upscaler, &ImageUpscaler::historyChanged, this,
-            &ImageUpscaleView::onHistoryChanged);
+    connect(&m_upscaler, &ImageUpscaler::historyChanged, this, &ImageUpscaleView::onHistoryChanged);
 
     if (!m_upscaler.history().isEmpty())
         m_lastTopEntry = m_upscaler.history().constFirst().id;
@@ -115,9 +114,9 @@ void ImageUpscaleView::buildDropCard()
     add->setPixmap(Icons::pixmap(QStringLiteral("plus.circle.fill"), QSize(22, 22),
                                  devicePixelRatioF(), Theme::appAccent()));
     m_addGlyph = add;
-    m_change = HistoryCard::iconButton(QStringLiteral("arrow.triangle.2.circlepath"),
-                                       QStringLiteral("Change image"), Theme::secondaryText(),
-                                       m_dropCard);
+    m_change =
+        HistoryCard::iconButton(QStringLiteral("arrow.triangle.2.circlepath"),
+                                QStringLiteral("Change image"), Theme::secondaryText(), m_dropCard);
     m_dropCard->trailing()->addWidget(m_addGlyph);
     m_dropCard->trailing()->addWidget(m_change);
     connect(m_change, &QToolButton::clicked, this, &ImageUpscaleView::openImporter);
@@ -209,8 +208,8 @@ void ImageUpscaleView::loadSamples()
         std::optional<QImage> original;
         std::optional<QImage> upscaled;
         if (needOriginal)
-            original = LoginView::bundleImage(QStringLiteral("Woman_looking_up"),
-                                              QStringLiteral("jpeg"));
+            original =
+                LoginView::bundleImage(QStringLiteral("Woman_looking_up"), QStringLiteral("jpeg"));
         if (needUpscaled)
             upscaled = LoginView::bundleImage(QStringLiteral("Woman_looking_up_upscaled"),
                                               QStringLiteral("png"));
@@ -335,8 +334,8 @@ void ImageUpscaleView::refreshHistoryRows()
         }
         if (!entry.savedPath || !existing.contains(*entry.savedPath))
             return dashCell();
-        auto* reveal = HistoryCard::iconButton(QStringLiteral("folder"),
-                                               QStringLiteral("Show in Folder"), Theme::appAccent());
+        auto* reveal = HistoryCard::iconButton(
+            QStringLiteral("folder"), QStringLiteral("Show in Folder"), Theme::appAccent());
         const QString path = *entry.savedPath;
         QObject::connect(reveal, &QToolButton::clicked, reveal,
                          [path] { SystemOpener::reveal(path); });
