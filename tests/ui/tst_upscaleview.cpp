@@ -28,6 +28,8 @@
 #include "ui/compare/SyncedCompare.h"
 #include "ui/components/Segmented.h"
 #include "ui/video/CompareSheet.h"
+#include "ui/components/PlayerView.h"
+#include "ui/video/PlayerSheet.h"
 #include "ui/video/PreviewSheet.h"
 #include "ui/video/ProminentButton.h"
 #include "ui/video/UpscaleView.h"
@@ -279,6 +281,29 @@ private Q_SLOTS:
         QCOMPARE(screen.view.dropCard()->detail(), screen.upscaler.sourceInfo());
     }
 
+    void previewFailureShowsTheError()
+    {
+        const QString notVideo = m_folder + QStringLiteral("/notes.mp4");
+        QVERIFY(KorvaneTest::writeFile(notVideo, "not a video"));
+        Screen screen;
+        VideoControlPane& pane = screen.pane();
+        screen.upscaler.load(QUrl::fromLocalFile(notVideo));
+        screen.upscaler.setAdvancedPreview(true);
+        pane.primaryButton()->click();
+        QVERIFY(screen.view.previewBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(!screen.view.previewBusy(), waitMs);
+        // The sheet stays closed, the button works again and the engine's words are shown.
+        QVERIFY(!screen.view.previewSheet()->isVisible());
+        QVERIFY(pane.primaryButton()->isEnabled());
+        QCOMPARE(pane.primaryButton()->title(), QStringLiteral("Preview & Upscale"));
+        QVERIFY(pane.errorLine()->isVisibleTo(&pane));
+        QVERIFY(!pane.errorLine()->text().isEmpty());
+        QVERIFY(!screen.upscaler.isRunning());
+        // Loading another video clears it.
+        screen.upscaler.load(QUrl::fromLocalFile(m_clip));
+        QVERIFY(!pane.errorLine()->isVisibleTo(&pane));
+    }
+
     void historyHeaderAndDeletions()
     {
         const QString first = m_folder + QStringLiteral("/first_upscaled.mp4");
@@ -398,6 +423,13 @@ private Q_SLOTS:
         VideoControlPane& pane = screen.pane();
         screen.upscaler.load(QUrl::fromLocalFile(m_clip));
         QTRY_COMPARE_WITH_TIMEOUT(screen.upscaler.srcH(), 18, waitMs);
+        QVERIFY(screen.view.playButton()->isEnabled());
+        screen.view.playButton()->click();
+        QVERIFY(screen.view.playerSheet()->isVisible());
+        QCOMPARE(screen.view.playerSheet()->playerView()->player(), screen.upscaler.player());
+        QCOMPARE(screen.view.playerSheet()->fileName(), QStringLiteral("clip.mp4"));
+        screen.view.playerSheet()->doneButton()->click();
+        QVERIFY(!screen.view.playerSheet()->isVisible());
         // The smallest output keeps the engine run short; the screen itself offers 1080p and 4K.
         screen.upscaler.setTargetHeight(72);
         choose(pane.qualityControl(), 0);
@@ -413,6 +445,14 @@ private Q_SLOTS:
         QCOMPARE(pane.primaryButton()->title(), QStringLiteral("Generating preview…"));
         QVERIFY(!pane.primaryButton()->isEnabled());
         PreviewSheet* sheet = screen.view.previewSheet();
+        QTRY_VERIFY_WITH_TIMEOUT(sheet->isVisible(), engineWaitMs);
+        // "Done" discards the preview without upscaling; the button makes it again.
+        sheet->doneButton()->click();
+        QVERIFY(!sheet->isVisible());
+        QVERIFY(!screen.upscaler.isRunning());
+        QCOMPARE(screen.upscaler.inputURL(), QUrl::fromLocalFile(m_clip));
+        pane.primaryButton()->click();
+        QVERIFY(screen.view.previewUpscaled().isNull());
         QTRY_VERIFY_WITH_TIMEOUT(sheet->isVisible(), engineWaitMs);
         QVERIFY(!screen.view.previewBusy());
         QCOMPARE(sheet->original().size(), QSize(32, 18));
