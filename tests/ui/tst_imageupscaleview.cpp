@@ -1,5 +1,9 @@
 // The image screen on real widgets over the real image and bulk models, with one end-to-end run
 // of the real engine on tiny pictures.
+#include <algorithm>
+#include <memory>
+#include <optional>
+
 #include <QAbstractButton>
 #include <QDir>
 #include <QDropEvent>
