@@ -342,6 +342,13 @@ private Q_SLOTS:
         QCOMPARE(card->headerText(), QStringLiteral("2 selected"));
         QVERIFY(card->deleteSelectedButton()->isVisibleTo(card));
         QVERIFY(!card->clearButton()->isVisibleTo(card));
+        // A job finishing meanwhile adds a row on top; the selection stays with its entries.
+        const Upscaler::HistoryEntry newest = entry(QStringLiteral("newest.mov"), QString());
+        screen.upscaler.setHistory({newest, a, b, failed});
+        QCOMPARE(card->selectedIds(), (QSet<QUuid>{a.id, b.id}));
+        QCOMPARE(table->selectionModel()->selectedRows().size(), 2);
+        QVERIFY(table->selectionModel()->isRowSelected(1, {}));
+        screen.upscaler.setHistory({a, b, failed});
 
         // "Cancel" changes nothing.
         card->deleteSelectedButton()->click();
