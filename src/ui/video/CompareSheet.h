@@ -7,7 +7,7 @@ class QPushButton;
 class SyncedCompare;
 class QVBoxLayout;
 
-// The sheet that plays a video and its upscaled version in step, side by side ("Comparison").
+// The sheet that plays a video and its upscaled version in step ("Comparison").
 // It shows the pair only when both files are given; otherwise it stays empty. Closing it stops
 // and drops the players.
 // Threading: main thread.

@@ -232,17 +232,17 @@ void UpscaleView::refreshHistory()
             return none;
         }
         auto* cell = new QWidget;
-        auto* row2 = new QHBoxLayout(cell);
-        row2->setContentsMargins(6, 0, 6, 0);
-        row2->setSpacing(10);
+        auto* buttons = new QHBoxLayout(cell);
+        buttons->setContentsMargins(6, 0, 6, 0);
+        buttons->setSpacing(10);
         QToolButton* reveal = HistoryCard::iconButton(
             QStringLiteral("folder"), QStringLiteral("Show in Folder"), Theme::appAccent(), cell);
         QToolButton* copy =
             HistoryCard::iconButton(QStringLiteral("square.and.arrow.down"),
                                     QStringLiteral("Save a copy…"), Theme::appAccent(), cell);
-        row2->addWidget(reveal);
-        row2->addWidget(copy);
-        row2->addStretch();
+        buttons->addWidget(reveal);
+        buttons->addWidget(copy);
+        buttons->addStretch();
         const QUrl output = entry.outputURL;
         const QString name = entry.name;
         connect(reveal, &QToolButton::clicked, this,
