@@ -31,7 +31,7 @@
 #include "ui/components/DropCard.h"
 #include "ui/components/HistoryCard.h"
 #include "ui/components/Segmented.h"
-#include "ui/image/AccentSwitch.h"
+#include "ui/components/ToggleSwitch.h"
 #include "ui/image/FittedImage.h"
 #include "ui/image/ImageControlPane.h"
 #include "ui/image/ImageResultArea.h"

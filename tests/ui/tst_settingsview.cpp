@@ -20,11 +20,11 @@
 #include "processing/Upscaler.h"
 #include "support/NotificationServer.h"
 #include "support/TestSupport.h"
+#include "ui/components/ToggleSwitch.h"
 #include "ui/settings/AboutSection.h"
 #include "ui/settings/BusyIndicator.h"
 #include "ui/settings/SettingSwitchRow.h"
 #include "ui/settings/SettingsView.h"
-#include "ui/settings/ToggleSwitch.h"
 #include "ui/settings/UpdateDownloadControl.h"
 #include "ui/settings/UpdateStatusView.h"
 

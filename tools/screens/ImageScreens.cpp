@@ -17,7 +17,7 @@
 #include "ui/LoginView.h"
 #include "ui/MediaModeBinding.h"
 #include "ui/components/HistoryCard.h"
-#include "ui/image/AccentSwitch.h"
+#include "ui/components/ToggleSwitch.h"
 #include "ui/image/ImageControlPane.h"
 #include "ui/image/ImageResultArea.h"
 #include "ui/image/ImageUpscaleView.h"

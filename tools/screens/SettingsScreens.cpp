@@ -9,10 +9,10 @@
 #include "account/UpdateChecker.h"
 #include "processing/AppSettings.h"
 #include "processing/Upscaler.h"
+#include "ui/components/ToggleSwitch.h"
 #include "ui/settings/AboutSection.h"
 #include "ui/settings/SettingSwitchRow.h"
 #include "ui/settings/SettingsView.h"
-#include "ui/settings/ToggleSwitch.h"
 
 namespace {
 using Status = UpdateChecker::Status;

@@ -17,7 +17,7 @@
 #include "ui/components/GlassCard.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
-#include "ui/image/AccentSwitch.h"
+#include "ui/components/ToggleSwitch.h"
 #include "ui/image/ImageScreenTexts.h"
 
 namespace {
@@ -151,12 +151,12 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
     connect(&m_upscaler, &ImageUpscaler::formatChanged, this,
             [this] { m_format->setSelection(m_upscaler.format()); });
 
-    m_match = new AccentSwitch(QStringLiteral("Match original file size"), content);
-    m_advanced = new AccentSwitch(QStringLiteral("Advanced adjustments"), content);
+    m_match = new ToggleSwitch(QStringLiteral("Match original file size"), content);
+    m_advanced = new ToggleSwitch(QStringLiteral("Advanced adjustments"), content);
     column->addWidget(m_match);
     column->addWidget(m_advanced);
-    connect(m_match, &AccentSwitch::toggled, &m_upscaler, &ImageUpscaler::setMatchFileSize);
-    connect(m_advanced, &AccentSwitch::toggled, &m_upscaler, &ImageUpscaler::setAdvanced);
+    connect(m_match, &ToggleSwitch::toggled, &m_upscaler, &ImageUpscaler::setMatchFileSize);
+    connect(m_advanced, &ToggleSwitch::toggled, &m_upscaler, &ImageUpscaler::setAdvanced);
     connect(&m_upscaler, &ImageUpscaler::matchFileSizeChanged, this, &ImageControlPane::refresh);
     connect(&m_upscaler, &ImageUpscaler::advancedChanged, this, &ImageControlPane::refresh);
 

@@ -4,7 +4,7 @@
 
 #include "ui/MediaModeBinding.h"
 
-class AccentSwitch;
+class ToggleSwitch;
 class ImageUpscaler;
 class QLabel;
 class QPushButton;
@@ -33,8 +33,8 @@ public:
     QLabel* outputValue() const { return m_output; }
     QLabel* sizeValue() const { return m_size; }
     QLabel* timeValue() const { return m_time; }
-    AccentSwitch* matchSwitch() const { return m_match; }
-    AccentSwitch* advancedSwitch() const { return m_advanced; }
+    ToggleSwitch* matchSwitch() const { return m_match; }
+    ToggleSwitch* advancedSwitch() const { return m_advanced; }
     QWidget* adjustmentCard() const { return m_adjustments; }
     // The sharpness, brightness, contrast and saturation sliders, in that order.
     QList<QSlider*> adjustmentSliders() const { return m_sliders; }
@@ -69,8 +69,8 @@ private:
     QLabel* m_output = nullptr;
     QLabel* m_size = nullptr;
     QLabel* m_time = nullptr;
-    AccentSwitch* m_match = nullptr;
-    AccentSwitch* m_advanced = nullptr;
+    ToggleSwitch* m_match = nullptr;
+    ToggleSwitch* m_advanced = nullptr;
     QWidget* m_adjustments = nullptr;
     QList<QSlider*> m_sliders;
     QLabel* m_error = nullptr;

@@ -7,32 +7,35 @@
 #include <QVBoxLayout>
 
 #include "ui/components/Theme.h"
+#include "ui/components/ToggleSwitch.h"
 #include "ui/settings/SecondaryLabel.h"
-#include "ui/settings/ToggleSwitch.h"
 
 SettingSwitchRow::SettingSwitchRow(const QString& title, const QString& explanation,
                                    QWidget* parent)
-    : QWidget(parent), m_switch(new ToggleSwitch(this)), m_fade(new QGraphicsOpacityEffect(this))
+    : QWidget(parent), m_switch(new ToggleSwitch(this)), m_fade(new QGraphicsOpacityEffect)
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(2);
-    auto* titleLabel = new QLabel(title, this);
+    auto* texts = new QWidget(this);
+    auto* textColumn = new QVBoxLayout(texts);
+    textColumn->setContentsMargins(0, 0, 0, 0);
+    textColumn->setSpacing(2);
+    auto* titleLabel = new QLabel(title, texts);
     titleLabel->setFont(Theme::font(13, QFont::Medium));
     titleLabel->setWordWrap(true);
-    QLabel* explanationLabel = makeSecondaryLabel(explanation, 11, this);
-    texts->addWidget(titleLabel);
-    texts->addWidget(explanationLabel);
-    row->addLayout(texts, 1);
+    QLabel* explanationLabel = makeSecondaryLabel(explanation, 11, texts);
+    textColumn->addWidget(titleLabel);
+    textColumn->addWidget(explanationLabel);
+    row->addWidget(texts, 1);
     row->addWidget(m_switch, 0, Qt::AlignVCenter);
     m_switch->setAccessibleName(title);
 
-    // The effect stays off while the row is available, so it costs nothing then.
+    // The switch draws itself faded while disabled; the texts fade with it. The effect stays off
+    // while the row is available, so it costs nothing then.
     m_fade->setOpacity(0.5);
     m_fade->setEnabled(false);
-    setGraphicsEffect(m_fade);
+    texts->setGraphicsEffect(m_fade);
 
     connect(m_switch, &ToggleSwitch::clicked, this, &SettingSwitchRow::toggled);
 }

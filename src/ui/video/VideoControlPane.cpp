@@ -15,7 +15,7 @@
 #include "ui/components/Icons.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
-#include "ui/image/AccentSwitch.h"
+#include "ui/components/ToggleSwitch.h"
 #include "ui/video/ProminentButton.h"
 #include "ui/video/VideoScreenTexts.h"
 
@@ -139,7 +139,7 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     column->addWidget(field(QStringLiteral("Codec"), m_codec, content));
 
     m_previewSwitch =
-        new AccentSwitch(QStringLiteral("Preview first frame before full upscale"), content);
+        new ToggleSwitch(QStringLiteral("Preview first frame before full upscale"), content);
     m_previewSwitch->setChecked(upscaler.advancedPreview());
     column->addWidget(m_previewSwitch);
 
