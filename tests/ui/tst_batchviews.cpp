@@ -28,6 +28,7 @@
 #include "ui/batch/FilePicker.h"
 #include "ui/components/DropCard.h"
 #include "ui/components/GradientProgressBar.h"
+#include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
 
 namespace {

@@ -30,6 +30,7 @@
 #include "ui/components/BeforeAfterSlider.h"
 #include "ui/components/DropCard.h"
 #include "ui/components/HistoryCard.h"
+#include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/ToggleSwitch.h"
 #include "ui/image/FittedImage.h"
@@ -480,7 +481,7 @@ private Q_SLOTS:
 
         screen->view.routeSelection({QUrl::fromLocalFile(first)});
         QTRY_VERIFY_WITH_TIMEOUT(screen->upscaler.hasSelection(), waitMs);
-        QCOMPARE(pane->primaryButton()->text(), QStringLiteral("Upscale Image"));
+        QCOMPARE(pane->primaryButton()->title(), QStringLiteral("Upscale Image"));
         // The section lists the job as soon as the queue has it, however short the run.
         qsizetype listed = 0;
         QObject probe;
@@ -490,14 +491,14 @@ private Q_SLOTS:
         QTest::mouseClick(pane->primaryButton(), Qt::LeftButton);
         QVERIFY(screen->upscaler.inputURL().isEmpty());
         QVERIFY(!pane->primaryButton()->isEnabled());
-        QCOMPARE(pane->primaryButton()->text(), QStringLiteral("Add to Queue"));
+        QCOMPARE(pane->primaryButton()->title(), QStringLiteral("Add to Queue"));
         QTRY_COMPARE_WITH_TIMEOUT(listed, 1, waitMs);
 
         // Another image while the first runs: the button queues it.
         screen->view.routeSelection({QUrl::fromLocalFile(second)});
         QTRY_VERIFY_WITH_TIMEOUT(screen->upscaler.hasSelection(), waitMs);
         QVERIFY(pane->primaryButton()->isEnabled());
-        QCOMPARE(pane->primaryButton()->text(), QStringLiteral("Add to Queue"));
+        QCOMPARE(pane->primaryButton()->title(), QStringLiteral("Add to Queue"));
         QTRY_VERIFY_WITH_TIMEOUT(!screen->upscaler.isRunning(), jobWaitMs);
         QVERIFY2(screen->upscaler.errorText().isEmpty(), qPrintable(screen->upscaler.errorText()));
         QCOMPARE(screen->upscaler.history().size(), 1);

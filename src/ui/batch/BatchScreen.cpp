@@ -18,6 +18,7 @@
 #include "ui/components/DropCard.h"
 #include "ui/components/FieldLabel.h"
 #include "ui/components/GlassCard.h"
+#include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
 
@@ -33,27 +34,6 @@ QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, Q
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
     return label;
-}
-
-QPushButton* makePrimaryButton(QWidget* parent)
-{
-    auto* button = new QPushButton(parent);
-    button->setFont(Theme::font(14, QFont::DemiBold));
-    button->setMinimumHeight(40);
-    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    button->setCursor(Qt::PointingHandCursor);
-    const QColor accent = Theme::appAccent();
-    QColor faded = accent;
-    faded.setAlphaF(0.45f);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: white; background: %1; border: none; "
-                       "border-radius: 10px; padding: 9px 16px; }"
-                       "QPushButton:hover { background: %2; }"
-                       "QPushButton:pressed { background: %3; }"
-                       "QPushButton:disabled { background: %4; color: rgba(255,255,255,210); }")
-            .arg(accent.name(), accent.lighter(108).name(), accent.darker(115).name(),
-                 faded.name(QColor::HexArgb)));
-    return button;
 }
 } // namespace
 
@@ -116,7 +96,7 @@ BatchScreen::BatchScreen(const BatchScreenLook& look, MediaModeBinding& mode, Mo
     notePadding->addWidget(m_runningNote);
     paneColumn->addWidget(m_runningNoteCard);
 
-    m_primary = makePrimaryButton(pane);
+    m_primary = new ProminentButton(QString(), QString(), ProminentButton::Size::Large, pane);
     paneColumn->addWidget(m_primary);
     columns->addWidget(pane);
 
@@ -216,8 +196,6 @@ void BatchScreen::setState(const QList<BatchListRow::Entry>& entries, bool runni
     m_listCard->setEntries(entries, running, completed);
     m_runningNoteCard->setVisible(running);
     m_runningNote->setText(BatchTexts::runningNote(completed, int(entries.size())));
-    // "&&" shows one ampersand on a button; a single one would mark a shortcut key.
-    m_primary->setText(
-        BatchTexts::primaryTitle(running).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    m_primary->setTitle(BatchTexts::primaryTitle(running));
     m_primary->setEnabled(!running && !entries.isEmpty());
 }

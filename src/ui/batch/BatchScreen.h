@@ -14,8 +14,8 @@
 class DropCard;
 class BatchListCard;
 class MediaModeBinding;
+class ProminentButton;
 class QLabel;
-class QPushButton;
 class QVBoxLayout;
 
 // The layout both batch screens share: on the left the drop card above the list card, on the
@@ -67,7 +67,7 @@ public:
     BatchListCard* listCard() const { return m_listCard; }
     Segmented* modeControl() const { return m_modeControl; }
     QLabel* runningNote() const { return m_runningNote; }
-    QPushButton* primaryButton() const { return m_primary; }
+    ProminentButton* primaryButton() const { return m_primary; }
 
 private:
     BatchScreenLook m_look;
@@ -79,5 +79,5 @@ private:
     Segmented* m_modeControl = nullptr;
     QWidget* m_runningNoteCard = nullptr;
     QLabel* m_runningNote = nullptr;
-    QPushButton* m_primary = nullptr;
+    ProminentButton* m_primary = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "processing/ImageUpscaler.h"
 #include "ui/components/FieldLabel.h"
 #include "ui/components/GlassCard.h"
+#include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
 #include "ui/components/ToggleSwitch.h"
@@ -43,19 +44,6 @@ QWidget* labelled(const QString& caption, QWidget* control, QWidget* parent)
     return box;
 }
 
-QString primaryStyle()
-{
-    return QStringLiteral(
-               "QPushButton { color: white; border: none; border-radius: 10px; padding: 11px; "
-               "background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 %1, stop:1 %2); }"
-               "QPushButton:pressed { background: %1; }"
-               "QPushButton:disabled { color: rgba(255,255,255,170); background: "
-               "rgba(%3,%4,%5,90); }")
-        .arg(Theme::appAccent().name(), Theme::appAccent2().name())
-        .arg(Theme::appAccent().red())
-        .arg(Theme::appAccent().green())
-        .arg(Theme::appAccent().blue());
-}
 } // namespace
 
 ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mode, QWidget* parent)
@@ -189,10 +177,7 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
     column->addWidget(m_saved);
     column->addStretch(1);
 
-    m_primary = new QPushButton(card);
-    m_primary->setFont(Theme::font(15, QFont::DemiBold));
-    m_primary->setCursor(Qt::PointingHandCursor);
-    m_primary->setStyleSheet(primaryStyle());
+    m_primary = new ProminentButton(QString(), QString(), ProminentButton::Size::Large, card);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->setContentsMargins(18, 0, 18, 0);
     buttonRow->addWidget(m_primary);
@@ -299,6 +284,6 @@ void ImageControlPane::refresh()
     m_error->setText(m_upscaler.errorText());
     m_error->setVisible(!m_upscaler.errorText().isEmpty());
 
-    m_primary->setText(ImageScreenTexts::primaryTitle(m_upscaler.isRunning()));
+    m_primary->setTitle(ImageScreenTexts::primaryTitle(m_upscaler.isRunning()));
     m_primary->setEnabled(!m_upscaler.inputURL().isEmpty());
 }

@@ -6,8 +6,8 @@
 
 class ToggleSwitch;
 class ImageUpscaler;
+class ProminentButton;
 class QLabel;
-class QPushButton;
 class QSlider;
 class Segmented;
 
@@ -40,7 +40,7 @@ public:
     QList<QSlider*> adjustmentSliders() const { return m_sliders; }
     QLabel* errorLine() const { return m_error; }
     QLabel* savedLine() const { return m_saved; }
-    QPushButton* primaryButton() const { return m_primary; }
+    ProminentButton* primaryButton() const { return m_primary; }
 
     // Where a slider of range [min, max] stands for value (0 to kSliderSteps) and back.
     static int sliderPosition(double value, double min, double max);
@@ -75,5 +75,5 @@ private:
     QList<QSlider*> m_sliders;
     QLabel* m_error = nullptr;
     QLabel* m_saved = nullptr;
-    QPushButton* m_primary = nullptr;
+    ProminentButton* m_primary = nullptr;
 };

@@ -4,20 +4,12 @@
 #include <QString>
 
 #include "ui/components/Icons.h"
+#include "ui/components/ProminentButton.h"
 #include "ui/components/Theme.h"
 
 namespace SettingsButtons {
 
 namespace {
-QString rgba(const QColor& colour, qreal alpha)
-{
-    return QStringLiteral("rgba(%1,%2,%3,%4)")
-        .arg(colour.red())
-        .arg(colour.green())
-        .arg(colour.blue())
-        .arg(qRound(alpha * 255));
-}
-
 QPushButton* make(const QString& text, const QString& icon, const QColor& iconColour,
                   QWidget* parent)
 {
@@ -33,20 +25,7 @@ QPushButton* make(const QString& text, const QString& icon, const QColor& iconCo
 
 QPushButton* prominent(const QString& text, const QString& icon, QWidget* parent)
 {
-    QPushButton* button = make(text, icon, Qt::white, parent);
-    button->setFont(Theme::font(13, QFont::DemiBold));
-    button->setMinimumHeight(32);
-    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    const QColor accent = Theme::appAccent();
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: white; background: %1; border: none; "
-                       "border-radius: 8px; padding: 7px 14px; }"
-                       "QPushButton:hover { background: %2; }"
-                       "QPushButton:pressed { background: %3; }"
-                       "QPushButton:disabled { background: %4; color: rgba(255,255,255,200); }")
-            .arg(accent.name(), accent.lighter(108).name(), accent.darker(115).name(),
-                 rgba(accent, 0.5)));
-    return button;
+    return new ProminentButton(text, icon, ProminentButton::Size::Regular, parent);
 }
 
 QPushButton* bordered(const QString& text, const QString& icon, QWidget* parent)

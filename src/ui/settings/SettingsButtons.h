@@ -7,7 +7,8 @@ class QWidget;
 // The button looks of the settings panel.
 namespace SettingsButtons {
 
-// A large, filled accent button with white text and an optional icon, stretching to the width.
+// The filled accent button of the media screens, in its regular size: its text is shown as
+// given (an "&" is a character, not a shortcut marker).
 QPushButton* prominent(const QString& text, const QString& icon, QWidget* parent);
 // A small outlined button with an icon.
 QPushButton* bordered(const QString& text, const QString& icon, QWidget* parent);

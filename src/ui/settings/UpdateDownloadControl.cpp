@@ -35,8 +35,7 @@ UpdateDownloadControl::UpdateDownloadControl(QWidget* parent) : QWidget(parent)
 
     QVBoxLayout* idle = nullptr;
     m_idle = group(this, idle, 6);
-    // "&&" shows one ampersand (a single one would mark a shortcut letter).
-    m_download = SettingsButtons::prominent(QStringLiteral("Download && Install"),
+    m_download = SettingsButtons::prominent(QStringLiteral("Download & Install"),
                                             QStringLiteral("arrow.down.circle.fill"), m_idle);
     idle->addWidget(m_download);
     column->addWidget(m_idle);

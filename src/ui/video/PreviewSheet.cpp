@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 
 #include "ui/components/Icons.h"
+#include "ui/components/ProminentButton.h"
 #include "ui/components/Theme.h"
 #include "ui/components/ZoomableImageView.h"
-#include "ui/video/ProminentButton.h"
 #include "ui/video/VideoScreenTexts.h"
 
 // A picture scaled to fit (high-quality), with a small zoom badge in its top-right corner; a
@@ -125,7 +125,8 @@ PreviewSheet::PreviewSheet(QWidget* parent) : QDialog(parent)
     hint->setFont(Theme::font(13));
     setTextColor(hint, Theme::secondaryText());
     footer->addWidget(hint, 1);
-    m_continue = new ProminentButton(QStringLiteral("Continue Full Upscale"), QString(), 40, this);
+    m_continue = new ProminentButton(QStringLiteral("Continue Full Upscale"), QString(),
+                                     ProminentButton::Size::Large, this);
     m_continue->setFixedWidth(280);
     footer->addWidget(m_continue);
     column->addLayout(footer);

@@ -13,10 +13,10 @@
 #include "ui/components/FieldLabel.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Icons.h"
+#include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
 #include "ui/components/ToggleSwitch.h"
-#include "ui/video/ProminentButton.h"
 #include "ui/video/VideoScreenTexts.h"
 
 namespace {
@@ -158,17 +158,19 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     savedColumn->addWidget(m_savedTo);
     auto* savedButtons = new QHBoxLayout;
     savedButtons->setSpacing(8);
-    m_saveCopy = new ProminentButton(QStringLiteral("Save a copy"),
-                                     QStringLiteral("square.and.arrow.down"), 32, m_savedBlock);
-    m_compare = new ProminentButton(QStringLiteral("Compare"),
-                                    QStringLiteral("rectangle.split.2x1"), 32, m_savedBlock);
+    m_saveCopy =
+        new ProminentButton(QStringLiteral("Save a copy"), QStringLiteral("square.and.arrow.down"),
+                            ProminentButton::Size::Regular, m_savedBlock);
+    m_compare =
+        new ProminentButton(QStringLiteral("Compare"), QStringLiteral("rectangle.split.2x1"),
+                            ProminentButton::Size::Regular, m_savedBlock);
     savedButtons->addWidget(m_saveCopy, 1);
     savedButtons->addWidget(m_compare, 1);
     savedColumn->addLayout(savedButtons);
     column->addWidget(m_savedBlock);
 
     column->addStretch(1);
-    m_primary = new ProminentButton(QString(), QString(), 44, card);
+    m_primary = new ProminentButton(QString(), QString(), ProminentButton::Size::Large, card);
     auto* primaryRow = new QHBoxLayout;
     primaryRow->setContentsMargins(18, 0, 18, 0);
     primaryRow->addWidget(m_primary);
