@@ -1,31 +1,17 @@
 #include "AccountScreens.h"
 
-#include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QUrl>
 
+#include "ScreenSupport.h"
 #include "account/AccountStore.h"
 #include "account/AuthManager.h"
 #include "processing/JobQueue.h"
 #include "ui/ContentView.h"
 #include "ui/LoginView.h"
 
-namespace {
-void settle(int milliseconds = 300)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool save(QWidget& widget, const QDir& out, const QString& name)
-{
-    settle();
-    return widget.grab().save(out.filePath(name));
-}
-} // namespace
+using ScreenSupport::save;
+using ScreenSupport::settle;
 
 bool renderAccountScreens(const QDir& out)
 {
@@ -61,15 +47,14 @@ bool renderAccountScreens(const QDir& out)
         ContentView view(signedIn, queue);
         view.resize(1100, 700);
         view.show();
-        for (auto tab : {ContentView::Tab::Home, ContentView::Tab::Video,
-                         ContentView::Tab::Settings}) {
+        for (auto tab :
+             {ContentView::Tab::Home, ContentView::Tab::Video, ContentView::Tab::Settings}) {
             view.setTab(tab);
             ok &= save(view, out,
                        QStringLiteral("split-%1.png").arg(ContentView::rawValue(tab).toLower()));
         }
         view.setShowProfile(true);
-        settle();
-        ok &= view.profileSheet()->grab().save(out.filePath(QStringLiteral("profile-sheet.png")));
+        ok &= save(*view.profileSheet(), out, QStringLiteral("profile-sheet.png"));
         view.setShowProfile(false);
         signedIn.signOut();
     }

@@ -1,9 +1,8 @@
 #include "BatchScreens.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QVBoxLayout>
 
+#include "ScreenSupport.h"
 #include "processing/BatchProcessor.h"
 #include "processing/BulkImageProcessor.h"
 #include "processing/JobQueue.h"
@@ -11,31 +10,15 @@
 #include "ui/batch/BatchScreen.h"
 #include "ui/batch/BatchView.h"
 #include "ui/batch/BulkImageView.h"
-#include "ui/components/Theme.h"
 
 namespace {
-void settle(int milliseconds = 300)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool save(QWidget& window, const QDir& out, const QString& name)
-{
-    settle();
-    return window.grab().save(out.filePath(name));
-}
+using ScreenSupport::save;
 
 // A window in the application's background colour holding one screen.
 void prepare(QWidget& window, QWidget* screen)
 {
     window.resize(1100, 720);
-    window.setAutoFillBackground(true);
-    QPalette palette = window.palette();
-    palette.setColor(QPalette::Window, Theme::appBG());
-    window.setPalette(palette);
+    ScreenSupport::fillAppBackground(window);
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(screen);

@@ -1,89 +1,35 @@
 #include "CompareScreens.h"
 
-#include <functional>
-
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QMediaPlayer>
-#include <QPainter>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
 
+#include "ScreenSupport.h"
 #include "ui/compare/CompareCoordinator.h"
 #include "ui/compare/CompareView.h"
 #include "ui/compare/SyncedCompare.h"
 #include "ui/compare/VideoWipe.h"
-#include "ui/components/Theme.h"
 
 namespace {
-
-void settle(int milliseconds = 300)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool settleUntil(const std::function<bool()>& done, int milliseconds = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-bool save(QWidget& widget, const QSize& size, const QDir& out, const QString& name)
-{
-    QPalette background = widget.palette();
-    background.setColor(QPalette::Window, Theme::appBG());
-    widget.setPalette(background);
-    widget.setAutoFillBackground(true);
-    widget.resize(size);
-    widget.show();
-    settle();
-    return widget.grab().save(out.filePath(name));
-}
+using ScreenSupport::saveOnAppBackground;
+using ScreenSupport::settle;
+using ScreenSupport::settleUntil;
 
 // A scene with fine detail; the "before" copy is a blocky low-resolution version of it.
 QImage scene(bool sharp, const QColor& top, const QColor& bottom)
 {
-    QImage image(640, 400, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, 400);
-    sky.setColorAt(0, top);
-    sky.setColorAt(1, bottom);
-    painter.fillRect(image.rect(), sky);
-    painter.setPen(QPen(QColor(255, 255, 255, 200), 1.5));
-    for (int i = 0; i < 36; ++i)
-        painter.drawEllipse(QPointF(320, 430), 40 + i * 10, 30 + i * 8);
-    painter.end();
-    if (sharp)
-        return image;
-    return image.scaled(160, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .scaled(640, 400, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ScreenSupport::Scene scene;
+    scene.top = top;
+    scene.bottom = bottom;
+    return ScreenSupport::scenePicture(scene, sharp);
 }
 
 // Makes a short clip with the system's ffmpeg; an empty URL when there is none.
 QUrl makeClip(const QDir& dir, const QString& name, const QString& filter)
 {
-    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-    if (ffmpeg.isEmpty())
-        return QUrl();
-    const QString path = dir.filePath(name);
-    QProcess process;
-    process.start(ffmpeg,
-                  {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-                   QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), filter,
-                   QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), path});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return QUrl();
-    return QUrl::fromLocalFile(path);
+    const QString path = ScreenSupport::makeClip(dir, name, filter);
+    return path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path);
 }
 
 // Plays both videos a moment so the first frames are on screen, then pauses them.
@@ -91,7 +37,7 @@ void showFirstFrames(SyncedCompare& view)
 {
     CompareCoordinator* coordinator = view.coordinator();
     coordinator->toggle();
-    settleUntil([&] { return coordinator->left()->position() > 400; });
+    settleUntil([&] { return coordinator->left()->position() > 400; }, 5000);
     coordinator->toggle();
     settle(400);
 }
@@ -124,7 +70,7 @@ bool renderCompareScreens(const QDir& out)
         cards.resize(900, 720);
         cards.show();
         showFirstFrames(cards);
-        ok &= save(cards, QSize(900, 720), out, QStringLiteral("synced-cards.png"));
+        ok &= saveOnAppBackground(cards, QSize(900, 720), out, QStringLiteral("synced-cards.png"));
     }
     {
         SyncedCompare wipe(before, after, QStringLiteral("Original"), QStringLiteral("Upscaled"),
@@ -134,23 +80,24 @@ bool renderCompareScreens(const QDir& out)
         wipe.show();
         showFirstFrames(wipe);
         wipe.wipe()->setFrac(0.42);
-        ok &= save(wipe, QSize(900, 620), out, QStringLiteral("synced-wipe.png"));
+        ok &= saveOnAppBackground(wipe, QSize(900, 620), out, QStringLiteral("synced-wipe.png"));
     }
 
     // The compare screen in its states.
     const QSize screen(1100, 720);
     {
         CompareView view;
-        ok &= save(view, screen, out, QStringLiteral("compare-empty.png"));
+        ok &= saveOnAppBackground(view, screen, out, QStringLiteral("compare-empty.png"));
     }
     {
         CompareView view;
         view.addFiles({QUrl::fromLocalFile(beforeImage), QUrl::fromLocalFile(afterImage),
                        QUrl::fromLocalFile(otherImage)});
         settleUntil([&] { return view.area() == CompareView::Area::ImageWipe; });
-        ok &= save(view, screen, out, QStringLiteral("compare-images-wipe.png"));
+        ok &= saveOnAppBackground(view, screen, out, QStringLiteral("compare-images-wipe.png"));
         view.setSliderMode(false);
-        ok &= save(view, screen, out, QStringLiteral("compare-images-side-by-side.png"));
+        ok &= saveOnAppBackground(view, screen, out,
+                                  QStringLiteral("compare-images-side-by-side.png"));
     }
     {
         CompareView view;
@@ -158,10 +105,10 @@ bool renderCompareScreens(const QDir& out)
         view.show();
         if (SyncedCompare* synced = view.syncedCompare())
             showFirstFrames(*synced);
-        ok &= save(view, screen, out, QStringLiteral("compare-videos.png"));
+        ok &= saveOnAppBackground(view, screen, out, QStringLiteral("compare-videos.png"));
         // A video and an image in the slots.
         view.setSlot(CompareSlot::B, view.items().at(2).id);
-        ok &= save(view, screen, out, QStringLiteral("compare-mixed.png"));
+        ok &= saveOnAppBackground(view, screen, out, QStringLiteral("compare-mixed.png"));
     }
     return ok;
 }

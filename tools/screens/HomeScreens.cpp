@@ -1,37 +1,18 @@
 #include "HomeScreens.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QUrl>
 
+#include "ScreenSupport.h"
 #include "account/AccountStore.h"
 #include "account/AuthManager.h"
 #include "processing/ImageUpscaler.h"
 #include "processing/Upscaler.h"
-#include "ui/components/Theme.h"
 #include "ui/home/HomeView.h"
 #include "ui/home/SavingsCard.h"
 
 namespace {
-void settle(int milliseconds = 300)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool save(QWidget& widget, const QSize& size, const QDir& out, const QString& name)
-{
-    QPalette background = widget.palette();
-    background.setColor(QPalette::Window, Theme::appBG());
-    widget.setPalette(background);
-    widget.setAutoFillBackground(true);
-    widget.resize(size);
-    widget.show();
-    settle();
-    return widget.grab().save(out.filePath(name));
-}
+using ScreenSupport::saveOnAppBackground;
+using ScreenSupport::settle;
 
 // A week of work ending at now: videos and images, a few failures among them.
 void fillHistories(Upscaler& videos, ImageUpscaler& images, const QDateTime& now)
@@ -89,7 +70,7 @@ bool renderHomeScreens(const QDir& out)
         AuthManager signedOut(std::chrono::milliseconds(500));
         HomeView home(videos, images, signedOut);
         home.setClock([now] { return now; });
-        ok &= save(home, QSize(1100, 720), out, QStringLiteral("home-empty.png"));
+        ok &= saveOnAppBackground(home, QSize(1100, 720), out, QStringLiteral("home-empty.png"));
     }
     fillHistories(videos, images, now);
     {
@@ -100,8 +81,10 @@ bool renderHomeScreens(const QDir& out)
         signedIn.handle(QUrl(QStringLiteral("korvane://auth?token=fixture")));
         HomeView home(videos, images, signedIn);
         home.setClock([now] { return now; });
-        ok &= save(home, QSize(1100, 720), out, QStringLiteral("home-populated.png"));
-        ok &= save(home, QSize(860, 640), out, QStringLiteral("home-populated-narrow.png"));
+        ok &=
+            saveOnAppBackground(home, QSize(1100, 720), out, QStringLiteral("home-populated.png"));
+        ok &= saveOnAppBackground(home, QSize(860, 640), out,
+                                  QStringLiteral("home-populated-narrow.png"));
         signedIn.signOut();
     }
     {
@@ -112,8 +95,8 @@ bool renderHomeScreens(const QDir& out)
         full->setGeometry(24, 60 + compact->height(), 620,
                           full->heightForWidth(620) > 0 ? full->heightForWidth(620)
                                                         : full->sizeHint().height());
-        ok &= save(sheet, QSize(668, 120 + compact->height() + full->height()), out,
-                   QStringLiteral("savings-cards.png"));
+        ok &= saveOnAppBackground(sheet, QSize(668, 120 + compact->height() + full->height()), out,
+                                  QStringLiteral("savings-cards.png"));
     }
     videos.setHistory({});
     images.setHistory({});

@@ -1,16 +1,15 @@
 #include "ImageScreens.h"
 
 #include <atomic>
-#include <functional>
 #include <memory>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "ScreenSupport.h"
 #include "processing/BulkImageProcessor.h"
 #include "processing/ImageUpscaler.h"
 #include "processing/JobQueue.h"
@@ -23,21 +22,14 @@
 #include "ui/image/ImageUpscaleView.h"
 
 namespace {
-const QSize kScreenSize(1100, 720);
+using ScreenSupport::settle;
+using ScreenSupport::settleUntil;
 
-void settleUntil(const std::function<bool()>& done, int milliseconds = 8000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QApplication::processEvents();
-}
+const QSize kScreenSize(1100, 720);
 
 bool grab(QWidget& widget, const QDir& out, const QString& name)
 {
-    settleUntil([] { return false; }, 250);
-    return widget.grab().save(out.filePath(name));
+    return ScreenSupport::save(widget, out, name, 250);
 }
 
 // The screen with its own models, shown at the render size, once its example pair has been read.
@@ -144,7 +136,7 @@ bool renderImageScreens(const QDir& out)
         Screen screen;
         screen.upscaler.setHistory(sampleHistory(saved, pictures.filePath(QStringLiteral("x"))));
         screen.view.refreshSavedFiles();
-        settleUntil([] { return false; }, 300);
+        settle(300);
         screen.view.resultArea()->setContent(*original, *upscaled, {}, {}, {});
         screen.view.controlPane()->setSavedPath(saved);
         ok &= grab(screen.view, out, QStringLiteral("image-result-slider.png"));
@@ -174,7 +166,7 @@ bool renderImageScreens(const QDir& out)
         screen.load(source);
         screen.upscaler.run();
         screen.load(saved);
-        settleUntil([] { return false; }, 500);
+        settle(500);
         ok &= grab(screen.view, out, QStringLiteral("image-queued.png"));
         *release = true;
         settleUntil([&screen] { return !screen.upscaler.isRunning(); }, 30000);

@@ -5,23 +5,14 @@
 #include <thread>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QVBoxLayout>
 
+#include "ScreenSupport.h"
 #include "processing/JobQueue.h"
 #include "ui/JobProgressSection.h"
 #include "ui/NowBar.h"
-#include "ui/components/Theme.h"
 
 namespace {
-void settle(int milliseconds = 400)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
 UpscaleJob waitingJob(const QString& name, const QString& icon, const QString& detail,
                       const std::shared_ptr<std::atomic<bool>>& released)
 {
@@ -46,10 +37,7 @@ bool renderNowBarScreens(const QDir& out)
     JobQueue queue;
     QWidget window;
     window.resize(1100, 700);
-    window.setAutoFillBackground(true);
-    QPalette palette = window.palette();
-    palette.setColor(QPalette::Window, Theme::appBG());
-    window.setPalette(palette);
+    ScreenSupport::fillAppBackground(window);
     auto* column = new QVBoxLayout(&window);
     column->setContentsMargins(40, 40, 40, 40);
     column->addWidget(new JobProgressSection(queue, QStringLiteral("film"),
@@ -58,24 +46,22 @@ bool renderNowBarScreens(const QDir& out)
     auto* bar = new NowBar(queue, &window);
     window.show();
 
-    queue.enqueue({waitingJob(QStringLiteral("Holiday in the mountains with a very long file "
-                                             "name.mov"),
-                              QStringLiteral("film"), QStringLiteral("4K · HEVC · Detailed"),
-                              released),
-                   waitingJob(QStringLiteral("portrait.png"), QStringLiteral("photo"),
-                              QStringLiteral("4× · Max"), released),
-                   waitingJob(QStringLiteral("clip.mp4"), QStringLiteral("film"),
-                              QStringLiteral("1080p · H.264 · Fast"), released),
-                   waitingJob(QStringLiteral("family.jpg"), QStringLiteral("photo"),
-                              QStringLiteral("2× · Detailed"), released)});
-    settle();
-    bool ok = window.grab().save(out.filePath(QStringLiteral("nowbar-collapsed.png")));
+    queue.enqueue(
+        {waitingJob(QStringLiteral("Holiday in the mountains with a very long file "
+                                   "name.mov"),
+                    QStringLiteral("film"), QStringLiteral("4K · HEVC · Detailed"), released),
+         waitingJob(QStringLiteral("portrait.png"), QStringLiteral("photo"),
+                    QStringLiteral("4× · Max"), released),
+         waitingJob(QStringLiteral("clip.mp4"), QStringLiteral("film"),
+                    QStringLiteral("1080p · H.264 · Fast"), released),
+         waitingJob(QStringLiteral("family.jpg"), QStringLiteral("photo"),
+                    QStringLiteral("2× · Detailed"), released)});
+    const int settleMs = 400; // the bar's animations
+    bool ok = ScreenSupport::save(window, out, QStringLiteral("nowbar-collapsed.png"), settleMs);
     bar->setExpanded(true);
-    settle();
-    ok &= window.grab().save(out.filePath(QStringLiteral("nowbar-expanded.png")));
+    ok &= ScreenSupport::save(window, out, QStringLiteral("nowbar-expanded.png"), settleMs);
     queue.setReordering(true);
-    settle();
-    ok &= window.grab().save(out.filePath(QStringLiteral("nowbar-reorder.png")));
+    ok &= ScreenSupport::save(window, out, QStringLiteral("nowbar-reorder.png"), settleMs);
     bar->collapse();
     released->store(true);
     while (!queue.jobs().isEmpty())

@@ -2,10 +2,9 @@
 
 #include <functional>
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QUrl>
 
+#include "ScreenSupport.h"
 #include "account/UpdateChecker.h"
 #include "processing/AppSettings.h"
 #include "processing/Upscaler.h"
@@ -17,14 +16,6 @@
 namespace {
 using Status = UpdateChecker::Status;
 using DownloadState = UpdateChecker::DownloadState;
-
-void settle(int milliseconds = 250)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 // A few finished videos, so the savings calculator has figures to show.
 QList<Upscaler::HistoryEntry> sampleHistory()
@@ -51,8 +42,7 @@ bool renderSettingsScreens(const QDir& out)
 {
     Upscaler upscaler;
     // The model reads its history file first; the sample replaces what it finds.
-    for (int i = 0; i < 100 && !upscaler.historyLoaded(); ++i)
-        settle(20);
+    ScreenSupport::settleUntil([&] { return upscaler.historyLoaded(); }, 2000);
     upscaler.setHistory(sampleHistory());
     UpdateChecker updater(UpdateChecker::BuildInfo{QStringLiteral("1.0.0"), QStringLiteral("1")});
     AppSettings::setNotifyOnFinish(true);
@@ -69,8 +59,7 @@ bool renderSettingsScreens(const QDir& out)
     AboutSection* about = view.about();
     const auto shot = [&](const QString& name, const std::function<void()>& prepare) {
         prepare();
-        settle();
-        return view.grab().save(out.filePath(name));
+        return ScreenSupport::save(view, out, name, 250);
     };
 
     bool ok = true;

@@ -1,59 +1,31 @@
 #include "VideoScreens.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QItemSelectionModel>
-#include <QPainter>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
+#include "ScreenSupport.h"
 #include "processing/BatchProcessor.h"
 #include "processing/Upscaler.h"
 #include "ui/MediaModeBinding.h"
 #include "ui/components/HistoryCard.h"
 #include "ui/components/Segmented.h"
-#include "ui/components/Theme.h"
 #include "ui/video/CompareSheet.h"
 #include "ui/video/PreviewSheet.h"
 #include "ui/video/UpscaleView.h"
 #include "ui/video/VideoControlPane.h"
 
 namespace {
-void settleUntil(const std::function<bool()>& done, int milliseconds = 8000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    QApplication::processEvents();
-}
+using ScreenSupport::save;
+using ScreenSupport::settleUntil;
 
-bool grabTo(QWidget& widget, const QSize& size, const QString& path)
-{
-    widget.resize(size);
-    widget.show();
-    settleUntil([] { return false; }, 300);
-    return widget.grab().save(path);
-}
-
-// A one-frame test clip made with the system's ffmpeg; empty when it cannot be made.
+// A 12.5 s test clip at one frame a second; empty when it cannot be made.
 QString makeClip(const QDir& folder, const QString& name, const QString& size)
 {
-    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-    if (ffmpeg.isEmpty())
-        return {};
-    const QString path = folder.filePath(name);
-    const int status = QProcess::execute(
-        ffmpeg,
-        {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-         QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("testsrc=size=") + size + QStringLiteral(":rate=30"), QStringLiteral("-t"),
-         QStringLiteral("12.5"), QStringLiteral("-r"), QStringLiteral("1"),
-         QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), path});
-    return status == 0 ? path : QString();
+    return ScreenSupport::makeClip(
+        folder, name, QStringLiteral("testsrc=size=") + size + QStringLiteral(":rate=30"),
+        {QStringLiteral("-t"), QStringLiteral("12.5"), QStringLiteral("-r"), QStringLiteral("1")});
 }
 
 Upscaler::HistoryEntry entry(const QString& name, AIQuality quality, qint64 height,
@@ -77,21 +49,14 @@ Upscaler::HistoryEntry entry(const QString& name, AIQuality quality, qint64 heig
 // A picture with fine detail, sharp or blocky.
 QImage frame(bool sharp)
 {
-    QImage image(960, 540, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, 540);
-    sky.setColorAt(0, QColor(30, 60, 130));
-    sky.setColorAt(1, QColor(245, 160, 100));
-    painter.fillRect(image.rect(), sky);
-    painter.setPen(QPen(QColor(255, 255, 255, 190), 1.5));
-    for (int i = 0; i < 50; ++i)
-        painter.drawEllipse(QPointF(480, 600), 40 + i * 10, 30 + i * 8);
-    painter.end();
-    if (sharp)
-        return image;
-    return image.scaled(240, 135, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .scaled(960, 540, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ScreenSupport::Scene scene;
+    scene.size = QSize(960, 540);
+    scene.top = QColor(30, 60, 130);
+    scene.bottom = QColor(245, 160, 100);
+    scene.rings = 50;
+    scene.ringCentre = QPointF(480, 600);
+    scene.ringAlpha = 190;
+    return ScreenSupport::scenePicture(scene, sharp);
 }
 
 // The screen with its own models on the window's background.
@@ -104,10 +69,7 @@ struct Screen {
 
     Screen()
     {
-        host.setAutoFillBackground(true);
-        QPalette palette = host.palette();
-        palette.setColor(QPalette::Window, Theme::appBG());
-        host.setPalette(palette);
+        ScreenSupport::fillAppBackground(host);
         auto* layout = new QVBoxLayout(&host);
         layout->setContentsMargins(0, 0, 0, 0);
         view = new UpscaleView(upscaler, batch, mode, &host);
@@ -138,7 +100,7 @@ bool renderVideoScreens(const QDir& out)
 
     {
         Screen screen;
-        ok &= grabTo(screen.host, size, out.filePath(QStringLiteral("video-empty.png")));
+        ok &= save(screen.host, size, out, QStringLiteral("video-empty.png"));
     }
     {
         Screen screen;
@@ -146,7 +108,7 @@ bool renderVideoScreens(const QDir& out)
             {entry(QStringLiteral("harbour_walk.mp4"), AIQuality::Detailed, 2160, output, 0)});
         if (!clip.isEmpty())
             screen.load(clip);
-        ok &= grabTo(screen.host, size, out.filePath(QStringLiteral("video-loaded.png")));
+        ok &= save(screen.host, size, out, QStringLiteral("video-loaded.png"));
     }
     {
         Screen screen;
@@ -156,7 +118,7 @@ bool renderVideoScreens(const QDir& out)
         resolution->setSelection(qint64(2160));
         Q_EMIT resolution->selectionChanged(resolution->selection());
         screen.upscaler.setAdvancedPreview(true);
-        ok &= grabTo(screen.host, size, out.filePath(QStringLiteral("video-already-high.png")));
+        ok &= save(screen.host, size, out, QStringLiteral("video-already-high.png"));
     }
     {
         Screen screen;
@@ -165,14 +127,14 @@ bool renderVideoScreens(const QDir& out)
         PreviewSheet* sheet = screen.view->previewSheet();
         const QImage upscaled = frame(true).scaled(2560, 1440);
         sheet->setImages(frame(false), upscaled, QStringLiteral("2560×1440"));
-        ok &= grabTo(*sheet, QSize(1040, 660), out.filePath(QStringLiteral("video-preview.png")));
+        ok &= save(*sheet, QSize(1040, 660), out, QStringLiteral("video-preview.png"));
         sheet->hide();
     }
     {
         Screen screen;
         CompareSheet* sheet = screen.view->compareSheet();
         sheet->present(QUrl::fromLocalFile(clip), QUrl::fromLocalFile(output));
-        ok &= grabTo(*sheet, QSize(1000, 640), out.filePath(QStringLiteral("video-compare.png")));
+        ok &= save(*sheet, QSize(1000, 640), out, QStringLiteral("video-compare.png"));
         sheet->reject();
     }
     {
@@ -186,7 +148,7 @@ bool renderVideoScreens(const QDir& out)
         };
         screen.upscaler.setHistory(entries);
         screen.view->historyCard()->setSelectedIds({entries.at(1).id, entries.at(2).id});
-        ok &= grabTo(screen.host, size, out.filePath(QStringLiteral("video-history.png")));
+        ok &= save(screen.host, size, out, QStringLiteral("video-history.png"));
     }
     return ok;
 }

@@ -18,6 +18,7 @@
 #include "HomeScreens.h"
 #include "ImageScreens.h"
 #include "NowBarScreens.h"
+#include "ScreenSupport.h"
 #include "SettingsScreens.h"
 #include "VideoScreens.h"
 #include "app/SetupView.h"
@@ -32,13 +33,7 @@
 #include "ui/components/ZoomableImageView.h"
 
 namespace {
-bool render(QWidget& widget, const QSize& size, const QString& path)
-{
-    widget.resize(size);
-    widget.show();
-    QApplication::processEvents();
-    return widget.grab().save(path);
-}
+using ScreenSupport::save;
 
 // Every icon of the set, as the screens name them.
 QStringList iconNames()
@@ -49,37 +44,22 @@ QStringList iconNames()
     return names;
 }
 
-// A test picture with fine detail: sharp, and a blocky low-resolution copy of it.
+// A test picture with fine detail: sharp, or a blocky low-resolution copy of it.
 QImage samplePicture(bool sharp)
 {
-    QImage image(640, 400, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, 400);
-    sky.setColorAt(0, QColor(40, 70, 140));
-    sky.setColorAt(1, QColor(240, 170, 110));
-    painter.fillRect(image.rect(), sky);
-    painter.setPen(QPen(QColor(255, 255, 255, 200), 1.5));
-    for (int i = 0; i < 40; ++i)
-        painter.drawEllipse(QPointF(320, 420), 40 + i * 9, 30 + i * 7);
-    painter.setPen(Qt::white);
-    painter.setFont(Theme::font(42, QFont::Bold));
-    painter.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("Korvane"));
-    painter.end();
-    if (sharp)
-        return image;
-    return image.scaled(160, 100, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .scaled(640, 400, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ScreenSupport::Scene scene;
+    scene.rings = 40;
+    scene.ringCentre = QPointF(320, 420);
+    scene.ringStep = QSizeF(9, 7);
+    scene.title = QStringLiteral("Korvane");
+    return ScreenSupport::scenePicture(scene, sharp);
 }
 
 // One sheet showing each shared control.
 QWidget* componentsSheet()
 {
     auto* sheet = new QWidget;
-    sheet->setAutoFillBackground(true);
-    QPalette background = sheet->palette();
-    background.setColor(QPalette::Window, Theme::appBG());
-    sheet->setPalette(background);
+    ScreenSupport::fillAppBackground(*sheet);
     auto* grid = new QGridLayout(sheet);
     grid->setContentsMargins(24, 24, 24, 24);
     grid->setSpacing(24);
@@ -196,15 +176,15 @@ int main(int argc, char** argv)
     }
     bool ok = true;
     SetupView setup;
-    ok &= render(setup, QSize(1100, 720), out.filePath(QStringLiteral("setup.png")));
+    ok &= save(setup, QSize(1100, 720), out, QStringLiteral("setup.png"), 0);
     std::unique_ptr<QWidget> components(componentsSheet());
-    ok &= render(*components, QSize(1100, 720), out.filePath(QStringLiteral("components.png")));
+    ok &= save(*components, QSize(1100, 720), out, QStringLiteral("components.png"), 0);
     ok &= renderIconSheet(out.filePath(QStringLiteral("icons@2x.png")));
     QImage zoomPicture = samplePicture(true);
     ZoomableImageView zoom(ZoomItem{QUuid::createUuid(), zoomPicture, QStringLiteral("Upscaled")});
-    ok &= render(zoom, zoom.sizeHint(), out.filePath(QStringLiteral("zoom.png")));
+    ok &= save(zoom, zoom.sizeHint(), out, QStringLiteral("zoom.png"), 0);
     zoom.zoomTo(2.5);
-    ok &= render(zoom, zoom.sizeHint(), out.filePath(QStringLiteral("zoom-2.5x.png")));
+    ok &= save(zoom, zoom.sizeHint(), out, QStringLiteral("zoom-2.5x.png"), 0);
     ok &= renderNowBarScreens(out);
     ok &= renderAccountScreens(out);
     ok &= renderHomeScreens(out);
