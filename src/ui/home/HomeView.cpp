@@ -16,7 +16,7 @@
 #include "ui/components/Theme.h"
 #include "ui/home/ActivityChart.h"
 #include "ui/home/CapsuleMenuButton.h"
-#include "ui/home/CardSurface.h"
+#include "ui/components/GlassCard.h"
 #include "ui/home/DashWidgets.h"
 #include "ui/home/GradientIcon.h"
 #include "ui/home/SplitBar.h"
@@ -131,7 +131,7 @@ void HomeView::showEvent(QShowEvent* event)
 
 QWidget* HomeView::buildHeader(QWidget* parent)
 {
-    auto* header = new CardSurface(CardSurface::Style::Header, 22, parent);
+    auto* header = new GlassCard(GlassCard::Style::Header, 22, parent);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(22, 22, 22, 22);
     row->setSpacing(12);
@@ -147,7 +147,7 @@ QWidget* HomeView::buildHeader(QWidget* parent)
     titles->addStretch(1);
     row->addLayout(titles, 1);
 
-    auto* insight = new CardSurface(CardSurface::Style::White, 16, header);
+    auto* insight = new GlassCard(GlassCard::Style::White, 16, header);
     insight->setFixedWidth(300);
     auto* insightColumn = new QVBoxLayout(insight);
     insightColumn->setContentsMargins(16, 16, 16, 16);
@@ -177,9 +177,9 @@ QWidget* HomeView::buildHeader(QWidget* parent)
     return header;
 }
 
-CardSurface* HomeView::metricCard(const QString& icon, const QString& title, QWidget* parent)
+GlassCard* HomeView::metricCard(const QString& icon, const QString& title, QWidget* parent)
 {
-    auto* card = new CardSurface(CardSurface::Style::White, 18, parent);
+    auto* card = new GlassCard(GlassCard::Style::White, 18, parent);
     card->setMinimumHeight(150);
     auto* column = new QVBoxLayout(card);
     column->setContentsMargins(16, 16, 16, 16);
@@ -194,7 +194,7 @@ QLayout* HomeView::buildMetrics(QWidget* row)
     layout->setSpacing(kCardSpacing);
     const QFont figureFont = Theme::font(30, QFont::Bold);
 
-    CardSurface* processed =
+    GlassCard* processed =
         metricCard(QStringLiteral("tray.full"), QStringLiteral("Processed Items"), row);
     auto* processedColumn = static_cast<QVBoxLayout*>(processed->layout());
     m_processed = named(new QLabel(processed), QStringLiteral("processed"));
@@ -206,7 +206,7 @@ QLayout* HomeView::buildMetrics(QWidget* row)
     m_splitText = named(caption(QString(), processed), QStringLiteral("split"));
     processedColumn->addWidget(m_splitText);
 
-    CardSurface* rate =
+    GlassCard* rate =
         metricCard(QStringLiteral("checkmark.seal"), QStringLiteral("Success Rate"), row);
     auto* rateColumn = static_cast<QVBoxLayout*>(rate->layout());
     rateColumn->setSpacing(4);
@@ -214,7 +214,7 @@ QLayout* HomeView::buildMetrics(QWidget* row)
     rateColumn->addWidget(m_ring, 0, Qt::AlignHCenter);
     rateColumn->addStretch(1);
 
-    CardSurface* failed =
+    GlassCard* failed =
         metricCard(QStringLiteral("exclamationmark.triangle"), QStringLiteral("Failed"), row);
     auto* failedColumn = static_cast<QVBoxLayout*>(failed->layout());
     m_failed = named(new QLabel(failed), QStringLiteral("failed"));
@@ -224,7 +224,7 @@ QLayout* HomeView::buildMetrics(QWidget* row)
     m_failedCaption = named(caption(QString(), failed), QStringLiteral("failedCaption"));
     failedColumn->addWidget(m_failedCaption);
 
-    CardSurface* footage = metricCard(QStringLiteral("clock"), QStringLiteral("Footage"), row);
+    GlassCard* footage = metricCard(QStringLiteral("clock"), QStringLiteral("Footage"), row);
     auto* footageColumn = static_cast<QVBoxLayout*>(footage->layout());
     m_footage = named(new QLabel(footage), QStringLiteral("footage"));
     m_footage->setFont(figureFont);
@@ -232,16 +232,16 @@ QLayout* HomeView::buildMetrics(QWidget* row)
     footageColumn->addStretch(1);
     footageColumn->addWidget(caption(QStringLiteral("Total video processed"), footage));
 
-    for (CardSurface* card : {processed, rate, failed, footage})
+    for (GlassCard* card : {processed, rate, failed, footage})
         layout->addWidget(card, 1);
     return layout;
 }
 
-CardSurface* HomeView::activityCard(const QString& title, const QString& icon, const QColor& colour,
-                                    const QString& stat1Label, const QString& stat2Label,
-                                    const QString& prefix, ActivityCard& parts, QWidget* parent)
+GlassCard* HomeView::activityCard(const QString& title, const QString& icon, const QColor& colour,
+                                  const QString& stat1Label, const QString& stat2Label,
+                                  const QString& prefix, ActivityCard& parts, QWidget* parent)
 {
-    auto* card = new CardSurface(CardSurface::Style::White, 18, parent);
+    auto* card = new GlassCard(GlassCard::Style::White, 18, parent);
     auto* column = new QVBoxLayout(card);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(12);
@@ -329,7 +329,7 @@ void HomeView::refreshRecent()
         delete item;
     }
     for (const RecentItem& item : std::as_const(m_figures.recent)) {
-        auto* card = new CardSurface(CardSurface::Style::White, 18, m_column);
+        auto* card = new GlassCard(GlassCard::Style::White, 18, m_column);
         auto* row = new QHBoxLayout(card);
         row->setContentsMargins(12, 12, 12, 12);
         row->setSpacing(10);

@@ -9,7 +9,7 @@
 
 class ActivityChart;
 class AuthManager;
-class CardSurface;
+class GlassCard;
 class ImageUpscaler;
 class QLabel;
 class QMenu;
@@ -65,7 +65,7 @@ private:
     // The card rows are laid out straight in the padded column, which paints their shadows.
     QLayout* buildMetrics(QWidget* column);
     QLayout* buildActivity(QWidget* column);
-    CardSurface* metricCard(const QString& icon, const QString& title, QWidget* parent);
+    GlassCard* metricCard(const QString& icon, const QString& title, QWidget* parent);
     // One activity card; the chart and the "nothing yet" text share its last slot.
     struct ActivityCard {
         QLabel* stat1 = nullptr;
@@ -73,9 +73,9 @@ private:
         ActivityChart* chart = nullptr;
         QLabel* empty = nullptr;
     };
-    CardSurface* activityCard(const QString& title, const QString& icon, const QColor& colour,
-                              const QString& stat1Label, const QString& stat2Label,
-                              const QString& prefix, ActivityCard& parts, QWidget* parent);
+    GlassCard* activityCard(const QString& title, const QString& icon, const QColor& colour,
+                            const QString& stat1Label, const QString& stat2Label,
+                            const QString& prefix, ActivityCard& parts, QWidget* parent);
     void refresh();
     void refreshRecent();
 

@@ -14,7 +14,7 @@ const QString kIcon = QStringLiteral("dollarsign.circle.fill");
 } // namespace
 
 SavingsCard::SavingsCard(Upscaler& upscaler, bool compact, QWidget* parent)
-    : CardSurface(Style::Glass, compact ? 16 : 18, parent), m_upscaler(upscaler), m_compact(compact)
+    : GlassCard(compact ? 16 : 18, parent), m_upscaler(upscaler), m_compact(compact)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     if (compact)

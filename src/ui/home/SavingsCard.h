@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/home/CardSurface.h"
+#include "ui/components/GlassCard.h"
 #include "ui/home/SavingsFigures.h"
 
 class GradientText;
@@ -14,7 +14,7 @@ class Upscaler;
 //
 // The value labels are named "amount", "videos" and "footage" (and "rate" in the full form).
 // Threading: main thread.
-class SavingsCard final : public CardSurface {
+class SavingsCard final : public GlassCard {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SavingsCard)
 public:
