@@ -4,7 +4,8 @@
 #include <QMediaPlayer>
 #include <QPointer>
 #include <QVideoFrame>
-#include <QWidget>
+
+#include "ui/components/WipeView.h"
 
 class QVideoSink;
 
@@ -14,7 +15,7 @@ class QVideoSink;
 // the right player's picture right of the wipe line, each caption in a top corner. The frames
 // come from two video sinks and are painted here, so both videos share one picture. A press or
 // drag anywhere moves the line to the pointer.
-class VideoWipe final : public QWidget {
+class VideoWipe final : public WipeView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(VideoWipe)
 public:
@@ -32,19 +33,10 @@ public:
     QImage leftFrame() const;
     QImage rightFrame() const;
 
-    // Where the wipe line stands, from 0 (left edge) to 1 (right edge); starts at 0.5.
-    qreal frac() const { return m_frac; }
-    void setFrac(qreal frac);
-
     QSize sizeHint() const override { return QSize(480, 270); }
-
-Q_SIGNALS:
-    void fracChanged(qreal frac);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     // One side's latest frame, converted to a picture only when it is painted.
@@ -57,11 +49,7 @@ private:
         QImage picture() const;
     };
     void detach(Side& side);
-    void followPointer(qreal x);
 
-    QString m_leftLabel;
-    QString m_rightLabel;
     Side m_left;
     Side m_right;
-    qreal m_frac = 0.5;
 };
