@@ -15,27 +15,12 @@
 #include "ui/batch/BatchListCard.h"
 #include "ui/batch/BatchTexts.h"
 #include "ui/batch/FilePicker.h"
+#include "ui/components/ControlPane.h"
 #include "ui/components/DropCard.h"
-#include "ui/components/FieldLabel.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
-
-namespace {
-constexpr int kPaneWidth = 340;
-
-QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    label->setTextFormat(Qt::PlainText);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-} // namespace
 
 BatchScreen::BatchScreen(const BatchScreenLook& look, MediaModeBinding& mode, Model model,
                          QWidget* parent)
@@ -63,42 +48,25 @@ BatchScreen::BatchScreen(const BatchScreenLook& look, MediaModeBinding& mode, Mo
     columns->addLayout(left, 1);
 
     // Right column: the control pane.
-    auto* pane = new GlassCard(18, this);
-    m_pane = pane;
-    pane->setFixedWidth(kPaneWidth);
-    auto* paneColumn = new QVBoxLayout(pane);
-    paneColumn->setContentsMargins(18, 18, 18, 18);
-    paneColumn->setSpacing(16);
-    paneColumn->addWidget(makeLabel(look.title, Theme::font(22, QFont::Bold),
-                                    palette().color(QPalette::WindowText), pane));
-
-    m_options = new QVBoxLayout;
-    m_options->setContentsMargins(0, 0, 0, 0);
-    m_options->setSpacing(16);
-    paneColumn->addLayout(m_options);
+    m_pane = new ControlPane(look.title, this);
     m_modeControl = new Segmented(
         Segmented::optionsOf<int>({{look.singleModeLabel, int(MediaMode::Single)},
                                    {look.multipleModeLabel, int(MediaMode::Multiple)}}),
-        int(mode.value()), pane);
+        int(mode.value()));
     addOption(QStringLiteral("Mode"), m_modeControl);
     connect(m_modeControl, &Segmented::selectionChanged, &mode,
             [&mode](const QVariant& value) { mode.setValue(MediaMode(value.toInt())); });
     connect(&mode, &MediaModeBinding::changed, m_modeControl,
             [this](MediaMode value) { m_modeControl->setSelection(int(value)); });
-    paneColumn->addStretch();
 
-    m_runningNoteCard = new GlassCard(10, pane);
+    m_runningNoteCard = new GlassCard(10, m_pane->content());
     auto* notePadding = new QVBoxLayout(m_runningNoteCard);
     notePadding->setContentsMargins(10, 10, 10, 10);
     m_runningNote =
-        makeLabel(QString(), Theme::font(12), Theme::secondaryText(), m_runningNoteCard);
-    m_runningNote->setWordWrap(true);
+        ControlPane::label(QString(), Theme::font(12), Theme::secondaryText(), m_runningNoteCard);
     notePadding->addWidget(m_runningNote);
-    paneColumn->addWidget(m_runningNoteCard);
-
-    m_primary = new ProminentButton(QString(), QString(), ProminentButton::Size::Large, pane);
-    paneColumn->addWidget(m_primary);
-    columns->addWidget(pane);
+    m_pane->addFooterItem(m_runningNoteCard);
+    columns->addWidget(m_pane);
 
     connect(m_dropCard, &DropCard::clicked, this, &BatchScreen::pickFiles);
     connect(m_dropCard, &DropCard::filesDropped, this,
@@ -113,7 +81,7 @@ BatchScreen::BatchScreen(const BatchScreenLook& look, MediaModeBinding& mode, Mo
     });
     connect(m_listCard, &BatchListCard::revealRequested, this,
             [](const QUrl& output) { SystemOpener::reveal(output.toLocalFile()); });
-    connect(m_primary, &QPushButton::clicked, this, &BatchScreen::chooseFolderAndStart);
+    connect(primaryButton(), &QPushButton::clicked, this, &BatchScreen::chooseFolderAndStart);
 
     setState({}, false, 0);
 }
@@ -163,17 +131,12 @@ QList<Segmented::Option> BatchScreen::qualityOptions()
 
 void BatchScreen::addOption(const QString& label, Segmented* control, const QString& caption)
 {
-    auto* group = new QVBoxLayout;
-    group->setContentsMargins(0, 0, 0, 0);
-    group->setSpacing(6);
-    group->addWidget(new FieldLabel(label, m_pane));
-    group->addWidget(control);
-    if (!caption.isEmpty()) {
-        QLabel* note = makeLabel(caption, Theme::font(11), Theme::secondaryText(), m_pane);
-        note->setWordWrap(true);
-        group->addWidget(note);
-    }
-    m_options->addLayout(group);
+    m_pane->addField(label, control, caption);
+}
+
+ProminentButton* BatchScreen::primaryButton() const
+{
+    return m_pane->primaryButton();
 }
 
 void BatchScreen::setOptionLocked(Segmented* control, bool locked)
@@ -196,6 +159,6 @@ void BatchScreen::setState(const QList<BatchListRow::Entry>& entries, bool runni
     m_listCard->setEntries(entries, running, completed);
     m_runningNoteCard->setVisible(running);
     m_runningNote->setText(BatchTexts::runningNote(completed, int(entries.size())));
-    m_primary->setTitle(BatchTexts::primaryTitle(running));
-    m_primary->setEnabled(!running && !entries.isEmpty());
+    primaryButton()->setTitle(BatchTexts::primaryTitle(running));
+    primaryButton()->setEnabled(!running && !entries.isEmpty());
 }

@@ -13,10 +13,10 @@
 
 class DropCard;
 class BatchListCard;
+class ControlPane;
 class MediaModeBinding;
 class ProminentButton;
 class QLabel;
-class QVBoxLayout;
 
 // The layout both batch screens share: on the left the drop card above the list card, on the
 // right the control pane with the title, the mode control, the screen's own options, the
@@ -67,17 +67,15 @@ public:
     BatchListCard* listCard() const { return m_listCard; }
     Segmented* modeControl() const { return m_modeControl; }
     QLabel* runningNote() const { return m_runningNote; }
-    ProminentButton* primaryButton() const { return m_primary; }
+    ProminentButton* primaryButton() const;
 
 private:
     BatchScreenLook m_look;
     Model m_model;
     DropCard* m_dropCard = nullptr;
     BatchListCard* m_listCard = nullptr;
-    QWidget* m_pane = nullptr;
-    QVBoxLayout* m_options = nullptr;
+    ControlPane* m_pane = nullptr;
     Segmented* m_modeControl = nullptr;
     QWidget* m_runningNoteCard = nullptr;
     QLabel* m_runningNote = nullptr;
-    ProminentButton* m_primary = nullptr;
 };

@@ -7,13 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 
 #include "processing/ImageUpscaler.h"
-#include "ui/components/FieldLabel.h"
+#include "ui/components/ControlPane.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
@@ -21,72 +20,20 @@
 #include "ui/components/ToggleSwitch.h"
 #include "ui/image/ImageScreenTexts.h"
 
-namespace {
-QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
-QWidget* labelled(const QString& caption, QWidget* control, QWidget* parent)
-{
-    auto* box = new QWidget(parent);
-    auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(6);
-    column->addWidget(new FieldLabel(caption, box));
-    control->setParent(box);
-    column->addWidget(control);
-    return box;
-}
-
-} // namespace
-
 ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mode, QWidget* parent)
-    : QWidget(parent), m_upscaler(upscaler), m_modeBinding(mode)
+    : QWidget(parent), m_upscaler(upscaler), m_modeBinding(mode),
+      m_pane(new ControlPane(QStringLiteral("Image"), this))
 {
-    setFixedWidth(340);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* card = new GlassCard(18, this);
-    outer->addWidget(card);
-    auto* cardColumn = new QVBoxLayout(card);
-    cardColumn->setContentsMargins(0, 0, 0, 18);
-    cardColumn->setSpacing(12);
-
-    // Everything but the primary button scrolls when the window is too short for it.
-    auto* scroll = new QScrollArea(card);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Transparent, so the card shows through, with a slim scroll bar.
-    scroll->setStyleSheet(QStringLiteral(
-        "QScrollArea, QScrollArea > QWidget > QWidget#paneContent { background: transparent; }"
-        "QScrollBar:vertical { background: transparent; width: 6px; margin: 4px 2px 4px 0; }"
-        "QScrollBar::handle:vertical { background: rgba(0,0,0,50); border-radius: 2px; "
-        "min-height: 24px; }"
-        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
-        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
-    auto* content = new QWidget(scroll);
-    content->setObjectName(QStringLiteral("paneContent"));
-    scroll->setWidget(content);
-    cardColumn->addWidget(scroll, 1);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(18, 18, 18, 0);
-    column->setSpacing(14);
-
-    column->addWidget(makeLabel(QStringLiteral("Image"), Theme::font(22, QFont::Bold),
-                                palette().color(QPalette::WindowText), content));
+    outer->addWidget(m_pane);
+    QWidget* content = m_pane->content();
 
     m_mode = new Segmented(
         Segmented::optionsOf<int>({{QStringLiteral("Single Image"), int(MediaMode::Single)},
                                    {QStringLiteral("Multiple Images"), int(MediaMode::Multiple)}}),
         int(m_modeBinding.value()));
-    column->addWidget(labelled(QStringLiteral("Mode"), m_mode, content));
+    m_pane->addField(QStringLiteral("Mode"), m_mode);
     connect(m_mode, &Segmented::selectionChanged, this,
             [this](const QVariant& value) { m_modeBinding.setValue(MediaMode(value.toInt())); });
     connect(&m_modeBinding, &MediaModeBinding::changed, this,
@@ -96,7 +43,7 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
     for (AIQuality quality : AIQualities::all)
         qualities.append({AIQualities::label(quality), AIQualities::rawValue(quality)});
     m_quality = new Segmented(qualities, AIQualities::rawValue(m_upscaler.quality()));
-    column->addWidget(labelled(QStringLiteral("AI Quality"), m_quality, content));
+    m_pane->addField(QStringLiteral("AI Quality"), m_quality);
     connect(m_quality, &Segmented::selectionChanged, this, [this](const QVariant& value) {
         if (const auto quality = AIQualities::fromRawValue(value.toString()))
             m_upscaler.setQuality(*quality);
@@ -108,7 +55,7 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
         Segmented::optionsOf<int>(
             {{QStringLiteral("2×"), 2}, {QStringLiteral("3×"), 3}, {QStringLiteral("4×"), 4}}),
         m_upscaler.scale());
-    column->addWidget(labelled(QStringLiteral("Scale"), m_scale, content));
+    m_pane->addField(QStringLiteral("Scale"), m_scale);
     connect(m_scale, &Segmented::selectionChanged, this,
             [this](const QVariant& value) { m_upscaler.setScale(value.toInt()); });
     connect(&m_upscaler, &ImageUpscaler::scaleChanged, this,
@@ -122,18 +69,17 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
     rows->addWidget(estimateRow(QStringLiteral("Output"), m_output, estimates));
     rows->addWidget(estimateRow(QStringLiteral("Est. size"), m_size, estimates));
     rows->addWidget(estimateRow(QStringLiteral("Est. time"), m_time, estimates));
-    column->addWidget(estimates);
+    m_pane->addItem(estimates);
 
     m_format = new Segmented(
         Segmented::optionsOf<QString>({{QStringLiteral("PNG"), QStringLiteral("png")},
                                        {QStringLiteral("JPG"), QStringLiteral("jpg")}}),
         m_upscaler.format());
-    m_formatBox = labelled(QStringLiteral("Format"), m_format, content);
+    m_formatBox = m_pane->addField(QStringLiteral("Format"), m_format);
     auto* faded = new QGraphicsOpacityEffect(m_format);
     faded->setOpacity(0.5);
     faded->setEnabled(false);
     m_format->setGraphicsEffect(faded);
-    column->addWidget(m_formatBox);
     connect(m_format, &Segmented::selectionChanged, this,
             [this](const QVariant& value) { m_upscaler.setFormat(value.toString()); });
     connect(&m_upscaler, &ImageUpscaler::formatChanged, this,
@@ -141,8 +87,8 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
 
     m_match = new ToggleSwitch(QStringLiteral("Match original file size"), content);
     m_advanced = new ToggleSwitch(QStringLiteral("Advanced adjustments"), content);
-    column->addWidget(m_match);
-    column->addWidget(m_advanced);
+    m_pane->addItem(m_match);
+    m_pane->addItem(m_advanced);
     connect(m_match, &ToggleSwitch::toggled, &m_upscaler, &ImageUpscaler::setMatchFileSize);
     connect(m_advanced, &ToggleSwitch::toggled, &m_upscaler, &ImageUpscaler::setAdvanced);
     connect(&m_upscaler, &ImageUpscaler::matchFileSizeChanged, this, &ImageControlPane::refresh);
@@ -165,24 +111,16 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
     sliders->addWidget(adjust(QStringLiteral("Saturation"), 0, 2, &ImageUpscaler::saturation,
                               &ImageUpscaler::setSaturation, &ImageUpscaler::saturationChanged,
                               adjustments));
-    column->addWidget(adjustments);
+    m_pane->addItem(adjustments);
 
-    m_error = makeLabel(QString(), Theme::font(12), Theme::failureColor(), content);
-    m_error->setWordWrap(true);
+    m_error = ControlPane::label(QString(), Theme::font(12), Theme::failureColor(), content);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    column->addWidget(m_error);
-    m_saved = makeLabel(QString(), Theme::font(12), Theme::secondaryText(), content);
-    m_saved->setWordWrap(true);
+    m_pane->addItem(m_error);
+    m_saved = ControlPane::label(QString(), Theme::font(12), Theme::secondaryText(), content);
     m_saved->setMaximumHeight(m_saved->fontMetrics().lineSpacing() * 2 + 2);
-    column->addWidget(m_saved);
-    column->addStretch(1);
+    m_pane->addItem(m_saved);
 
-    m_primary = new ProminentButton(QString(), QString(), ProminentButton::Size::Large, card);
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->setContentsMargins(18, 0, 18, 0);
-    buttonRow->addWidget(m_primary);
-    cardColumn->addLayout(buttonRow);
-    connect(m_primary, &QPushButton::clicked, this, &ImageControlPane::upscaleRequested);
+    connect(primaryButton(), &QPushButton::clicked, this, &ImageControlPane::upscaleRequested);
 
     for (auto changed : {&ImageUpscaler::hasSelectionChanged, &ImageUpscaler::srcWChanged,
                          &ImageUpscaler::srcHChanged, &ImageUpscaler::estimatedSizeTextChanged,
@@ -200,10 +138,13 @@ QWidget* ImageControlPane::estimateRow(const QString& label, QLabel*& value, QWi
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(makeLabel(label, Theme::font(12), Theme::secondaryText(), row));
+    QLabel* name = ControlPane::label(label, Theme::font(12), Theme::secondaryText(), row);
+    name->setWordWrap(false);
+    layout->addWidget(name);
     layout->addStretch(1);
-    value = makeLabel(QString(), Theme::font(12, QFont::DemiBold, true),
-                      palette().color(QPalette::WindowText), row);
+    value = ControlPane::label(QString(), Theme::font(12, QFont::DemiBold, true),
+                               palette().color(QPalette::WindowText), row);
+    value->setWordWrap(false);
     layout->addWidget(value);
     return row;
 }
@@ -217,7 +158,9 @@ QWidget* ImageControlPane::adjust(const QString& label, double min, double max,
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
-    column->addWidget(makeLabel(label, Theme::font(11), Theme::secondaryText(), box));
+    QLabel* name = ControlPane::label(label, Theme::font(11), Theme::secondaryText(), box);
+    name->setWordWrap(false);
+    column->addWidget(name);
     auto* slider = new QSlider(Qt::Horizontal, box);
     slider->setRange(0, kSliderSteps);
     slider->setAccessibleName(label);
@@ -235,6 +178,11 @@ QWidget* ImageControlPane::adjust(const QString& label, double min, double max,
         slider->setValue(sliderPosition((m_upscaler.*get)(), min, max));
     });
     return box;
+}
+
+ProminentButton* ImageControlPane::primaryButton() const
+{
+    return m_pane->primaryButton();
 }
 
 int ImageControlPane::sliderPosition(double value, double min, double max)
@@ -284,6 +232,6 @@ void ImageControlPane::refresh()
     m_error->setText(m_upscaler.errorText());
     m_error->setVisible(!m_upscaler.errorText().isEmpty());
 
-    m_primary->setTitle(ImageScreenTexts::primaryTitle(m_upscaler.isRunning()));
-    m_primary->setEnabled(!m_upscaler.inputURL().isEmpty());
+    primaryButton()->setTitle(ImageScreenTexts::primaryTitle(m_upscaler.isRunning()));
+    primaryButton()->setEnabled(!m_upscaler.inputURL().isEmpty());
 }

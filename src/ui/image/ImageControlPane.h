@@ -5,6 +5,7 @@
 #include "ui/MediaModeBinding.h"
 
 class ToggleSwitch;
+class ControlPane;
 class ImageUpscaler;
 class ProminentButton;
 class QLabel;
@@ -40,7 +41,7 @@ public:
     QList<QSlider*> adjustmentSliders() const { return m_sliders; }
     QLabel* errorLine() const { return m_error; }
     QLabel* savedLine() const { return m_saved; }
-    ProminentButton* primaryButton() const { return m_primary; }
+    ProminentButton* primaryButton() const;
 
     // Where a slider of range [min, max] stands for value (0 to kSliderSteps) and back.
     static int sliderPosition(double value, double min, double max);
@@ -60,6 +61,7 @@ private:
 
     ImageUpscaler& m_upscaler;
     MediaModeBinding& m_modeBinding;
+    ControlPane* m_pane;
     Segmented* m_mode = nullptr;
     Segmented* m_quality = nullptr;
     Segmented* m_scale = nullptr;
@@ -75,5 +77,4 @@ private:
     QList<QSlider*> m_sliders;
     QLabel* m_error = nullptr;
     QLabel* m_saved = nullptr;
-    ProminentButton* m_primary = nullptr;
 };

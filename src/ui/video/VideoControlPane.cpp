@@ -4,13 +4,12 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "engine/UpscaleOptions.h"
 #include "processing/Upscaler.h"
 #include "ui/MediaModeBinding.h"
-#include "ui/components/FieldLabel.h"
+#include "ui/components/ControlPane.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Icons.h"
 #include "ui/components/ProminentButton.h"
@@ -20,17 +19,6 @@
 #include "ui/video/VideoScreenTexts.h"
 
 namespace {
-QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
 QLabel* iconLabel(const QString& icon, int size, const QBrush& brush, QWidget* parent)
 {
     auto* label = new QLabel(parent);
@@ -46,53 +34,22 @@ QLabel* iconLabel(const QString& icon, int size, const QBrush& brush, QWidget* p
     label->setAlignment(Qt::AlignTop);
     return label;
 }
-
-QWidget* field(const QString& caption, QWidget* control, QWidget* parent)
-{
-    auto* box = new QWidget(parent);
-    auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(6);
-    column->addWidget(new FieldLabel(caption, box));
-    control->setParent(box);
-    column->addWidget(control);
-    return box;
-}
 } // namespace
 
 VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, QWidget* parent)
-    : QWidget(parent), m_upscaler(upscaler), m_modeBinding(mode)
+    : QWidget(parent), m_upscaler(upscaler), m_modeBinding(mode),
+      m_pane(new ControlPane(QStringLiteral("Video"), this))
 {
-    setFixedWidth(340);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* card = new GlassCard(18, this);
-    outer->addWidget(card);
-    auto* cardColumn = new QVBoxLayout(card);
-    cardColumn->setContentsMargins(0, 0, 0, 18);
-    cardColumn->setSpacing(12);
-    // Everything but the primary button scrolls when the window is too short for it.
-    auto* scroll = new QScrollArea(card);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* content = new QWidget(scroll);
-    scroll->setWidget(content);
-    content->setAutoFillBackground(false); // setWidget turned it on
-    cardColumn->addWidget(scroll, 1);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(18, 18, 18, 0);
-    column->setSpacing(16);
-
-    column->addWidget(makeLabel(QStringLiteral("Video"), Theme::font(22, QFont::Bold),
-                                palette().color(QPalette::WindowText), content));
+    outer->addWidget(m_pane);
+    QWidget* content = m_pane->content();
 
     m_mode = new Segmented(
         Segmented::optionsOf<int>({{QStringLiteral("Single Video"), int(MediaMode::Single)},
                                    {QStringLiteral("Multiple Videos"), int(MediaMode::Multiple)}}),
         int(mode.value()));
-    column->addWidget(field(QStringLiteral("Mode"), m_mode, content));
+    m_pane->addField(QStringLiteral("Mode"), m_mode);
 
     m_recommendation = new GlassCard(10, content);
     auto* noteRow = new QHBoxLayout(m_recommendation);
@@ -101,9 +58,9 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     noteRow->addWidget(iconLabel(QStringLiteral("sparkles"), 16,
                                  Theme::appAccentGradient(QRectF(0, 0, 16, 16)), m_recommendation));
     m_recommendationText =
-        makeLabel(QString(), Theme::font(12), Theme::secondaryText(), m_recommendation);
+        ControlPane::label(QString(), Theme::font(12), Theme::secondaryText(), m_recommendation);
     noteRow->addWidget(m_recommendationText, 1);
-    column->addWidget(m_recommendation);
+    m_pane->addItem(m_recommendation);
 
     m_storage = new QWidget(content);
     auto* storageRow = new QHBoxLayout(m_storage);
@@ -111,49 +68,48 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     storageRow->setSpacing(6);
     storageRow->addWidget(
         iconLabel(QStringLiteral("internaldrive"), 13, QBrush(Theme::secondaryText()), m_storage));
-    m_storageText = makeLabel(QString(), Theme::font(11), Theme::secondaryText(), m_storage);
+    m_storageText =
+        ControlPane::label(QString(), Theme::font(11), Theme::secondaryText(), m_storage);
     storageRow->addWidget(m_storageText, 1);
-    column->addWidget(m_storage);
+    m_pane->addItem(m_storage);
 
     m_quality = new Segmented(
         Segmented::optionsOf<int>({{QStringLiteral("Fast"), int(AIQuality::Fast)},
                                    {QStringLiteral("Detailed"), int(AIQuality::Detailed)},
                                    {QStringLiteral("Max"), int(AIQuality::Max)}}),
         int(upscaler.quality()));
-    QWidget* quality = field(QStringLiteral("AI Quality"), m_quality, content);
-    quality->layout()->addWidget(
-        makeLabel(QStringLiteral("Real-ESRGAN super resolution. Fast = quickest · Detailed = "
-                                 "balanced · Max = sharpest (slow)."),
-                  Theme::font(11), Theme::secondaryText(), quality));
-    column->addWidget(quality);
+    m_pane->addField(QStringLiteral("AI Quality"), m_quality,
+                     QStringLiteral("Real-ESRGAN super resolution. Fast = quickest · Detailed = "
+                                    "balanced · Max = sharpest (slow)."));
 
     m_resolution = new Segmented(Segmented::optionsOf<qint64>({{QStringLiteral("1080p"), 1080},
                                                                {QStringLiteral("4K"), 2160}}),
                                  upscaler.targetHeight());
-    column->addWidget(field(QStringLiteral("Output Resolution"), m_resolution, content));
+    m_pane->addField(QStringLiteral("Output Resolution"), m_resolution);
 
     m_codec =
         new Segmented(Segmented::optionsOf<QString>({{QStringLiteral("H.264"), Codecs::h264},
                                                      {QStringLiteral("H.265"), Codecs::hevc}}),
                       upscaler.codec());
-    column->addWidget(field(QStringLiteral("Codec"), m_codec, content));
+    m_pane->addField(QStringLiteral("Codec"), m_codec);
 
     m_previewSwitch =
         new ToggleSwitch(QStringLiteral("Preview first frame before full upscale"), content);
     m_previewSwitch->setChecked(upscaler.advancedPreview());
-    column->addWidget(m_previewSwitch);
+    m_pane->addItem(m_previewSwitch);
 
-    m_error = makeLabel(QString(), Theme::font(12), Theme::failureColor(), content);
+    m_error = ControlPane::label(QString(), Theme::font(12), Theme::failureColor(), content);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    column->addWidget(m_error);
-    m_highNote = makeLabel(QString(), Theme::font(12), QColor(255, 149, 0), content);
-    column->addWidget(m_highNote);
+    m_pane->addItem(m_error);
+    m_highNote = ControlPane::label(QString(), Theme::font(12), QColor(255, 149, 0), content);
+    m_pane->addItem(m_highNote);
 
     m_savedBlock = new QWidget(content);
     auto* savedColumn = new QVBoxLayout(m_savedBlock);
     savedColumn->setContentsMargins(0, 0, 0, 0);
     savedColumn->setSpacing(8);
-    m_savedTo = makeLabel(QString(), Theme::font(12), Theme::secondaryText(), m_savedBlock);
+    m_savedTo =
+        ControlPane::label(QString(), Theme::font(12), Theme::secondaryText(), m_savedBlock);
     m_savedTo->setMaximumHeight(m_savedTo->fontMetrics().lineSpacing() * 2 + 2);
     savedColumn->addWidget(m_savedTo);
     auto* savedButtons = new QHBoxLayout;
@@ -167,17 +123,15 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     savedButtons->addWidget(m_saveCopy, 1);
     savedButtons->addWidget(m_compare, 1);
     savedColumn->addLayout(savedButtons);
-    column->addWidget(m_savedBlock);
-
-    column->addStretch(1);
-    m_primary = new ProminentButton(QString(), QString(), ProminentButton::Size::Large, card);
-    auto* primaryRow = new QHBoxLayout;
-    primaryRow->setContentsMargins(18, 0, 18, 0);
-    primaryRow->addWidget(m_primary);
-    cardColumn->addLayout(primaryRow);
+    m_pane->addItem(m_savedBlock);
 
     bindControls();
     refresh();
+}
+
+ProminentButton* VideoControlPane::primaryButton() const
+{
+    return m_pane->primaryButton();
 }
 
 void VideoControlPane::bindControls()
@@ -195,7 +149,7 @@ void VideoControlPane::bindControls()
     connect(m_previewSwitch, &QAbstractButton::toggled, this,
             [this](bool on) { m_upscaler.setAdvancedPreview(on); });
 
-    connect(m_primary, &QPushButton::clicked, this, &VideoControlPane::primaryClicked);
+    connect(primaryButton(), &QPushButton::clicked, this, &VideoControlPane::primaryClicked);
     connect(m_saveCopy, &QPushButton::clicked, this, &VideoControlPane::saveCopyClicked);
     connect(m_compare, &QPushButton::clicked, this, &VideoControlPane::compareClicked);
 
@@ -256,6 +210,6 @@ void VideoControlPane::refresh()
                              : QString());
     m_savedBlock->setVisible(saved);
 
-    m_primary->setTitle(primaryTitle());
-    m_primary->setEnabled(!m_upscaler.inputURL().isEmpty() && !m_previewBusy && !high);
+    primaryButton()->setTitle(primaryTitle());
+    primaryButton()->setEnabled(!m_upscaler.inputURL().isEmpty() && !m_previewBusy && !high);
 }

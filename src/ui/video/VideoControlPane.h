@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class ControlPane;
 class MediaModeBinding;
 class QAbstractButton;
 class QLabel;
@@ -43,7 +44,7 @@ public:
     QLabel* savedToLabel() const { return m_savedTo; }
     ProminentButton* saveCopyButton() const { return m_saveCopy; }
     ProminentButton* compareButton() const { return m_compare; }
-    ProminentButton* primaryButton() const { return m_primary; }
+    ProminentButton* primaryButton() const;
 
 Q_SIGNALS:
     void primaryClicked();
@@ -56,6 +57,7 @@ private:
 
     Upscaler& m_upscaler;
     MediaModeBinding& m_modeBinding;
+    ControlPane* m_pane;
     bool m_previewBusy = false;
     bool m_outputBelongsToInput = false;
     QString m_previewError;
@@ -75,5 +77,4 @@ private:
     QLabel* m_savedTo;
     ProminentButton* m_saveCopy;
     ProminentButton* m_compare;
-    ProminentButton* m_primary;
 };
