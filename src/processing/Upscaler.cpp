@@ -372,6 +372,12 @@ void Upscaler::clearSelection()
     refreshEstimate();
 }
 
+void Upscaler::setErrorText(const QString& message)
+{
+    Q_ASSERT(onMainThread(this));
+    assign(m_errorText, message, &Upscaler::errorTextChanged);
+}
+
 void Upscaler::setHistory(const QList<HistoryEntry>& entries)
 {
     m_history.assign(entries);

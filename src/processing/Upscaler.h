@@ -41,7 +41,7 @@ class Upscaler final : public QObject {
                    advancedPreviewChanged)
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(QUrl outputURL READ outputURL NOTIFY outputURLChanged)
-    Q_PROPERTY(QString errorText READ errorText NOTIFY errorTextChanged)
+    Q_PROPERTY(QString errorText READ errorText WRITE setErrorText NOTIFY errorTextChanged)
     Q_PROPERTY(
         QString estimatedStorageText READ estimatedStorageText NOTIFY estimatedStorageTextChanged)
     Q_PROPERTY(
@@ -86,6 +86,8 @@ public:
     const QUrl& outputURL() const { return m_outputURL; }
     // Empty when there is no failure to show.
     const QString& errorText() const { return m_errorText; }
+    // Shows a failure the model did not meet itself (the screen's first-frame preview).
+    void setErrorText(const QString& message);
     QString estimatedStorageText() const;
     const QList<HistoryEntry>& history() const { return m_history.entries(); }
     // Every assignment is saved (once the history file has been read).

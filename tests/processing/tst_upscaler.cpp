@@ -72,6 +72,7 @@ private Q_SLOTS:
     void describe();
     void loadReadsTheVideo();
     void staleReadingsAreDropped();
+    void errorLineWrittenFromOutside();
     void videoDestination_data();
     void videoDestination();
     void saveDialogChoosesOrCancels();
@@ -271,6 +272,25 @@ void TestUpscaler::staleReadingsAreDropped()
     QTest::qWait(50);
     QCOMPARE(model.sourceInfo(), QString());
     QCOMPARE(model.srcH(), 0);
+}
+
+void TestUpscaler::errorLineWrittenFromOutside()
+{
+    // The video screen writes a failed preview's message to the model's error line.
+    Upscaler model;
+    QSignalSpy changed(&model, &Upscaler::errorTextChanged);
+    const QString message = QStringLiteral("FFmpeg failed (exit 1): Invalid data found");
+    model.setErrorText(message);
+    QCOMPARE(model.errorText(), message);
+    QCOMPARE(changed.size(), 1);
+    model.setErrorText(message);
+    QCOMPARE(changed.size(), 1);
+    // Loading another video leaves the line as it is; forgetting the video clears it.
+    model.load(QUrl::fromLocalFile(m_clip));
+    QCOMPARE(model.errorText(), message);
+    model.clearSelection();
+    QCOMPARE(model.errorText(), QString());
+    QCOMPARE(changed.size(), 2);
 }
 
 void TestUpscaler::videoDestination_data()

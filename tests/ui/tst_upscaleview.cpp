@@ -299,8 +299,12 @@ private Q_SLOTS:
         QVERIFY(pane.errorLine()->isVisibleTo(&pane));
         QVERIFY(!pane.errorLine()->text().isEmpty());
         QVERIFY(!screen.upscaler.isRunning());
-        // Loading another video clears it.
+        // The words are the model's error line: loading another video leaves them, as it leaves
+        // any failure of the model, and forgetting the video clears them.
+        QCOMPARE(screen.upscaler.errorText(), pane.errorLine()->text());
         screen.upscaler.load(QUrl::fromLocalFile(m_clip));
+        QVERIFY(pane.errorLine()->isVisibleTo(&pane));
+        screen.upscaler.clearSelection();
         QVERIFY(!pane.errorLine()->isVisibleTo(&pane));
     }
 

@@ -88,7 +88,6 @@ UpscaleView::UpscaleView(Upscaler& upscaler, BatchProcessor& batch, MediaModeBin
     connect(m_previewSheet, &PreviewSheet::continueRequested, this, &UpscaleView::runFull);
 
     connect(&m_upscaler, &Upscaler::inputURLChanged, this, [this] {
-        m_previewError.clear();
         if (!outputBelongsToInput() && m_compareSheet->isVisible())
             m_compareSheet->reject();
         refreshDropCard();
@@ -102,12 +101,6 @@ UpscaleView::UpscaleView(Upscaler& upscaler, BatchProcessor& batch, MediaModeBin
             m_playerSheet->reject();
     });
     connect(&m_upscaler, &Upscaler::outputURLChanged, this, &UpscaleView::noteOutput);
-    connect(&m_upscaler, &Upscaler::errorTextChanged, this, [this] {
-        // A newer error of the model replaces the preview's.
-        if (!m_upscaler.errorText().isEmpty())
-            m_previewError.clear();
-        refreshPane();
-    });
     connect(&m_upscaler, &Upscaler::historyChanged, this, &UpscaleView::refreshHistory);
     connect(&JobQueue::shared(), &JobQueue::jobsChanged, this, [this] {
         QSet<QUuid> listed;
@@ -203,7 +196,7 @@ void UpscaleView::refreshDropCard()
 
 void UpscaleView::refreshPane()
 {
-    m_pane->setViewState(m_previewBusy, outputBelongsToInput(), m_previewError);
+    m_pane->setViewState(m_previewBusy, outputBelongsToInput());
 }
 
 void UpscaleView::refreshHistory()
@@ -307,7 +300,6 @@ void UpscaleView::onUpscaleTapped()
     m_previewOriginal = QImage();
     m_previewUpscaled = QImage();
     m_previewSize.clear();
-    m_previewError.clear();
     refreshPane();
 
     UpscaleOptions options;
@@ -318,8 +310,9 @@ void UpscaleView::onUpscaleTapped()
         input.toLocalFile(), options, this, [this](const UpscaleCore::PreviewResult& result) {
             m_previewBusy = false;
             if (result.error) {
-                m_previewError = result.error->message();
+                // The model's error line shows it; the button works again.
                 refreshPane();
+                m_upscaler.setErrorText(result.error->message());
                 return;
             }
             m_previewOriginal = result.images.source;
@@ -336,7 +329,6 @@ void UpscaleView::runFull()
     const QUrl input = m_upscaler.inputURL();
     if (input.isEmpty())
         return;
-    m_previewError.clear();
     m_upscaler.upscale(input, m_upscaler.targetHeight(), m_upscaler.codec(), m_upscaler.quality());
     // The model forgets the loaded video once it has queued the job; a cancelled save dialog
     // leaves it loaded and queues nothing.

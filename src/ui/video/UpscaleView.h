@@ -101,8 +101,6 @@ private:
     QHash<QUuid, QUrl> m_jobSources;
     // The source of the model's last output, when it is known.
     QUrl m_outputSource;
-    // A failed preview's message, shown in the error line until the next attempt or load.
-    QString m_previewError;
 
     DropCard* m_dropCard;
     QToolButton* m_playButton;

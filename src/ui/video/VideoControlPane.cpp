@@ -163,12 +163,10 @@ void VideoControlPane::bindControls()
         connect(&m_upscaler, signal, this, refreshAll);
 }
 
-void VideoControlPane::setViewState(bool previewBusy, bool outputBelongsToInput,
-                                    const QString& previewError)
+void VideoControlPane::setViewState(bool previewBusy, bool outputBelongsToInput)
 {
     m_previewBusy = previewBusy;
     m_outputBelongsToInput = outputBelongsToInput;
-    m_previewError = previewError;
     refresh();
 }
 
@@ -197,9 +195,8 @@ void VideoControlPane::refresh()
     m_storageText->setText(storage);
     m_storage->setVisible(!storage.isEmpty());
 
-    const QString error = m_previewError.isEmpty() ? m_upscaler.errorText() : m_previewError;
-    m_error->setText(error);
-    m_error->setVisible(!error.isEmpty());
+    m_error->setText(m_upscaler.errorText());
+    m_error->setVisible(!m_upscaler.errorText().isEmpty());
     const bool high = alreadyHighRes();
     m_highNote->setText(high ? VideoScreenTexts::alreadyHighNote(m_upscaler.srcH()) : QString());
     m_highNote->setVisible(high);

@@ -24,8 +24,7 @@ class VideoControlPane final : public QWidget {
 public:
     VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, QWidget* parent = nullptr);
 
-    // previewError, when not empty, is shown in the error line in place of the model's error.
-    void setViewState(bool previewBusy, bool outputBelongsToInput, const QString& previewError);
+    void setViewState(bool previewBusy, bool outputBelongsToInput);
     QString primaryTitle() const;
     bool alreadyHighRes() const;
 
@@ -60,7 +59,6 @@ private:
     ControlPane* m_pane;
     bool m_previewBusy = false;
     bool m_outputBelongsToInput = false;
-    QString m_previewError;
 
     Segmented* m_mode;
     Segmented* m_quality;
