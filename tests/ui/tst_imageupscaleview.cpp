@@ -413,6 +413,11 @@ private Q_SLOTS:
         HistoryCard* card = screen->view.historyCard();
         QVERIFY(card->showsEmptyState());
         QCOMPARE(card->headerText(), QString());
+        // The empty history is its line alone.
+        const auto* emptyText = card->findChild<QLabel*>(QStringLiteral("emptyText"));
+        QVERIFY(emptyText && emptyText->isVisibleTo(card));
+        QCOMPARE(emptyText->text(), QStringLiteral("Upscaled images appear here"));
+        QVERIFY(!card->findChild<QLabel*>(QStringLiteral("emptyIcon")));
 
         QList<ImageUpscaler::HistoryEntry> five;
         for (int i = 0; i < 4; ++i)

@@ -318,6 +318,12 @@ private Q_SLOTS:
         HistoryCard* card = screen.view.historyCard();
         QVERIFY(card->showsEmptyState());
         QCOMPARE(card->headerText(), QString());
+        // The empty history: the clock icon over its line.
+        const auto* emptyIcon = card->findChild<QLabel*>(QStringLiteral("emptyIcon"));
+        QVERIFY(emptyIcon && emptyIcon->isVisibleTo(card));
+        const auto* emptyText = card->findChild<QLabel*>(QStringLiteral("emptyText"));
+        QVERIFY(emptyText && emptyText->isVisibleTo(card));
+        QCOMPARE(emptyText->text(), QStringLiteral("Upscaled videos will appear here"));
         QVERIFY(!card->clearButton()->isVisibleTo(card));
 
         const Upscaler::HistoryEntry a = entry(QStringLiteral("first.mov"), first);

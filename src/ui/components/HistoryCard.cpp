@@ -32,11 +32,14 @@ QWidget* emptyState(const QString& icon, const QString& text, QWidget* parent)
     auto* area = new QWidget(parent);
     auto* column = new QVBoxLayout(area);
     column->addStretch();
-    auto* glyph = new QLabel(area);
-    glyph->setPixmap(
-        Icons::pixmap(icon, QSize(30, 30), area->devicePixelRatioF(), Theme::secondaryText()));
-    glyph->setAlignment(Qt::AlignCenter);
-    column->addWidget(glyph);
+    if (!icon.isEmpty()) {
+        auto* glyph = new QLabel(area);
+        glyph->setObjectName(QStringLiteral("emptyIcon"));
+        glyph->setPixmap(
+            Icons::pixmap(icon, QSize(30, 30), area->devicePixelRatioF(), Theme::secondaryText()));
+        glyph->setAlignment(Qt::AlignCenter);
+        column->addWidget(glyph);
+    }
     auto* label = new QLabel(text, area);
     label->setObjectName(QStringLiteral("emptyText"));
     label->setFont(Theme::font(13));

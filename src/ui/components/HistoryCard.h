@@ -42,7 +42,7 @@ public:
     };
 
     struct Texts {
-        QString emptyIcon;             // icon of the empty state
+        QString emptyIcon;             // icon above the empty state's text; empty: none
         QString emptyText;             // for example "Upscaled videos appear here"
         QString clearMessage;          // message of the "Clear history" confirmation
         QString deleteSelectedMessage; // message of the "Delete N selected" confirmation

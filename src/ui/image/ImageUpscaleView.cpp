@@ -127,7 +127,7 @@ void ImageUpscaleView::buildDropCard()
 void ImageUpscaleView::buildHistoryCard()
 {
     HistoryCard::Texts texts;
-    texts.emptyIcon = QStringLiteral("clock.arrow.circlepath");
+    // The empty history is one line of text, without an icon.
     texts.emptyText = QStringLiteral("Upscaled images appear here");
     texts.clearMessage =
         QStringLiteral("Remove the list, or also delete the upscaled image files from disk?");
