@@ -388,6 +388,16 @@ private Q_SLOTS:
         QVERIFY(card->selectedIds().isEmpty());
         QCOMPARE(card->headerText(), QStringLiteral("3 items"));
 
+        // "Delete history only" empties the list and keeps every file.
+        card->clearButton()->click();
+        box = card->openConfirmation();
+        buttonNamed(box, QStringLiteral("Delete history only"))->click();
+        QVERIFY(screen.upscaler.history().isEmpty());
+        QVERIFY(card->showsEmptyState());
+        HistoryStore::shared().flush();
+        QVERIFY(QFileInfo::exists(first) && QFileInfo::exists(second));
+        screen.upscaler.setHistory({a, b, failed});
+
         // "Delete history and files" removes them through the model.
         card->clearButton()->click();
         box = card->openConfirmation();

@@ -26,8 +26,9 @@ class QToolButton;
 // - otherwise, with rows: the count (see CountStyle) and a "trash" button ("Clear history") that
 //   asks the clear confirmation;
 // - otherwise nothing.
-// The confirmations only report the user's answer (clearConfirmed, deleteConfirmed); the screen
-// changes its model. After deleteConfirmed the card empties its selection. "Cancel" does nothing.
+// The confirmations report the user's answer (clearConfirmed, deleteConfirmed), which
+// applyConfirmationsTo carries out on the screen's model. After deleteConfirmed the card empties
+// its selection. "Cancel" does nothing.
 // Threading: main thread.
 class HistoryCard final : public QWidget {
     Q_OBJECT
@@ -57,6 +58,11 @@ public:
     // Replaces every row; the selection keeps the ids that are still listed.
     void setRows(const QList<QUuid>& ids, const CellFactory& cell);
     QList<QUuid> rowIds() const { return m_ids; }
+
+    // Carries out the confirmations' answers on a history model (the video or the image model):
+    // "Delete history only" empties its history, "Delete from history only" keeps the other
+    // entries in their order, and "Delete history and files" has the model remove the files too.
+    template <typename Model> void applyConfirmationsTo(Model& model);
 
     QSet<QUuid> selectedIds() const { return m_selected; }
     void setSelectedIds(const QSet<QUuid>& ids);
@@ -119,3 +125,23 @@ private:
     QWidget* m_empty;
     QPointer<QMessageBox> m_confirmation;
 };
+
+template <typename Model> void HistoryCard::applyConfirmationsTo(Model& model)
+{
+    connect(this, &HistoryCard::clearConfirmed, &model, [&model](bool deleteFiles) {
+        if (deleteFiles)
+            model.clearHistory(true);
+        else
+            model.setHistory({});
+    });
+    connect(this, &HistoryCard::deleteConfirmed, &model,
+            [&model](const QSet<QUuid>& ids, bool deleteFiles) {
+                if (deleteFiles) {
+                    model.deleteHistory(ids, true);
+                    return;
+                }
+                auto kept = model.history();
+                kept.removeIf([&ids](const auto& entry) { return ids.contains(entry.id); });
+                model.setHistory(kept);
+            });
+}

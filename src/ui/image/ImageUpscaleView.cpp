@@ -142,25 +142,7 @@ void ImageUpscaleView::buildHistoryCard()
                                  {QString(), 44}},
                                 this);
     m_history->setFixedHeight(220);
-    connect(m_history, &HistoryCard::clearConfirmed, this, [this](bool deleteFiles) {
-        if (deleteFiles)
-            m_upscaler.clearHistory(true);
-        else
-            m_upscaler.setHistory({});
-    });
-    connect(m_history, &HistoryCard::deleteConfirmed, this,
-            [this](const QSet<QUuid>& ids, bool deleteFiles) {
-                if (deleteFiles) {
-                    m_upscaler.deleteHistory(ids, true);
-                    return;
-                }
-                QList<ImageUpscaler::HistoryEntry> kept;
-                for (const ImageUpscaler::HistoryEntry& entry : m_upscaler.history()) {
-                    if (!ids.contains(entry.id))
-                        kept.append(entry);
-                }
-                m_upscaler.setHistory(kept);
-            });
+    m_history->applyConfirmationsTo(m_upscaler);
 }
 
 void ImageUpscaleView::routeSelection(const QList<QUrl>& urls)

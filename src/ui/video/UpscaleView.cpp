@@ -165,13 +165,7 @@ QWidget* UpscaleView::buildLeftColumn()
                                  {QString(), 80}},
                                 left);
     column->addWidget(m_history, 1);
-    connect(m_history, &HistoryCard::clearConfirmed, this, [this](bool deleteFiles) {
-        if (deleteFiles)
-            m_upscaler.clearHistory(true);
-        else
-            m_upscaler.setHistory({});
-    });
-    connect(m_history, &HistoryCard::deleteConfirmed, this, &UpscaleView::applyHistoryDeletion);
+    m_history->applyConfirmationsTo(m_upscaler);
     return left;
 }
 
@@ -243,17 +237,6 @@ void UpscaleView::refreshHistory()
         connect(copy, &QToolButton::clicked, this, [this, output, name] { saveAs(output, name); });
         return cell;
     });
-}
-
-void UpscaleView::applyHistoryDeletion(const QSet<QUuid>& ids, bool deleteFiles)
-{
-    if (deleteFiles) {
-        m_upscaler.deleteHistory(ids, true);
-        return;
-    }
-    QList<Upscaler::HistoryEntry> kept = m_upscaler.history();
-    kept.removeIf([&ids](const Upscaler::HistoryEntry& entry) { return ids.contains(entry.id); });
-    m_upscaler.setHistory(kept);
 }
 
 void UpscaleView::routeSelection(const QList<QUrl>& urls)

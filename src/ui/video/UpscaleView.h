@@ -85,7 +85,6 @@ private:
     void refreshDropCard();
     void refreshHistory();
     void refreshPane();
-    void applyHistoryDeletion(const QSet<QUuid>& ids, bool deleteFiles);
     void rememberQueuedJob(const QUrl& input);
     void noteOutput();
 
