@@ -10,19 +10,10 @@
 #include "ui/QueueTexts.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Icons.h"
+#include "ui/components/Labels.h"
 #include "ui/components/Theme.h"
 
 namespace {
-QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
 bool isListed(const UpscaleJob& job, const QString& icon)
 {
     return job.icon == icon &&
@@ -44,9 +35,9 @@ JobProgressSection::JobProgressSection(JobQueue& queue, const QString& iconFilte
     auto* header = new QHBoxLayout;
     QFont titleFont = Theme::font(13, QFont::Bold);
     titleFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.5);
-    header->addWidget(makeLabel(title, titleFont, Theme::secondaryText(), card));
+    header->addWidget(Labels::secondary(title, titleFont, card));
     header->addStretch();
-    m_count = makeLabel(QString(), Theme::font(12), Theme::secondaryText(), card);
+    m_count = Labels::secondary(QString(), Theme::font(12), card);
     header->addWidget(m_count);
     column->addLayout(header);
     m_rows = new QVBoxLayout;
@@ -121,8 +112,8 @@ QWidget* JobProgressSection::makeRow(const UpscaleJob& job)
     layout->addWidget(icon);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(3);
-    auto* name = makeLabel(job.name, Theme::font(13, QFont::Medium),
-                           palette().color(QPalette::WindowText), row);
+    auto* name = Labels::make(job.name, Theme::font(13, QFont::Medium),
+                              palette().color(QPalette::WindowText), row);
     name->setMinimumWidth(0);
     texts->addWidget(name);
     if (running) {
@@ -131,24 +122,23 @@ QWidget* JobProgressSection::makeRow(const UpscaleJob& job)
         bar->setTextVisible(false);
         bar->setFixedHeight(6);
         bar->setValue(int(job.progress * 1000));
-        bar->setStyleSheet(QStringLiteral("QProgressBar { background: rgba(0,0,0,20); border: none; "
-                                          "border-radius: 3px; } QProgressBar::chunk { "
-                                          "background: %1; border-radius: 3px; }")
-                               .arg(Theme::appAccent().name()));
+        bar->setStyleSheet(
+            QStringLiteral("QProgressBar { background: rgba(0,0,0,20); border: none; "
+                           "border-radius: 3px; } QProgressBar::chunk { "
+                           "background: %1; border-radius: 3px; }")
+                .arg(Theme::appAccent().name()));
         texts->addWidget(bar);
-        auto* status = makeLabel(QueueTexts::sectionStatusLine(job.statusText, job.eta),
-                                 Theme::font(11), Theme::secondaryText(), row);
+        auto* status = Labels::secondary(QueueTexts::sectionStatusLine(job.statusText, job.eta),
+                                         Theme::font(11), row);
         status->setObjectName(QStringLiteral("status"));
         texts->addWidget(status);
     } else {
-        texts->addWidget(
-            makeLabel(QStringLiteral("Queued"), Theme::font(11), Theme::secondaryText(), row));
+        texts->addWidget(Labels::secondary(QStringLiteral("Queued"), Theme::font(11), row));
     }
     layout->addLayout(texts, 1);
     if (running) {
-        auto* percent = makeLabel(QueueTexts::percent(job.progress),
-                                  Theme::font(12, QFont::DemiBold, true), Theme::secondaryText(),
-                                  row);
+        auto* percent = Labels::secondary(QueueTexts::percent(job.progress),
+                                          Theme::font(12, QFont::DemiBold, true), row);
         percent->setObjectName(QStringLiteral("percent"));
         layout->addWidget(percent);
     }

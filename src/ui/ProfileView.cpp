@@ -12,25 +12,9 @@
 #include "ui/Avatar.h"
 #include "ui/ProfileTexts.h"
 #include "ui/components/Icons.h"
+#include "ui/components/Labels.h"
+#include "ui/components/RoundedBox.h"
 #include "ui/components/Theme.h"
-
-namespace {
-// The details card: a rounded rectangle on the background colour, outlined at 6 %.
-class DetailsCard final : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(0, 0, 0, 15), 1));
-        painter.setBrush(Theme::appBG());
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
-    }
-};
-} // namespace
 
 ProfileView::ProfileView(AuthManager& auth, QWidget* parent)
     : QWidget(parent), m_auth(auth), m_avatar(new Avatar(76, this)), m_name(new QLabel(this)),
@@ -60,14 +44,12 @@ ProfileView::ProfileView(AuthManager& auth, QWidget* parent)
     m_name->setAlignment(Qt::AlignCenter);
     m_email->setFont(Theme::font(13));
     m_email->setAlignment(Qt::AlignCenter);
-    QPalette secondary = m_email->palette();
-    secondary.setColor(QPalette::WindowText, Theme::secondaryText());
-    m_email->setPalette(secondary);
+    Labels::setTextColour(*m_email, Theme::secondaryText());
     identity->addWidget(m_name);
     identity->addWidget(m_email);
     column->addLayout(identity);
 
-    auto* card = new DetailsCard(this);
+    auto* card = new RoundedBox(Theme::appBG(), QColor(0, 0, 0, 15), 14, this);
     auto* rows = new QVBoxLayout(card);
     rows->setContentsMargins(14, 14 - 7, 14, 14 - 7);
     rows->setSpacing(0);
@@ -83,9 +65,7 @@ ProfileView::ProfileView(AuthManager& auth, QWidget* parent)
         }
         auto* row = new QHBoxLayout;
         row->setContentsMargins(0, 7, 0, 7);
-        auto* name = new QLabel(label, card);
-        name->setFont(Theme::font(12));
-        name->setPalette(secondary);
+        QLabel* name = Labels::secondary(label, Theme::font(12), card);
         auto* value = new QLabel(card);
         value->setFont(Theme::font(12, QFont::Medium, label == QLatin1String("User ID")));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -98,8 +78,8 @@ ProfileView::ProfileView(AuthManager& auth, QWidget* parent)
     column->addWidget(card);
 
     m_logOut->setText(QStringLiteral("Log out"));
-    m_logOut->setIcon(Icons::icon(QStringLiteral("rectangle.portrait.and.arrow.right"),
-                                  Theme::failureColor()));
+    m_logOut->setIcon(
+        Icons::icon(QStringLiteral("rectangle.portrait.and.arrow.right"), Theme::failureColor()));
     m_logOut->setStyleSheet(QStringLiteral("QPushButton { color: %1; padding: 6px; }")
                                 .arg(Theme::failureColor().name()));
     connect(m_logOut, &QPushButton::clicked, this, [this] {
@@ -132,12 +112,11 @@ void ProfileView::refresh()
     const auto field = [&user](auto member) {
         return user ? user.value().*member : std::optional<QString>();
     };
-    const QStringList values{
-        ProfileTexts::capitalisedOrDash(field(&UserInfo::provider)),
-        ProfileTexts::capitalisedOrDash(field(&UserInfo::status)),
-        ProfileTexts::dateOrDash(field(&UserInfo::createdOn)),
-        ProfileTexts::dateOrDash(field(&UserInfo::lastLogin)),
-        field(&UserInfo::userId).value_or(QStringLiteral("—"))};
+    const QStringList values{ProfileTexts::capitalisedOrDash(field(&UserInfo::provider)),
+                             ProfileTexts::capitalisedOrDash(field(&UserInfo::status)),
+                             ProfileTexts::dateOrDash(field(&UserInfo::createdOn)),
+                             ProfileTexts::dateOrDash(field(&UserInfo::lastLogin)),
+                             field(&UserInfo::userId).value_or(QStringLiteral("—"))};
     for (qsizetype i = 0; i < m_details.size(); ++i)
         m_details[i].second->setText(values.at(i));
 }

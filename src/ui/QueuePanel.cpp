@@ -12,27 +12,19 @@
 #include "ui/QueueTexts.h"
 #include "ui/components/GradientProgressBar.h"
 #include "ui/components/Icons.h"
+#include "ui/components/Labels.h"
+#include "ui/components/RoundedBox.h"
 #include "ui/components/Theme.h"
 
 namespace {
 constexpr qreal kRadius = 22;
 constexpr int kShadowRoom = 28;
 
-QLabel* makeLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
 QLabel* makeCaption(const QString& text, QWidget* parent)
 {
     QFont font = Theme::font(10, QFont::Bold);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 0.8);
-    return makeLabel(text, font, Theme::secondaryText(), parent);
+    return Labels::secondary(text, font, parent);
 }
 
 QToolButton* makeIconButton(const QString& icon, const QString& tip, QWidget* parent)
@@ -63,21 +55,6 @@ QPixmap gradientIcon(const QString& name, int size, qreal dpr)
     return pixmap;
 }
 
-// A card with a rounded fill of black at 4 % and an edge of black at 6 %.
-class SubtleCard final : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(0, 0, 0, 15), 1));
-        painter.setBrush(QColor(0, 0, 0, 10));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-    }
-};
 } // namespace
 
 QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_queue(queue)
@@ -90,26 +67,26 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     column->setSpacing(12);
 
     auto* header = new QHBoxLayout;
-    header->addWidget(makeLabel(QStringLiteral("Processing Queue"), Theme::font(17, QFont::Bold),
-                                palette().color(QPalette::WindowText), this));
-    m_count = makeLabel(QString(), Theme::font(12), Theme::secondaryText(), this);
+    header->addWidget(Labels::make(QStringLiteral("Processing Queue"), Theme::font(17, QFont::Bold),
+                                   palette().color(QPalette::WindowText), this));
+    m_count = Labels::secondary(QString(), Theme::font(12), this);
     header->addWidget(m_count);
     header->addStretch();
-    auto* collapse = makeIconButton(QStringLiteral("chevron.down"), QStringLiteral("Collapse"), this);
+    auto* collapse =
+        makeIconButton(QStringLiteral("chevron.down"), QStringLiteral("Collapse"), this);
     connect(collapse, &QToolButton::clicked, this, &QueuePanel::collapseRequested);
     header->addWidget(collapse);
     column->addLayout(header);
 
     // The running job.
-    m_activeCard = new SubtleCard(this);
+    m_activeCard = new RoundedBox(QColor(0, 0, 0, 10), QColor(0, 0, 0, 15), 12, this);
     auto* card = new QVBoxLayout(m_activeCard);
     card->setContentsMargins(12, 12, 12, 12);
     card->setSpacing(8);
     auto* cardHeader = new QHBoxLayout;
     cardHeader->addWidget(makeCaption(QStringLiteral("NOW PROCESSING"), m_activeCard));
     cardHeader->addStretch();
-    m_activePercent =
-        makeLabel(QString(), Theme::font(12, QFont::DemiBold), Theme::secondaryText(), m_activeCard);
+    m_activePercent = Labels::secondary(QString(), Theme::font(12, QFont::DemiBold), m_activeCard);
     cardHeader->addWidget(m_activePercent);
     card->addLayout(cardHeader);
     auto* jobRow = new QHBoxLayout;
@@ -119,9 +96,9 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     jobRow->addWidget(m_activeIcon);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    m_activeName = makeLabel(QString(), Theme::font(13, QFont::DemiBold),
-                             palette().color(QPalette::WindowText), m_activeCard);
-    m_activeStatus = makeLabel(QString(), Theme::font(11), Theme::secondaryText(), m_activeCard);
+    m_activeName = Labels::make(QString(), Theme::font(13, QFont::DemiBold),
+                                palette().color(QPalette::WindowText), m_activeCard);
+    m_activeStatus = Labels::secondary(QString(), Theme::font(11), m_activeCard);
     texts->addWidget(m_activeName);
     texts->addWidget(m_activeStatus);
     jobRow->addLayout(texts, 1);
@@ -131,8 +108,7 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     column->addWidget(m_activeCard);
 
     column->addWidget(makeCaption(QStringLiteral("UP NEXT"), this));
-    m_empty = makeLabel(QStringLiteral("No jobs waiting"), Theme::font(12), Theme::secondaryText(),
-                        this);
+    m_empty = Labels::secondary(QStringLiteral("No jobs waiting"), Theme::font(12), this);
     m_empty->setContentsMargins(0, 10, 0, 10);
     column->addWidget(m_empty);
     m_scroll = new QScrollArea(this);
@@ -140,7 +116,8 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setMaximumHeight(210);
-    m_scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    m_scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
     m_rowsHost = new QWidget(m_scroll);
     m_rowsHost->setAutoFillBackground(false);
     m_rows = new QVBoxLayout(m_rowsHost);
@@ -169,10 +146,10 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     buttons->addStretch();
     column->addLayout(buttons);
 
-    m_reorderMessage = makeLabel(
+    m_reorderMessage = Labels::secondary(
         QStringLiteral("Reordering — the current job finishes, then the queue waits until you "
                        "Save."),
-        Theme::font(11), Theme::secondaryText(), this);
+        Theme::font(11), this);
     m_reorderMessage->setWordWrap(true);
     column->addWidget(m_reorderMessage);
 
@@ -252,22 +229,22 @@ void QueuePanel::rebuildPendingRows()
 
 QWidget* QueuePanel::makePendingRow(const UpscaleJob& job, bool reordering)
 {
-    auto* row = new SubtleCard(m_rowsHost);
+    auto* row = new RoundedBox(QColor(0, 0, 0, 10), QColor(0, 0, 0, 15), 12, m_rowsHost);
     row->setObjectName(job.id.toString(QUuid::WithoutBraces));
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(12, 10, 12, 10);
     layout->setSpacing(10);
     auto* icon = new QLabel(row);
-    icon->setPixmap(Icons::pixmap(job.icon, QSize(18, 18), devicePixelRatioF(),
-                                  Theme::secondaryText()));
+    icon->setPixmap(
+        Icons::pixmap(job.icon, QSize(18, 18), devicePixelRatioF(), Theme::secondaryText()));
     icon->setFixedWidth(20);
     layout->addWidget(icon);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(makeLabel(job.name, Theme::font(13, QFont::Medium),
-                               palette().color(QPalette::WindowText), row));
-    texts->addWidget(makeLabel(job.detail + QStringLiteral(" · Queued"), Theme::font(11),
-                               Theme::secondaryText(), row));
+    texts->addWidget(Labels::make(job.name, Theme::font(13, QFont::Medium),
+                                  palette().color(QPalette::WindowText), row));
+    texts->addWidget(
+        Labels::secondary(job.detail + QStringLiteral(" · Queued"), Theme::font(11), row));
     layout->addLayout(texts, 1);
     const QUuid id = job.id;
     if (reordering) {
@@ -289,15 +266,15 @@ void QueuePanel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF panel = QRectF(rect()).adjusted(kShadowRoom, kShadowRoom - 12, -kShadowRoom,
-                                                 -kShadowRoom - 12);
+    const QRectF panel =
+        QRectF(rect()).adjusted(kShadowRoom, kShadowRoom - 12, -kShadowRoom, -kShadowRoom - 12);
     painter.setPen(Qt::NoPen);
     for (int i = 8; i >= 1; --i) {
         const qreal grow = 26.0 * i / 8;
         painter.setBrush(QColor(0, 0, 0, int(255 * 0.18 / 8)));
-        painter.drawRoundedRect(panel.translated(0, 12).adjusted(-grow / 2, -grow / 2, grow / 2,
-                                                                 grow / 2),
-                                kRadius + grow / 2, kRadius + grow / 2);
+        painter.drawRoundedRect(
+            panel.translated(0, 12).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
+            kRadius + grow / 2, kRadius + grow / 2);
     }
     painter.setPen(QPen(QColor(0, 0, 0, 20), 1));
     painter.setBrush(QColor(250, 250, 252, 245));

@@ -12,6 +12,8 @@
 #include "ui/components/FieldLabel.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Icons.h"
+#include "ui/components/Labels.h"
+#include "ui/components/RoundedBox.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
 
@@ -20,22 +22,6 @@ namespace {
 constexpr int kPaneWidth = 340;
 constexpr int kPanePadding = 18;
 constexpr int kSlotCircle = 24;
-
-// A rounded rectangle of faint grey behind a group of rows.
-class FaintBox final : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(0, 0, 0, 10));
-        painter.drawRoundedRect(QRectF(rect()), 10, 10);
-    }
-};
 
 // The slot letter in a circle: accent with a white letter while the slot is filled, otherwise
 // faint with a secondary letter.
@@ -68,14 +54,6 @@ private:
     QString m_letter;
     bool m_filled = false;
 };
-
-void setTextColor(QWidget* widget, const QColor& color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::ButtonText, color);
-    widget->setPalette(palette);
-}
 
 QPushButton* makeBorderedButton(const QString& icon, const QString& text, QWidget* parent)
 {
@@ -112,7 +90,7 @@ CompareControlPane::CompareControlPane(QWidget* parent)
     column->addWidget(title);
 
     // Type: what the two slots hold.
-    auto* typeBox = new FaintBox;
+    auto* typeBox = new RoundedBox(QColor(0, 0, 0, 10), QColor(), 10);
     auto* typeRow = new QHBoxLayout(typeBox);
     typeRow->setContentsMargins(10, 10, 10, 10);
     typeRow->setSpacing(8);
@@ -128,7 +106,7 @@ CompareControlPane::CompareControlPane(QWidget* parent)
     column->addLayout(typeGroup);
 
     // Selection: the two slots.
-    auto* slotsBox = new FaintBox;
+    auto* slotsBox = new RoundedBox(QColor(0, 0, 0, 10), QColor(), 10);
     auto* slots = new QVBoxLayout(slotsBox);
     slots->setContentsMargins(10, 8, 10, 8);
     slots->setSpacing(8);
@@ -201,7 +179,7 @@ QWidget* CompareControlPane::makeSlotRow(CompareSlot slot, SlotRow& row)
     row.name->setFont(Theme::font(13, QFont::Medium));
     row.kind = new QLabel;
     row.kind->setFont(Theme::font(11));
-    setTextColor(row.kind, Theme::secondaryText());
+    Labels::setTextColour(*row.kind, Theme::secondaryText());
     row.clear = new QToolButton;
     row.clear->setObjectName(QStringLiteral("clearSlot"));
     row.clear->setIcon(Icons::icon(QStringLiteral("xmark.circle.fill"), Theme::secondaryText()));
@@ -226,7 +204,7 @@ void CompareControlPane::showSlot(SlotRow& row, const std::optional<CompareItem>
 {
     static_cast<SlotBadge*>(row.badge)->setFilled(item.has_value());
     row.name->setFullText(item ? item->fileName() : tr("Tap an item in the strip"));
-    setTextColor(row.name, item ? Icons::defaultColor() : Theme::secondaryText());
+    Labels::setTextColour(*row.name, item ? Icons::defaultColor() : Theme::secondaryText());
     row.kind->setText(item ? (item->isVideo ? tr("Video") : tr("Image")) : QString());
     row.kind->setVisible(item.has_value());
     row.clear->setVisible(item.has_value());
@@ -249,7 +227,7 @@ void CompareControlPane::apply(const State& state)
     m_typeIcon->setPixmap(
         Icons::pixmap(QLatin1String(look.icon), QSize(16, 16), devicePixelRatioF(), look.color));
     m_typeText->setText(look.text);
-    setTextColor(m_typeText, look.color);
+    Labels::setTextColour(*m_typeText, look.color);
 
     showSlot(m_rowA, state.itemA);
     showSlot(m_rowB, state.itemB);

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "ui/components/Icons.h"
+#include "ui/components/Labels.h"
 #include "ui/components/Theme.h"
 
 namespace {
@@ -50,9 +51,7 @@ ComparePlaceholder::ComparePlaceholder(QWidget* parent)
     m_subtitle->setAlignment(Qt::AlignCenter);
     m_subtitle->setWordWrap(true);
     m_subtitle->setFixedWidth(380);
-    QPalette secondary = m_subtitle->palette();
-    secondary.setColor(QPalette::WindowText, Theme::secondaryText());
-    m_subtitle->setPalette(secondary);
+    Labels::setTextColour(*m_subtitle, Theme::secondaryText());
 
     m_add->setObjectName(QStringLiteral("placeholderAdd"));
     m_add->setCursor(Qt::PointingHandCursor);

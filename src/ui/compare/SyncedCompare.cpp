@@ -11,6 +11,7 @@
 #include "ui/compare/VideoWipe.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Icons.h"
+#include "ui/components/Labels.h"
 #include "ui/components/PlayerView.h"
 #include "ui/components/Theme.h"
 
@@ -80,11 +81,10 @@ SyncedCompare::SyncedCompare(const QUrl& leftUrl, const QUrl& rightUrl, const QS
     column->addWidget(makeTransportBar(), 0, Qt::AlignHCenter);
 
     m_error->setObjectName(QStringLiteral("playbackError"));
+    m_error->setTextFormat(Qt::PlainText); // the message names the file
     m_error->setWordWrap(true);
     m_error->setFont(Theme::font(12));
-    QPalette errorPalette = m_error->palette();
-    errorPalette.setColor(QPalette::WindowText, Theme::failureColor());
-    m_error->setPalette(errorPalette);
+    Labels::setTextColour(*m_error, Theme::failureColor());
     m_error->hide();
 
     connect(m_coordinator, &CompareCoordinator::playingChanged, this,
@@ -118,11 +118,7 @@ QString SyncedCompare::identity(const QUrl& leftUrl, const QUrl& rightUrl)
 
 QWidget* SyncedCompare::makeCard(const QString& label, PlayerView* view, AspectFrame*& frame)
 {
-    auto* caption = new QLabel(label);
-    caption->setFont(Theme::font(12, QFont::DemiBold));
-    QPalette palette = caption->palette();
-    palette.setColor(QPalette::WindowText, Theme::secondaryText());
-    caption->setPalette(palette);
+    QLabel* caption = Labels::secondary(label, Theme::font(12, QFont::DemiBold));
 
     auto* card = new GlassCard(kCardRadius);
     auto* cardLayout = new QVBoxLayout(card);

@@ -4,21 +4,10 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "ui/components/Labels.h"
 #include "ui/components/Theme.h"
 
 namespace DashWidgets {
-
-QLabel* label(const QString& text, qreal pixelSize, QFont::Weight weight, const QColor& colour,
-              QWidget* parent)
-{
-    auto* result = new QLabel(text, parent);
-    result->setFont(Theme::font(pixelSize, weight));
-    QPalette colours = result->palette();
-    colours.setColor(QPalette::WindowText, colour);
-    result->setPalette(colours);
-    result->setTextFormat(Qt::PlainText);
-    return result;
-}
 
 QWidget* divider(Qt::Orientation orientation, int length, QWidget* parent)
 {
@@ -48,7 +37,7 @@ QWidget* figure(const QString& value, const QFont& valueFont, const QString& cap
     valueLabel->setFont(valueFont);
     valueLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(valueLabel);
-    layout->addWidget(label(caption, 11, QFont::Normal, Theme::secondaryText(), column));
+    layout->addWidget(Labels::secondary(caption, Theme::font(11), column));
     return column;
 }
 

@@ -10,9 +10,6 @@ class QWidget;
 // Small building blocks shared by the dashboard and the savings card.
 namespace DashWidgets {
 
-// A label in the system font at a pixel size, weight and colour.
-QLabel* label(const QString& text, qreal pixelSize, QFont::Weight weight, const QColor& colour,
-              QWidget* parent);
 // A thin divider line: vertical and length tall, or horizontal across the available width.
 QWidget* divider(Qt::Orientation orientation, int length, QWidget* parent);
 // A column of a figure over its caption (11 points, secondary), spacing apart. The figure label

@@ -13,6 +13,7 @@
 #include "ui/ProfileTexts.h"
 #include "ui/components/ElidedLabel.h"
 #include "ui/components/Icons.h"
+#include "ui/components/Labels.h"
 #include "ui/components/Theme.h"
 #include "ui/home/ActivityChart.h"
 #include "ui/home/CapsuleMenuButton.h"
@@ -37,7 +38,7 @@ QLabel* named(QLabel* label, const QString& name)
 
 QLabel* caption(const QString& text, QWidget* parent)
 {
-    return DashWidgets::label(text, 11, QFont::Normal, Theme::secondaryText(), parent);
+    return Labels::secondary(text, Theme::font(11), parent);
 }
 
 // The icon and title at the top of every dashboard card, in the secondary colour.
@@ -48,7 +49,7 @@ QLayout* cardHeader(const QString& icon, const QString& title, QWidget* parent)
     auto* glyph = new QLabel(parent);
     glyph->setPixmap(Icons::icon(icon, Theme::secondaryText()).pixmap(QSize(12, 12)));
     row->addWidget(glyph);
-    row->addWidget(DashWidgets::label(title, 12, QFont::DemiBold, Theme::secondaryText(), parent));
+    row->addWidget(Labels::secondary(title, Theme::font(12, QFont::DemiBold), parent));
     row->addStretch(1);
     return row;
 }
@@ -138,12 +139,12 @@ QWidget* HomeView::buildHeader(QWidget* parent)
 
     auto* titles = new QVBoxLayout;
     titles->setSpacing(6);
-    m_greeting = named(DashWidgets::label(QString(), 34, QFont::Bold, Qt::black, header),
+    m_greeting = named(Labels::make(QString(), Theme::font(34, QFont::Bold), Qt::black, header),
                        QStringLiteral("greeting"));
     m_greeting->setWordWrap(true); // a long name wraps instead of widening the window
     titles->addWidget(m_greeting);
-    titles->addWidget(DashWidgets::label(QStringLiteral("Dashboard Overview"), 15, QFont::Normal,
-                                         Theme::secondaryText(), header));
+    titles->addWidget(
+        Labels::secondary(QStringLiteral("Dashboard Overview"), Theme::font(15), header));
     titles->addStretch(1);
     row->addLayout(titles, 1);
 
@@ -155,11 +156,11 @@ QWidget* HomeView::buildHeader(QWidget* parent)
     auto* insightTitle = new QHBoxLayout;
     insightTitle->setSpacing(6);
     insightTitle->addWidget(new GradientIcon(QStringLiteral("bolt.fill"), 13, insight));
-    insightTitle->addWidget(DashWidgets::label(QStringLiteral("Account Insight"), 12,
-                                               QFont::DemiBold, Qt::black, insight));
+    insightTitle->addWidget(Labels::make(QStringLiteral("Account Insight"),
+                                         Theme::font(12, QFont::DemiBold), Qt::black, insight));
     insightTitle->addStretch(1);
     insightColumn->addLayout(insightTitle);
-    m_insight = named(DashWidgets::label(QString(), 13, QFont::Medium, Qt::black, insight),
+    m_insight = named(Labels::make(QString(), Theme::font(13, QFont::Medium), Qt::black, insight),
                       QStringLiteral("insight"));
     m_insight->setWordWrap(true);
     insightColumn->addWidget(m_insight);
@@ -263,9 +264,9 @@ GlassCard* HomeView::activityCard(const QString& title, const QString& icon, con
 
     parts.chart = new ActivityChart(colour, card);
     column->addWidget(parts.chart);
-    parts.empty = named(DashWidgets::label(QStringLiteral("Last 7 days — nothing yet"), 12,
-                                           QFont::Normal, Theme::secondaryText(), card),
-                        prefix + QStringLiteral("Empty"));
+    parts.empty =
+        named(Labels::secondary(QStringLiteral("Last 7 days — nothing yet"), Theme::font(12), card),
+              prefix + QStringLiteral("Empty"));
     parts.empty->setAlignment(Qt::AlignCenter);
     parts.empty->setMinimumHeight(110);
     column->addWidget(parts.empty);
@@ -341,9 +342,9 @@ void HomeView::refreshRecent()
         name->setFont(Theme::font(13, QFont::DemiBold));
         texts->addWidget(name);
         texts->addWidget(named(
-            DashWidgets::label(
-                item.success ? QStringLiteral("Completed") : QStringLiteral("Failed"), 11,
-                QFont::Normal, item.success ? Theme::successColor() : Theme::failureColor(), card),
+            Labels::make(item.success ? QStringLiteral("Completed") : QStringLiteral("Failed"),
+                         Theme::font(11),
+                         item.success ? Theme::successColor() : Theme::failureColor(), card),
             QStringLiteral("recentStatus")));
         row->addLayout(texts, 1);
         m_recentLayout->addWidget(card, 1);

@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "processing/Upscaler.h"
+#include "ui/components/Labels.h"
 #include "ui/components/Theme.h"
 #include "ui/home/DashWidgets.h"
 #include "ui/home/GradientIcon.h"
@@ -36,8 +37,8 @@ void SavingsCard::buildCompact()
 
     auto* amountColumn = new QVBoxLayout;
     amountColumn->setSpacing(2);
-    amountColumn->addWidget(DashWidgets::label(QStringLiteral("Estimated savings"), 12,
-                                               QFont::Normal, Theme::secondaryText(), this));
+    amountColumn->addWidget(
+        Labels::secondary(QStringLiteral("Estimated savings"), Theme::font(12), this));
     m_amount = new GradientText(Theme::font(20, QFont::Bold), 0.6, this);
     m_amount->setObjectName(QStringLiteral("amount"));
     amountColumn->addWidget(m_amount);
@@ -68,21 +69,21 @@ void SavingsCard::buildFull()
     auto* title = new QHBoxLayout;
     title->setSpacing(10);
     title->addWidget(new GradientIcon(kIcon, 22, this));
-    title->addWidget(
-        DashWidgets::label(QStringLiteral("Savings Calculator"), 18, QFont::Bold, Qt::black, this));
+    title->addWidget(Labels::make(QStringLiteral("Savings Calculator"),
+                                  Theme::font(18, QFont::Bold), Qt::black, this));
     title->addStretch(1);
     column->addLayout(title);
 
     auto* amountColumn = new QVBoxLayout;
     amountColumn->setSpacing(4);
-    amountColumn->addWidget(DashWidgets::label(QStringLiteral("You've saved an estimated"), 12,
-                                               QFont::Normal, Theme::secondaryText(), this));
+    amountColumn->addWidget(
+        Labels::secondary(QStringLiteral("You've saved an estimated"), Theme::font(12), this));
     m_amount = new GradientText(Theme::font(34, QFont::Bold), 0.5, this);
     m_amount->setObjectName(QStringLiteral("amount"));
     amountColumn->addWidget(m_amount);
-    QLabel* byLocal = DashWidgets::label(
-        QStringLiteral("by upscaling locally instead of paying a cloud service."), 12,
-        QFont::Normal, Theme::secondaryText(), this);
+    QLabel* byLocal =
+        Labels::secondary(QStringLiteral("by upscaling locally instead of paying a cloud service."),
+                          Theme::font(12), this);
     byLocal->setWordWrap(true);
     amountColumn->addWidget(byLocal);
     column->addLayout(amountColumn);
@@ -100,11 +101,11 @@ void SavingsCard::buildFull()
     metrics->addStretch(1);
     column->addLayout(metrics);
 
-    QLabel* note = DashWidgets::label(
+    QLabel* note = Labels::secondary(
         QStringLiteral("Estimate based on a typical commercial AI upscaling price of about $0.02 "
                        "to $0.05 per second of video. Actual cloud prices vary by resolution and "
                        "provider."),
-        11, QFont::Normal, Theme::secondaryText(), this);
+        Theme::font(11), this);
     note->setWordWrap(true);
     column->addWidget(note);
 }
