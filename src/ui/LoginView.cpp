@@ -228,6 +228,7 @@ void LoginView::buildPopup()
     for (QPushButton* button : m_providers)
         column->addWidget(button);
     m_error = new QLabel(m_popup);
+    m_error->setTextFormat(Qt::PlainText); // the sign-in service's words
     m_error->setFont(Theme::font(11));
     m_error->setWordWrap(true);
     m_error->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::failureColor().name()));

@@ -19,6 +19,9 @@ ProfileRow::ProfileRow(QWidget* parent)
     row->addWidget(m_avatar);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
+    // The account's name and email are shown as typed.
+    m_name->setTextFormat(Qt::PlainText);
+    m_detail->setTextFormat(Qt::PlainText);
     m_name->setFont(Theme::font(13, QFont::DemiBold));
     m_detail->setFont(Theme::font(11));
     QPalette secondary = m_detail->palette();

@@ -40,6 +40,9 @@ ProfileView::ProfileView(AuthManager& auth, QWidget* parent)
     column->addWidget(m_avatar, 0, Qt::AlignHCenter);
     auto* identity = new QVBoxLayout;
     identity->setSpacing(2);
+    // The account's name and email are shown as typed.
+    m_name->setTextFormat(Qt::PlainText);
+    m_email->setTextFormat(Qt::PlainText);
     m_name->setFont(Theme::font(18, QFont::Bold));
     m_name->setAlignment(Qt::AlignCenter);
     m_email->setFont(Theme::font(13));
@@ -67,6 +70,7 @@ ProfileView::ProfileView(AuthManager& auth, QWidget* parent)
         row->setContentsMargins(0, 7, 0, 7);
         QLabel* name = Labels::secondary(label, Theme::font(12), card);
         auto* value = new QLabel(card);
+        value->setTextFormat(Qt::PlainText);
         value->setFont(Theme::font(12, QFont::Medium, label == QLatin1String("User ID")));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         row->addWidget(name);

@@ -5,6 +5,8 @@
 ElidedLabel::ElidedLabel(const QString& text, QWidget* parent, Qt::TextElideMode mode)
     : QLabel(parent), m_mode(mode)
 {
+    // Names are shown as typed, never read as markup.
+    setTextFormat(Qt::PlainText);
     setFullText(text);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }

@@ -227,6 +227,7 @@ ZoomableImageView::ZoomableImageView(const ZoomItem& item, QWidget* parent)
     setPalette(background);
     setFocusPolicy(Qt::StrongFocus);
 
+    m_title->setTextFormat(Qt::PlainText); // may name the file
     m_title->setFont(Theme::font(13, QFont::Bold));
     auto* done = new QPushButton(QStringLiteral("Done"), this);
     done->setObjectName(QStringLiteral("done"));

@@ -6,7 +6,9 @@
 
 QLabel* makeSecondaryLabel(const QString& text, int pixelSize, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setFont(Theme::font(pixelSize));
     label->setWordWrap(true);
     QPalette secondary = label->palette();

@@ -15,6 +15,8 @@ StatusLine::StatusLine(const QString& icon, int pixelSize, QFont::Weight weight,
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     m_icon->setFixedSize(pixelSize + 2, pixelSize + 2);
+    // Messages and versions come from the update server; they are shown as sent.
+    m_text->setTextFormat(Qt::PlainText);
     m_text->setFont(Theme::font(pixelSize, weight));
     m_text->setWordWrap(true);
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
