@@ -6,7 +6,7 @@
 #include <QStackedWidget>
 #include <QToolButton>
 
-#include "ui/compare/AspectFrame.h"
+#include "ui/compare/RatioFrame.h"
 #include "ui/compare/CompareCoordinator.h"
 #include "ui/compare/VideoWipe.h"
 #include "ui/components/GlassCard.h"
@@ -50,7 +50,7 @@ SyncedCompare::SyncedCompare(const QUrl& leftUrl, const QUrl& rightUrl, const QS
       m_cardsLayout(new QBoxLayout(portrait ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom,
                                    m_cardsPage)),
       m_leftView(new PlayerView(nullptr, true)), m_rightView(new PlayerView(nullptr, true)),
-      m_wipeFrame(new AspectFrame(ratioFor(portrait), 0, m_pages)),
+      m_wipeFrame(new RatioFrame(ratioFor(portrait), 0, m_pages)),
       m_wipe(new VideoWipe(leftLabel, rightLabel)), m_error(new QLabel(this))
 {
     m_coordinator->setSync(sync);
@@ -116,7 +116,7 @@ QString SyncedCompare::identity(const QUrl& leftUrl, const QUrl& rightUrl)
     return leftUrl.path() + QLatin1Char('|') + rightUrl.path();
 }
 
-QWidget* SyncedCompare::makeCard(const QString& label, PlayerView* view, AspectFrame*& frame)
+QWidget* SyncedCompare::makeCard(const QString& label, PlayerView* view, RatioFrame*& frame)
 {
     QLabel* caption = Labels::secondary(label, Theme::font(12, QFont::DemiBold));
 
@@ -134,7 +134,7 @@ QWidget* SyncedCompare::makeCard(const QString& label, PlayerView* view, AspectF
     contentLayout->addWidget(caption);
     contentLayout->addWidget(card, 1);
 
-    frame = new AspectFrame(ratioFor(m_portrait), caption->sizeHint().height() + kCardLabelGap);
+    frame = new RatioFrame(ratioFor(m_portrait), caption->sizeHint().height() + kCardLabelGap);
     frame->setContent(content);
     return frame;
 }
@@ -189,7 +189,7 @@ void SyncedCompare::setPortrait(bool portrait)
         return;
     m_portrait = portrait;
     m_cardsLayout->setDirection(portrait ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
-    for (AspectFrame* frame : {m_leftFrame, m_rightFrame, m_wipeFrame})
+    for (RatioFrame* frame : {m_leftFrame, m_rightFrame, m_wipeFrame})
         frame->setRatio(ratioFor(portrait));
 }
 

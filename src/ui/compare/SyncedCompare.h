@@ -3,7 +3,7 @@
 #include <QUrl>
 #include <QWidget>
 
-class AspectFrame;
+class RatioFrame;
 class CompareCoordinator;
 class PlayerView;
 class QBoxLayout;
@@ -54,7 +54,7 @@ public:
     QString errorText() const;
 
 private:
-    QWidget* makeCard(const QString& label, PlayerView* view, AspectFrame*& frame);
+    QWidget* makeCard(const QString& label, PlayerView* view, RatioFrame*& frame);
     QWidget* makeTransportBar();
     void updatePlayButton();
     void showPlaybackError(const QUrl& url, const QString& reason);
@@ -69,9 +69,9 @@ private:
     QBoxLayout* m_cardsLayout;
     PlayerView* m_leftView;
     PlayerView* m_rightView;
-    AspectFrame* m_leftFrame = nullptr;
-    AspectFrame* m_rightFrame = nullptr;
-    AspectFrame* m_wipeFrame;
+    RatioFrame* m_leftFrame = nullptr;
+    RatioFrame* m_rightFrame = nullptr;
+    RatioFrame* m_wipeFrame;
     VideoWipe* m_wipe;
     QLabel* m_error;
     QToolButton* m_restartButton = nullptr;

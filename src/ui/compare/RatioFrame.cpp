@@ -1,15 +1,15 @@
-#include "AspectFrame.h"
+#include "RatioFrame.h"
 
 #include <algorithm>
 #include <cmath>
 
-AspectFrame::AspectFrame(qreal ratio, int headerHeight, QWidget* parent)
+RatioFrame::RatioFrame(qreal ratio, int headerHeight, QWidget* parent)
     : QWidget(parent), m_ratio(ratio), m_headerHeight(headerHeight)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void AspectFrame::setContent(QWidget* content)
+void RatioFrame::setContent(QWidget* content)
 {
     if (m_content == content)
         return;
@@ -22,7 +22,7 @@ void AspectFrame::setContent(QWidget* content)
     }
 }
 
-void AspectFrame::setRatio(qreal ratio)
+void RatioFrame::setRatio(qreal ratio)
 {
     if (qFuzzyCompare(ratio, m_ratio))
         return;
@@ -31,7 +31,7 @@ void AspectFrame::setRatio(qreal ratio)
     updateGeometry();
 }
 
-QRect AspectFrame::fittedRect(const QSize& size) const
+QRect RatioFrame::fittedRect(const QSize& size) const
 {
     const qreal videoHeight = std::max(0, size.height() - m_headerHeight);
     qreal width = size.width();
@@ -45,24 +45,24 @@ QRect AspectFrame::fittedRect(const QSize& size) const
     return QRect((size.width() - w) / 2, (size.height() - h) / 2, w, h);
 }
 
-QSize AspectFrame::sizeHint() const
+QSize RatioFrame::sizeHint() const
 {
     const int width = m_ratio >= 1 ? 480 : 240;
     return QSize(width, static_cast<int>(width / m_ratio) + m_headerHeight);
 }
 
-QSize AspectFrame::minimumSizeHint() const
+QSize RatioFrame::minimumSizeHint() const
 {
     return QSize(80, 60);
 }
 
-void AspectFrame::resizeEvent(QResizeEvent* event)
+void RatioFrame::resizeEvent(QResizeEvent* event)
 {
     place();
     QWidget::resizeEvent(event);
 }
 
-void AspectFrame::place()
+void RatioFrame::place()
 {
     if (m_content)
         m_content->setGeometry(fittedRect(size()));

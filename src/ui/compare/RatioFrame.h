@@ -5,11 +5,11 @@
 
 // Holds one widget at the largest size of a fixed aspect ratio that fits, centred. The ratio
 // applies to the part under a header of fixed height (a caption above a video, for example).
-class AspectFrame final : public QWidget {
+class RatioFrame final : public QWidget {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(AspectFrame)
+    Q_DISABLE_COPY_MOVE(RatioFrame)
 public:
-    explicit AspectFrame(qreal ratio, int headerHeight = 0, QWidget* parent = nullptr);
+    explicit RatioFrame(qreal ratio, int headerHeight = 0, QWidget* parent = nullptr);
 
     // Takes ownership of content and places it.
     void setContent(QWidget* content);
