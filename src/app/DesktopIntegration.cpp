@@ -55,6 +55,11 @@ QFuture<void> registerUrlScheme(const QString& executable)
         const QString path = desktopFilePath();
         if (QFileInfo::exists(path))
             return;
+        // An installed package's entry already registers the handler.
+        if (!QStandardPaths::locate(QStandardPaths::ApplicationsLocation,
+                                    QStringLiteral("korvane.desktop"))
+                 .isEmpty())
+            return;
         QDir().mkpath(QFileInfo(path).absolutePath());
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly))

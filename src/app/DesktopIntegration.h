@@ -14,7 +14,8 @@ QString desktopFilePath();
 QByteArray desktopEntry(const QString& executable);
 // Writes the desktop entry when it is missing, and then, when xdg-mime is installed, makes it
 // the default handler of x-scheme-handler/korvane (started, not waited for). An existing entry
-// is left alone, and so is the user's choice of handler.
+// is left alone, and so is the user's choice of handler; with an installed entry (a package's,
+// in $XDG_DATA_DIRS) nothing is written.
 QFuture<void> registerUrlScheme(const QString& executable);
 
 } // namespace DesktopIntegration

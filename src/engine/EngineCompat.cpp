@@ -89,7 +89,7 @@ QMap<QString, QString> decide()
             reason + QLatin1Char(')'));
         return {};
     }
-    const QString folder = Resources::folder() + QStringLiteral("/vklayer");
+    const QString folder = Resources::layerFolder();
     const QString manifest = folder + QStringLiteral("/" KORVANE_VKLAYER_MANIFEST);
     if (!QFileInfo(manifest).isFile()) {
         EngineLog::line(QStringLiteral("Korvane: the AI engine needs 32-bit floats (") + reason +

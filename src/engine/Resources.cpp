@@ -6,15 +6,22 @@
 
 namespace Resources {
 
+namespace {
+QString executableFolder()
+{
+    return QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                        : QFileInfo(QStringLiteral("/proc/self/exe"))
+                                              .symLinkTarget()
+                                              .section(QLatin1Char('/'), 0, -2);
+}
+} // namespace
+
 QString folder()
 {
     const QString configured = qEnvironmentVariable("KORVANE_RESOURCES");
     if (!configured.isEmpty())
         return QDir(configured).absolutePath();
-    const QString appDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                        : QFileInfo(QStringLiteral("/proc/self/exe"))
-                                                              .symLinkTarget()
-                                                              .section(QLatin1Char('/'), 0, -2);
+    const QString appDir = executableFolder();
     const QStringList candidates{appDir + QStringLiteral("/resources"),
                                  appDir + QStringLiteral("/../share/korvane")};
     for (const QString& candidate : candidates) {
@@ -22,6 +29,17 @@ QString folder()
             return QDir(candidate).absolutePath();
     }
     return QDir(candidates.constFirst()).absolutePath();
+}
+
+QString layerFolder()
+{
+    const QString inResources = folder() + QStringLiteral("/vklayer");
+    if (QFileInfo(inResources).isDir())
+        return inResources;
+    const QString installed = executableFolder() + QStringLiteral("/../lib/korvane/vklayer");
+    if (QFileInfo(installed).isDir())
+        return QDir(installed).absolutePath();
+    return inResources;
 }
 
 QString toolsArchive()

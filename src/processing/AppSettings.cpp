@@ -8,6 +8,8 @@ namespace AppSettings {
 
 namespace {
 std::atomic<bool> g_defaultsRegistered{false};
+// 0: no override, 1: false, 2: true.
+std::atomic<int> g_askOverride{0};
 
 QSettings store()
 {
@@ -40,6 +42,8 @@ bool notifyWithSound()
 
 bool askWhereToSave()
 {
+    if (const int forced = g_askOverride.load())
+        return forced == 2;
     return readBool(askWhereToSaveKey, false);
 }
 
@@ -56,6 +60,11 @@ void setNotifyWithSound(bool on)
 void setAskWhereToSave(bool on)
 {
     store().setValue(askWhereToSaveKey, on);
+}
+
+void overrideAskWhereToSave(std::optional<bool> on)
+{
+    g_askOverride.store(on ? (*on ? 2 : 1) : 0);
 }
 
 } // namespace AppSettings

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 // The persisted settings of the application, over QSettings (organisation and application
@@ -22,5 +24,9 @@ bool askWhereToSave();
 void setNotifyOnFinish(bool on);
 void setNotifyWithSound(bool on);
 void setAskWhereToSave(bool on);
+
+// For this process only, askWhereToSave() answers on whatever is stored (the command line picks
+// every destination itself and answers the save requests); nullopt ends that. Writes nothing.
+void overrideAskWhereToSave(std::optional<bool> on);
 
 } // namespace AppSettings

@@ -54,6 +54,24 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_calls));
     }
 
+    // With the package installed, its entry registers the handler: no entry of the user's own.
+    void anInstalledEntryIsUsed()
+    {
+        const QString system = KorvaneTest::isolatedRoot() + QStringLiteral("/usr-share");
+        QVERIFY(
+            KorvaneTest::writeFile(system + QStringLiteral("/applications/korvane.desktop"),
+                                   DesktopIntegration::desktopEntry(QStringLiteral("korvane"))));
+        const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(system));
+        QFile::remove(DesktopIntegration::desktopFilePath());
+        QFile::remove(m_calls);
+        DesktopIntegration::registerUrlScheme(QStringLiteral("/usr/bin/korvane")).waitForFinished();
+        qputenv("XDG_DATA_DIRS", dataDirs);
+        QVERIFY(!QFile::exists(DesktopIntegration::desktopFilePath()));
+        QTest::qWait(200);
+        QVERIFY(!QFile::exists(m_calls));
+    }
+
     void execQuoting_data()
     {
         QTest::addColumn<QString>("executable");
