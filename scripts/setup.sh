@@ -12,6 +12,8 @@ packages=(
     ffmpeg libvulkan1 libvulkan-dev mesa-vulkan-drivers
     gstreamer1.0-libav gstreamer1.0-plugins-good
     dbus npm ca-certificates
+    # the Debian package and its checks (scripts/package.sh, the package test)
+    dpkg-dev desktop-file-utils appstream lintian
 )
 
 missing=()

@@ -64,6 +64,38 @@ QString unreadable(const QString& path)
         return QStringLiteral("The file cannot be read (permission denied).");
     return {};
 }
+
+// How a job ended, as its model recorded it.
+struct Outcome {
+    std::optional<QString> output;
+    QString error;
+};
+
+QString outputOf(const Upscaler::HistoryEntry& entry)
+{
+    return entry.outputURL.toLocalFile();
+}
+
+QString outputOf(const ImageUpscaler::HistoryEntry& entry)
+{
+    return entry.savedPath.value_or(QString());
+}
+
+// The model records a job's result as its newest history entry (removed again when forget is
+// set); a stopped job records none and leaves its reason in the model's error text.
+template <typename Model> Outcome outcomeOf(Model& model, const QUuid& newestBefore, bool forget)
+{
+    const auto& history = model.history();
+    if (history.isEmpty() || history.constFirst().id == newestBefore)
+        return {std::nullopt,
+                model.errorText().isEmpty() ? QStringLiteral("Stopped") : model.errorText()};
+    const auto entry = history.constFirst();
+    if (forget)
+        model.deleteHistory({entry.id}, false);
+    if (entry.success)
+        return {outputOf(entry), {}};
+    return {std::nullopt, entry.error.value_or(QStringLiteral("The upscale failed."))};
+}
 } // namespace
 
 CliRunner::CliRunner(CommandLine::UpscaleRequest request, bool terminal, QObject* parent)
@@ -94,12 +126,11 @@ void CliRunner::start()
         finishWhenHistorySaved(CommandLine::exitFailed);
         return;
     }
-    if (Bootstrap::toolsInstalled()) {
-        toolsReady();
-        return;
-    }
-    m_output->note(QStringLiteral("Installing ffmpeg and the Real-ESRGAN engine into ") +
-                   UpscaleCore::toolsFolder() + QStringLiteral("…"));
+    // Even with the tools in place, the installation lock is taken once: another command may be
+    // in the middle of installing them.
+    if (!Bootstrap::toolsInstalled())
+        m_output->note(QStringLiteral("Installing ffmpeg and the Real-ESRGAN engine into ") +
+                       UpscaleCore::toolsFolder() + QStringLiteral("…"));
     QPointer<CliRunner> self(this);
     (void)QtConcurrent::run([self] {
         installTools();
@@ -155,14 +186,14 @@ void CliRunner::next()
         next();
         return;
     }
-    m_destination = destinationFor(path, m_kind);
-    if (!m_request.output.isEmpty() && QFileInfo(m_destination).exists()) {
+    const QString destination = destinationFor(path, m_kind);
+    if (!m_request.output.isEmpty() && QFileInfo(destination).exists()) {
         fail(file, QStringLiteral("%1 already exists; remove it or choose another --output.")
-                       .arg(m_destination));
+                       .arg(destination));
         next();
         return;
     }
-    presetDestination().destination = m_destination;
+    presetDestination().destination = destination;
 
     const QUrl url = QUrl::fromLocalFile(path);
     if (m_kind == Kind::Video) {
@@ -241,37 +272,14 @@ void CliRunner::jobEnded()
 {
     m_jobId = QUuid();
     m_stopRepeat.stop();
+    const Outcome outcome = m_kind == Kind::Video
+                                ? outcomeOf(*m_video, m_historyBefore, m_request.noHistory)
+                                : outcomeOf(*m_image, m_historyBefore, m_request.noHistory);
     const QString& file = m_request.inputs.at(m_index);
-    // The model has recorded the result as its newest history entry; a stop records none.
-    if (m_kind == Kind::Video) {
-        const QList<Upscaler::HistoryEntry>& history = m_video->history();
-        if (!history.isEmpty() && history.constFirst().id != m_historyBefore) {
-            const Upscaler::HistoryEntry entry = history.constFirst();
-            if (m_request.noHistory)
-                m_video->deleteHistory({entry.id}, false);
-            if (entry.success)
-                succeed(file, entry.outputURL.toLocalFile());
-            else
-                fail(file, entry.error.value_or(QStringLiteral("The upscale failed.")));
-        } else {
-            fail(file,
-                 m_video->errorText().isEmpty() ? QStringLiteral("Stopped") : m_video->errorText());
-        }
-    } else {
-        const QList<ImageUpscaler::HistoryEntry>& history = m_image->history();
-        if (!history.isEmpty() && history.constFirst().id != m_historyBefore) {
-            const ImageUpscaler::HistoryEntry entry = history.constFirst();
-            if (m_request.noHistory)
-                m_image->deleteHistory({entry.id}, false);
-            if (entry.success)
-                succeed(file, entry.savedPath.value_or(m_destination));
-            else
-                fail(file, entry.error.value_or(QStringLiteral("The upscale failed.")));
-        } else {
-            fail(file,
-                 m_image->errorText().isEmpty() ? QStringLiteral("Stopped") : m_image->errorText());
-        }
-    }
+    if (outcome.output)
+        succeed(file, *outcome.output);
+    else
+        fail(file, outcome.error);
     next();
 }
 

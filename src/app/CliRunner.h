@@ -59,7 +59,6 @@ private:
 
     qsizetype m_index = -1;    // the input being worked on
     Kind m_kind = Kind::Video; // its kind
-    QString m_destination;     // where its result goes
     QUuid m_historyBefore;     // its model's newest history entry before it was queued
     bool m_waitingForMeta = false;
     bool m_waitingForJob = false;

@@ -1,0 +1,278 @@
+// `korvane upscale` as scripts run it: the real executable, without a display, on tiny inputs,
+// with the real ffmpeg and engine installed from the build's tools archive on first use.
+#include <csignal>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include "support/TestSupport.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+struct Finished {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The processes whose parent is pid, with their command names.
+QList<QPair<qint64, QString>> childrenOf(qint64 pid)
+{
+    QList<QPair<qint64, QString>> children;
+    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const qint64 candidate = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        const QByteArray stat = KorvaneTest::readFile(u"/proc/"_s + entry + u"/stat"_s);
+        // "pid (comm) state ppid …": the name may hold spaces, so fields are read after ')'.
+        const qsizetype close = stat.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            children.append(
+                {candidate, QString::fromUtf8(
+                                stat.mid(stat.indexOf('(') + 1, close - stat.indexOf('(') - 1))});
+    }
+    return children;
+}
+
+bool processExists(qint64 pid)
+{
+    return QFileInfo::exists(u"/proc/"_s + QString::number(pid));
+}
+
+QJsonArray history(const QString& file)
+{
+    return QJsonDocument::fromJson(KorvaneTest::readFile(file)).array();
+}
+} // namespace
+
+class TestCli final : public QObject {
+    Q_OBJECT
+
+    QString m_root;   // data, configuration and temporary folders of the command
+    QString m_inputs; // the files the tests make
+    QProcessEnvironment m_environment;
+
+    QString data() const { return m_root + u"/data/Korvane"_s; }
+    QString temp() const { return m_root + u"/tmp"_s; }
+
+    void start(QProcess& process, const QStringList& arguments)
+    {
+        process.setProcessEnvironment(m_environment);
+        process.setWorkingDirectory(m_inputs);
+        process.start(QStringLiteral(KORVANE_TEST_BINARY_DIR "/korvane"), arguments);
+        QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+    }
+
+    Finished run(const QStringList& arguments)
+    {
+        QProcess process;
+        start(process, arguments);
+        Finished finished;
+        if (!process.waitForFinished(240000)) {
+            process.kill();
+            process.waitForFinished();
+            return finished;
+        }
+        finished.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        finished.out = process.readAllStandardOutput();
+        finished.err = process.readAllStandardError();
+        return finished;
+    }
+
+    void makeVideo(const QString& name, const QString& length)
+    {
+        QCOMPARE(KorvaneTest::runFFmpeg({u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                         u"testsrc=size=32x18:rate=2"_s, u"-t"_s, length,
+                                         u"-pix_fmt"_s, u"yuv420p"_s, m_inputs + u'/' + name}),
+                 0);
+    }
+
+    void makePicture(const QString& name)
+    {
+        QCOMPARE(
+            KorvaneTest::runFFmpeg({u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=size=16x16"_s,
+                                    u"-frames:v"_s, u"1"_s, m_inputs + u'/' + name}),
+            0);
+    }
+
+    // No work folder of the engine is left in the temporary folder.
+    QStringList workEntries() const
+    {
+        return QDir(temp()).entryList({u"ai-*"_s, u"img-*"_s, u"prev-*"_s},
+                                      QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // A fresh home for the command: nothing installed, no settings, its own temporary folder.
+        m_root = KorvaneTest::isolatedRoot() + u"/cli"_s;
+        m_inputs = KorvaneTest::isolatedRoot() + u"/in put"_s;
+        for (const QString& folder :
+             QStringList{m_root + u"/data"_s, m_root + u"/config"_s, temp(), m_inputs})
+            QVERIFY(QDir().mkpath(folder));
+        m_environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& name :
+             {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s, u"KORVANE_RESOURCES"_s})
+            m_environment.remove(name);
+        m_environment.insert(u"XDG_DATA_HOME"_s, m_root + u"/data"_s);
+        m_environment.insert(u"XDG_CONFIG_HOME"_s, m_root + u"/config"_s);
+        m_environment.insert(u"TMPDIR"_s, temp());
+    }
+
+    // First use without a display: the tools are installed, both kinds of input are upscaled
+    // next to their sources and both land in the histories the dashboard reads.
+    void videoAndPictureWithoutADisplay()
+    {
+        makeVideo(u"my clip.mp4"_s, u"1"_s);
+        makePicture(u"photo.png"_s);
+        QVERIFY(!QFile::exists(data() + u"/ffmpeg"_s));
+
+        const Finished done = run({u"upscale"_s, u"my clip.mp4"_s, u"photo.png"_s, u"--quality"_s,
+                                   u"fast"_s, u"--resolution"_s, u"1080p"_s, u"--scale"_s, u"2"_s});
+        QVERIFY2(done.status == 0, done.err.constData());
+        QVERIFY(done.err.contains("Installing ffmpeg and the Real-ESRGAN engine"));
+        QVERIFY(QFileInfo(data() + u"/ffmpeg"_s).isExecutable());
+
+        const QString video = m_inputs + u"/my clip_upscaled.mp4"_s;
+        const QString picture = m_inputs + u"/photo_upscaled.png"_s;
+        QVERIFY(QFileInfo(video).size() > 0);
+        QCOMPARE(QImage(picture).size(), QSize(32, 32));
+        QVERIFY(done.out.contains(picture.toUtf8()));
+
+        const QJsonObject videoEntry = history(data() + u"/history.json"_s).first().toObject();
+        QCOMPARE(videoEntry.value(u"name"_s).toString(), u"my clip.mp4"_s);
+        QCOMPARE(videoEntry.value(u"success"_s).toBool(), true);
+        QCOMPARE(videoEntry.value(u"targetHeight"_s).toInt(), 1080);
+        QVERIFY(videoEntry.value(u"durationSec"_s).toDouble() > 0.5);
+        QCOMPARE(QUrl(videoEntry.value(u"outputURL"_s).toString()).toLocalFile(), video);
+        const QJsonObject imageEntry =
+            history(data() + u"/image-history.json"_s).first().toObject();
+        QCOMPARE(imageEntry.value(u"name"_s).toString(), u"photo.png"_s);
+        QCOMPARE(imageEntry.value(u"savedPath"_s).toString(), picture);
+        QVERIFY(workEntries().isEmpty());
+    }
+
+    // A broken file among good ones: the good ones are done, the broken one is named, the
+    // status is 1; every JSON line parses, and each file's last one gives its output or error.
+    void brokenFileAmongGoodOnes()
+    {
+        makePicture(u"a.png"_s);
+        makePicture(u"b.png"_s);
+        QVERIFY(KorvaneTest::writeFile(m_inputs + u"/broken.mp4"_s, QByteArray(4000, 'x')));
+        const QByteArray videoHistory = KorvaneTest::readFile(data() + u"/history.json"_s);
+        const QByteArray imageHistory = KorvaneTest::readFile(data() + u"/image-history.json"_s);
+
+        const Finished done = run({u"upscale"_s, u"a.png"_s, u"broken.mp4"_s, u"b.png"_s,
+                                   u"--json"_s, u"--no-history"_s, u"--quality=fast"_s,
+                                   u"--scale=2"_s, u"--format=jpg"_s, u"--output-dir"_s, u"out"_s});
+        QCOMPARE(done.status, 1);
+        QVERIFY2(done.err.contains("korvane: broken.mp4: "), done.err.constData());
+        QVERIFY(!done.err.contains("a.png"));
+
+        QHash<QString, QJsonObject> last;
+        QStringList order;
+        for (const QByteArray& line : done.out.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            QJsonParseError error{};
+            const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+            QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
+            const QString file = object.value(u"file"_s).toString();
+            if (!order.contains(file))
+                order.append(file);
+            last.insert(file, object);
+        }
+        QCOMPARE(order, QStringList({u"a.png"_s, u"broken.mp4"_s, u"b.png"_s}));
+        for (const QString& good : QStringList{u"a"_s, u"b"_s}) {
+            const QString output = m_inputs + u"/out/"_s + good + u"_upscaled.jpg"_s;
+            QCOMPARE(last.value(good + u".png"_s).value(u"output"_s).toString(), output);
+            QCOMPARE(QImage(output).size(), QSize(32, 32));
+        }
+        QVERIFY(!last.value(u"broken.mp4"_s).value(u"error"_s).toString().isEmpty());
+        QVERIFY(!last.value(u"broken.mp4"_s).contains(u"output"_s));
+
+        // --no-history kept both histories as they were.
+        QCOMPARE(KorvaneTest::readFile(data() + u"/history.json"_s), videoHistory);
+        QCOMPARE(KorvaneTest::readFile(data() + u"/image-history.json"_s), imageHistory);
+    }
+
+    void usageAndInformation_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("version") << QStringList{u"--version"_s} << 0
+                                 << QByteArray("Korvane " KORVANE_VERSION) << QByteArray();
+        QTest::newRow("help") << QStringList{u"upscale"_s, u"--help"_s} << 0
+                              << QByteArray("Usage: korvane upscale INPUT...") << QByteArray();
+        QTest::newRow("no input") << QStringList{u"upscale"_s} << 2 << QByteArray()
+                                  << QByteArray("korvane upscale: no input files given");
+        QTest::newRow("bad value") << QStringList{u"upscale"_s, u"a.png"_s, u"--scale"_s, u"8"_s}
+                                   << 2 << QByteArray() << QByteArray("--scale takes 2, 3 or 4");
+        QTest::newRow("one output for two")
+            << QStringList{u"upscale"_s, u"a.png"_s, u"b.png"_s, u"--output"_s, u"c.png"_s} << 2
+            << QByteArray() << QByteArray("use --output-dir for several");
+    }
+
+    void usageAndInformation()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        const Finished done = run(arguments);
+        QCOMPARE(done.status, status);
+        QVERIFY2(done.out.contains(out), done.out.constData());
+        QVERIFY2(done.err.contains(err), done.err.constData());
+        if (status != 0)
+            QVERIFY(done.out.isEmpty());
+    }
+
+    // Ctrl-C while the engine works: its programs end, no work file or partial output is left,
+    // and the status is 130.
+    void ctrlCDuringTheAIPass()
+    {
+        makeVideo(u"long.mp4"_s, u"3"_s);
+        QProcess process;
+        start(process, {u"upscale"_s, u"long.mp4"_s, u"--quality"_s, u"max"_s, u"--json"_s});
+        const qint64 pid = process.processId();
+
+        // Waits until the engine itself runs.
+        QList<QPair<qint64, QString>> children;
+        const auto engineRuns = [&] {
+            children = childrenOf(pid);
+            return std::any_of(children.cbegin(), children.cend(), [](const auto& child) {
+                return child.second.startsWith(u"realesrgan"_s);
+            });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(engineRuns(), 120000);
+
+        QCOMPARE(::kill(pid_t(pid), SIGINT), 0);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        for (const auto& child : children)
+            QTRY_VERIFY2(!processExists(child.first), qPrintable(child.second));
+        QVERIFY(workEntries().isEmpty());
+        QVERIFY(!QFile::exists(m_inputs + u"/long_upscaled.mp4"_s));
+        const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
+        QVERIFY(QJsonDocument::fromJson(lines.last()).object().contains(u"error"_s));
+    }
+};
+
+KORVANE_TEST_MAIN(TestCli)
+#include "tst_cli.moc"
