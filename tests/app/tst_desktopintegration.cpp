@@ -26,6 +26,9 @@ private Q_SLOTS:
         KorvaneTest::writeFakeTool(bin + QStringLiteral("/xdg-mime"),
                                    "echo \"$@\" >> '" + QFile::encodeName(m_calls) + "'");
         qputenv("PATH", QFile::encodeName(bin) + ':' + qgetenv("PATH"));
+        // No installed entry of this machine's own is in sight.
+        qputenv("XDG_DATA_DIRS",
+                QFile::encodeName(KorvaneTest::isolatedRoot() + QStringLiteral("/no-system")));
     }
 
     void firstRunWritesTheEntryAndClaimsTheScheme()
