@@ -43,6 +43,16 @@ void catchStopSignals(CliRunner& runner, QObject* context)
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// On a terminal, a log line first clears the progress line it would otherwise run into; the
+// progress is drawn again with its next report.
+void logOnTerminal(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const QByteArray line =
+        "\r\x1b[K" + qFormatLogMessage(type, context, message).toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
 void print(FILE* stream, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
@@ -85,7 +95,10 @@ int run(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Korvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
 
-    CliRunner runner(parsed.request, ::isatty(STDOUT_FILENO) == 1);
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    if (terminal && ::isatty(STDERR_FILENO) == 1)
+        qInstallMessageHandler(logOnTerminal);
+    CliRunner runner(parsed.request, terminal);
     catchStopSignals(runner, &application);
     QObject::connect(&runner, &CliRunner::finished, &application, &QCoreApplication::exit);
     runner.start();
