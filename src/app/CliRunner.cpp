@@ -116,13 +116,19 @@ CliRunner::~CliRunner()
 void CliRunner::start()
 {
     AppSettings::registerDefaults();
-    // Every destination is chosen here and handed to the models as the save dialog's answer.
-    AppSettings::overrideAskWhereToSave(true);
+    // With --output or --output-dir, the destination is chosen here and handed to the models as
+    // the save dialog's answer; otherwise the models name the result as in the window.
+    const bool chosen = !m_request.output.isEmpty() || !m_request.outputDir.isEmpty();
+    AppSettings::overrideAskWhereToSave(chosen);
     SaveDialog::setCurrent(&presetDestination());
 
-    if (!m_request.outputDir.isEmpty() && !QDir().mkpath(m_request.outputDir)) {
-        m_output->note(QStringLiteral("korvane: the output folder \"%1\" cannot be made.")
-                           .arg(m_request.outputDir));
+    const QString outputFolder =
+        !m_request.outputDir.isEmpty()
+            ? m_request.outputDir
+            : (m_request.output.isEmpty() ? QString() : QFileInfo(m_request.output).absolutePath());
+    if (!outputFolder.isEmpty() && !QDir().mkpath(outputFolder)) {
+        m_output->note(
+            QStringLiteral("korvane: the output folder \"%1\" cannot be made.").arg(outputFolder));
         finishWhenHistorySaved(CommandLine::exitFailed);
         return;
     }
@@ -187,7 +193,7 @@ void CliRunner::next()
         return;
     }
     const QString destination = destinationFor(path, m_kind);
-    if (!m_request.output.isEmpty() && QFileInfo(destination).exists()) {
+    if (!m_request.output.isEmpty() && QFileInfo::exists(destination)) {
         fail(file, QStringLiteral("%1 already exists; remove it or choose another --output.")
                        .arg(destination));
         next();
@@ -233,10 +239,10 @@ QString CliRunner::destinationFor(const QString& input, Kind kind) const
 {
     if (!m_request.output.isEmpty())
         return QFileInfo(m_request.output).absoluteFilePath();
+    if (m_request.outputDir.isEmpty())
+        return {};
     const QFileInfo source(input);
-    const QString folder = m_request.outputDir.isEmpty()
-                               ? source.absolutePath()
-                               : QFileInfo(m_request.outputDir).absoluteFilePath();
+    const QString folder = QFileInfo(m_request.outputDir).absoluteFilePath();
     const QString extension = kind == Kind::Video
                                   ? QStringLiteral("mp4")
                                   : m_request.format.value_or(QStringLiteral("png"));

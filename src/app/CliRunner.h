@@ -50,6 +50,7 @@ private:
     void succeed(const QString& file, const QString& output);
     void finish();
     void finishWhenHistorySaved(int exitStatus);
+    // The path --output or --output-dir gives input's result; empty without either.
     QString destinationFor(const QString& input, Kind kind) const;
 
     CommandLine::UpscaleRequest m_request;

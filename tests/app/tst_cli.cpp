@@ -209,6 +209,27 @@ private Q_SLOTS:
         QCOMPARE(KorvaneTest::readFile(data() + u"/image-history.json"_s), imageHistory);
     }
 
+    // --output writes where it says (folders made, format from the name) and never over a file.
+    void outputFile()
+    {
+        makePicture(u"c.png"_s);
+        QVERIFY(KorvaneTest::writeFile(m_inputs + u"/taken.png"_s, "keep me"));
+        const QStringList options{u"--quality"_s, u"fast"_s, u"--scale"_s, u"2"_s};
+
+        Finished done =
+            run(QStringList{u"upscale"_s, u"c.png"_s, u"--output"_s, u"taken.png"_s} + options);
+        QCOMPARE(done.status, 1);
+        QVERIFY2(done.err.contains("already exists"), done.err.constData());
+        QCOMPARE(KorvaneTest::readFile(m_inputs + u"/taken.png"_s), QByteArray("keep me"));
+
+        done = run(QStringList{u"upscale"_s, u"c.png"_s, u"--output"_s, u"sub/new name.jpg"_s} +
+                   options);
+        QVERIFY2(done.status == 0, done.err.constData());
+        const QString written = m_inputs + u"/sub/new name.jpg"_s;
+        QCOMPARE(QImage(written).size(), QSize(32, 32));
+        QVERIFY(KorvaneTest::readFile(written).startsWith("\xff\xd8"));
+    }
+
     void usageAndInformation_data()
     {
         QTest::addColumn<QStringList>("arguments");
