@@ -218,6 +218,7 @@ void CliRunner::next()
     m_historyBefore = m_image->history().isEmpty() ? QUuid() : m_image->history().constFirst().id;
     m_waitingForJob = true;
     m_image->run();
+    checkQueued(m_image->isRunning());
 }
 
 void CliRunner::queueVideo()
@@ -233,6 +234,17 @@ void CliRunner::queueVideo()
     m_video->upscale(url, m_request.targetHeight.value_or(m_video->targetHeight()),
                      m_request.codec.value_or(m_video->codec()),
                      m_request.quality.value_or(m_video->quality()));
+    checkQueued(m_video->isRunning());
+}
+
+void CliRunner::checkQueued(bool queued)
+{
+    // A model that declined the job (it found nothing to upscale) would leave nothing to wait for.
+    if (queued)
+        return;
+    m_waitingForJob = false;
+    fail(m_request.inputs.at(m_index), QStringLiteral("This file could not be queued."));
+    next();
 }
 
 QString CliRunner::destinationFor(const QString& input, Kind kind) const

@@ -44,6 +44,7 @@ private:
     void toolsReady();
     void next();
     void queueVideo();
+    void checkQueued(bool queued);
     void onJobsChanged();
     void jobEnded();
     void fail(const QString& file, const QString& message);
