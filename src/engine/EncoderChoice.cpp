@@ -15,14 +15,14 @@ namespace EncoderChoice {
 
 namespace {
 
-// Test results by encoder, codec and picture size, and the encoders that failed a real encode;
-// both kept for the rest of the application's run.
-using ProbeKey = std::tuple<QString, bool, qint64, qint64>;
+// The encoder chosen for each codec and picture size, and the hardware encoders that failed a real
+// encode; both kept for the rest of the application's run.
+using SizeKey = std::tuple<bool, qint64, qint64>;
 std::mutex g_mutex;
-std::map<ProbeKey, bool> g_probed;
+std::map<SizeKey, VideoEncoder> g_chosen;
 std::set<std::pair<QString, bool>> g_setAside;
 
-bool runTest(const VideoEncoder& encoder, bool hevc, qint64 width, qint64 height)
+bool passesTest(const VideoEncoder& encoder, bool hevc, qint64 width, qint64 height)
 {
     ChildProcess process(UpscaleCore::ffmpeg(), probeArguments(encoder, hevc, width, height));
     try {
@@ -37,20 +37,6 @@ bool runTest(const VideoEncoder& encoder, bool hevc, qint64 width, qint64 height
             process.terminate();
     });
     return status == 0;
-}
-
-// Called with g_mutex held.
-bool passesTest(const VideoEncoder& encoder, bool hevc, qint64 width, qint64 height)
-{
-    if (g_setAside.count({encoder.name, hevc}))
-        return false;
-    const ProbeKey key{encoder.name, hevc, width, height};
-    const auto known = g_probed.find(key);
-    if (known != g_probed.end())
-        return known->second;
-    const bool passed = runTest(encoder, hevc, width, height);
-    g_probed[key] = passed;
-    return passed;
 }
 
 QString codecName(bool hevc)
@@ -106,18 +92,22 @@ VideoEncoder forOutput(bool hevc, qint64 width, qint64 height)
     width = std::max<qint64>(width, 640);
     height = std::max<qint64>(height, 360);
     std::lock_guard lock(g_mutex);
+    const SizeKey key{hevc, width, height};
+    const auto known = g_chosen.find(key);
+    if (known != g_chosen.end())
+        return known->second;
     const QList<VideoEncoder> all = candidates(hevc);
     for (const VideoEncoder& encoder : all) {
-        if (passesTest(encoder, hevc, width, height)) {
-            EngineLog::line(QStringLiteral("Korvane: %1 video of %2×%3 is encoded with %4 (%5)")
-                                .arg(codecName(hevc))
-                                .arg(width)
-                                .arg(height)
-                                .arg(encoder.name,
-                                     encoder.hardware ? QStringLiteral("hardware")
-                                                      : QStringLiteral("software")));
-            return encoder;
-        }
+        if (g_setAside.count({encoder.name, hevc}) || !passesTest(encoder, hevc, width, height))
+            continue;
+        g_chosen[key] = encoder;
+        EngineLog::line(QStringLiteral("Korvane: %1 video of %2×%3 is encoded with %4 (%5)")
+                            .arg(codecName(hevc))
+                            .arg(width)
+                            .arg(height)
+                            .arg(encoder.name, encoder.hardware ? QStringLiteral("hardware")
+                                                                : QStringLiteral("software")));
+        return encoder;
     }
     return all.last();
 }
@@ -130,19 +120,25 @@ VideoEncoder forCodec(bool hevc)
 std::optional<VideoEncoder> fallback(const VideoEncoder& failed, bool hevc, qint64 width,
                                      qint64 height)
 {
+    if (!failed.hardware)
+        return std::nullopt;
     width = std::max<qint64>(width, 640);
     height = std::max<qint64>(height, 360);
     std::lock_guard lock(g_mutex);
-    if (!failed.hardware)
-        return std::nullopt;
     g_setAside.insert({failed.name, hevc});
+    std::erase_if(g_chosen, [&](const auto& entry) { return entry.second == failed; });
     const QList<VideoEncoder> all = candidates(hevc);
     for (const VideoEncoder& encoder : all) {
-        if (encoder.hardware && !passesTest(encoder, hevc, width, height))
+        if (g_setAside.count({encoder.name, hevc}) ||
+            (encoder.hardware && !passesTest(encoder, hevc, width, height)))
             continue;
-        EngineLog::line(QStringLiteral("Korvane: %1 failed on a real encode; %2 video is "
-                                       "encoded with %3 from now on")
-                            .arg(failed.name, codecName(hevc), encoder.name));
+        g_chosen[{hevc, width, height}] = encoder;
+        EngineLog::line(QStringLiteral("Korvane: %1 failed to encode; %2 video of %3×%4 is "
+                                       "encoded with %5 from now on")
+                            .arg(failed.name, codecName(hevc))
+                            .arg(width)
+                            .arg(height)
+                            .arg(encoder.name));
         return encoder;
     }
     return std::nullopt;
@@ -151,7 +147,7 @@ std::optional<VideoEncoder> fallback(const VideoEncoder& failed, bool hevc, qint
 void forget()
 {
     std::lock_guard lock(g_mutex);
-    g_probed.clear();
+    g_chosen.clear();
     g_setAside.clear();
 }
 

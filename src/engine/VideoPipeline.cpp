@@ -231,14 +231,16 @@ int VideoRun::extractSegment(int index, const QString& number)
     const double expected = std::max(1.0, std::ceil(length * m_meta.fps));
     const QString status = QStringLiteral("Preparing segment ") + number + QStringLiteral("…");
     const PhaseTimer phase(timer(&UpscaleCore::PhaseTimes::extraction));
+    int written = 0;
+    const auto tick = [&] {
+        written = WorkFolder::countEntries(m_inFolder);
+        report(base + m_share * 0.06 * std::min(1.0, written / expected), status);
+    };
     m_core.runFFmpegSimple(FFmpegCommands::segmentFrames(m_input, m_inFolder, start, length, m_meta,
                                                          m_plan.frameWidth, m_plan.frameHeight),
-                           [&] {
-                               const int written = WorkFolder::countEntries(m_inFolder);
-                               report(base + m_share * 0.06 * std::min(1.0, written / expected),
-                                      status);
-                           });
-    return WorkFolder::countEntries(m_inFolder);
+                           tick);
+    tick();
+    return written;
 }
 
 // Runs the AI engine over "in" into "out".
@@ -273,6 +275,7 @@ void VideoRun::encodeOnce(const QString& segmentFile, int extracted, double base
                     const double done = std::min(1.0, double(state.frames) / double(extracted));
                     report(base + m_share * (0.9 + 0.05 * done), status);
                 });
+            report(base + m_share * 0.95, status);
             return;
         } catch (const EngineError&) {
             if (m_core.isCancelled())
@@ -341,6 +344,7 @@ QString VideoRun::finish(const QStringList& segmentFiles, const QList<int>& audi
     };
     const QString joined = m_work->filePath(QStringLiteral("video.mp4"));
     runWithProgress(FFmpegCommands::concatenate(listPath, m_progressFile, joined), joinTick(0.95));
+    report(0.975, finalizing);
 
     FFmpegCommands::FinishStreams streams;
     streams.audio = audio;

@@ -3,9 +3,9 @@
 #include <QImage>
 #include <QObject>
 #include <QTest>
-#include <QtEndian>
 
 #include "engine/UpscaleCore.h"
+#include "support/RotatedClip.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -18,23 +18,6 @@ QString clipPath(const QString& name)
 QStringList args(const char* text)
 {
     return QString::fromUtf8(text).split(QLatin1Char(' '));
-}
-
-// Turns the first track of an MP4 into a portrait one the way phones do: a 90° display matrix
-// in its track header; the stored pictures stay landscape.
-void rotateFirstTrack(const QString& path)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
-    const qsizetype header = bytes.indexOf("tkhd");
-    QVERIFY(header > 0);
-    // Version 0 track header: the matrix follows 40 bytes of fields after the box type.
-    const quint32 matrix[9] = {0, 0x10000, 0, 0xFFFF0000, 0, 0, 0, 0, 0x40000000};
-    for (int i = 0; i < 9; ++i)
-        qToBigEndian(matrix[i], bytes.data() + header + 44 + 4 * i);
-    file.seek(0);
-    file.write(bytes);
 }
 
 } // namespace
@@ -91,7 +74,7 @@ void VideoMetaTest::facts()
         clipPath(QString::fromUtf8(QTest::currentDataTag()) + QStringLiteral(".mp4"));
     QCOMPARE(KorvaneTest::runFFmpeg(make + QStringList{path}), 0);
     if (rotate) {
-        rotateFirstTrack(path);
+        KorvaneTest::rotateFirstTrack(path);
         // ffmpeg shows the picture upright, so the rotation really is in the file.
         const QString frame = clipPath(QStringLiteral("upright.png"));
         QCOMPARE(KorvaneTest::runFFmpeg({QStringLiteral("-i"), path, QStringLiteral("-frames:v"),
