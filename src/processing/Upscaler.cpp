@@ -50,7 +50,8 @@ MetaReading readMeta(const QString& path)
 {
     try {
         const UpscaleCore::Meta meta = UpscaleCore::loadMeta(path);
-        return {true, meta.width, meta.height, meta.duration};
+        // The size as players show it: turned upright, square pixels.
+        return {true, meta.displayWidth(), meta.displayHeight(), meta.duration};
     } catch (...) {
         return {};
     }
@@ -210,12 +211,15 @@ QString Upscaler::describe(qint64 width, qint64 height, double seconds)
 QString Upscaler::storageEstimate(qint64 srcW, qint64 srcH, double duration, qint64 targetHeight,
                                   const QString& codec)
 {
-    if (srcH <= 0 || duration <= 0 || srcH >= targetHeight)
+    // The target names the short side of the picture, portrait or landscape.
+    const qint64 shortSide = std::min(srcW, srcH);
+    if (shortSide <= 0 || duration <= 0 || shortSide >= targetHeight)
         return {};
     const double t = double(targetHeight);
     const bool highResolution = targetHeight >= 2000;
     const bool hevc = codec == Codecs::hevc;
-    const double width = std::max<double>(std::round(double(srcW) * t / double(srcH)), 2.0);
+    const double width = double(VideoMeta::evenSize(t * double(std::max(srcW, srcH)) /
+                                                     double(shortSide)));
     const double frameStorage = width * t * 1.5 * 30 * (highResolution ? 8 : 15);
     const double byteRate =
         hevc ? (highResolution ? 3500000.0 : 1125000.0) : (highResolution ? 5625000.0 : 1750000.0);

@@ -165,8 +165,13 @@ void TestUpscaler::storageEstimate_data()
     QTest::newRow("tiny clip rounds up to 1 GB")
         << qint64(64) << qint64(36) << 1.0 << qint64(144) << Codecs::h264
         << QStringLiteral("Needs ~1 GB free · 144p · H.264");
+    QTest::newRow("portrait 1080×1920 minute to 4K: 2160×3840")
+        << qint64(1080) << qint64(1920) << 60.0 << qint64(2160) << Codecs::hevc
+        << QStringLiteral("Needs ~4 GB free · 4K · H.265");
     QTest::newRow("source at the target")
         << qint64(1920) << qint64(1080) << 60.0 << qint64(1080) << Codecs::hevc << QString();
+    QTest::newRow("portrait source at the target")
+        << qint64(1080) << qint64(1920) << 60.0 << qint64(1080) << Codecs::hevc << QString();
     QTest::newRow("source above the target")
         << qint64(3840) << qint64(2160) << 60.0 << qint64(1080) << Codecs::h264 << QString();
     QTest::newRow("no duration") << qint64(1920) << qint64(1080) << 0.0 << qint64(2160)
