@@ -83,22 +83,22 @@ QString runNaive(const QString& input, const UpscaleOptions& options,
     phase = Clock::now();
     printProgress(0.9, QStringLiteral("Encoding…"), QString());
     const QString result = WorkFolder::freshTempPath(QStringLiteral("ai-"), QStringLiteral(".mp4"));
-    QStringList encode{QStringLiteral("-y"),
-                       QStringLiteral("-framerate"),
-                       FFmpegCommands::decimal3(meta.fps),
-                       QStringLiteral("-i"),
-                       outFolder + QStringLiteral("/frame_%08d.png"),
-                       QStringLiteral("-i"),
-                       input,
-                       QStringLiteral("-map"),
-                       QStringLiteral("0:v:0"),
-                       QStringLiteral("-map"),
-                       QStringLiteral("1:a:0?"),
-                       QStringLiteral("-vf"),
-                       QStringLiteral("scale=%1:%2:flags=lanczos").arg(plan.outputWidth).arg(
-                           plan.outputHeight),
-                       QStringLiteral("-c:v"),
-                       encoder.name};
+    QStringList encode{
+        QStringLiteral("-y"),
+        QStringLiteral("-framerate"),
+        FFmpegCommands::decimal3(meta.fps),
+        QStringLiteral("-i"),
+        outFolder + QStringLiteral("/frame_%08d.png"),
+        QStringLiteral("-i"),
+        input,
+        QStringLiteral("-map"),
+        QStringLiteral("0:v:0"),
+        QStringLiteral("-map"),
+        QStringLiteral("1:a:0?"),
+        QStringLiteral("-vf"),
+        QStringLiteral("scale=%1:%2:flags=lanczos").arg(plan.outputWidth).arg(plan.outputHeight),
+        QStringLiteral("-c:v"),
+        encoder.name};
     encode += encoder.options;
     encode += {QStringLiteral("-b:v"), QString::number(plan.bitRate), QStringLiteral("-pix_fmt"),
                QStringLiteral("yuv420p")};

@@ -136,41 +136,33 @@ QStringList segmentEncode(const QString& outFolder, double fps, qint64 width, qi
 
 QStringList audioCheck(const QString& input, int streamIndex)
 {
-    return {QStringLiteral("-xerror"),
-            QStringLiteral("-i"),
-            input,
-            QStringLiteral("-map"),
-            mapStream(streamIndex),
-            QStringLiteral("-t"),
-            QStringLiteral("1"),
-            QStringLiteral("-f"),
-            QStringLiteral("null"),
+    return {QStringLiteral("-xerror"), QStringLiteral("-i"),   input,
+            QStringLiteral("-map"),    mapStream(streamIndex), QStringLiteral("-t"),
+            QStringLiteral("1"),       QStringLiteral("-f"),   QStringLiteral("null"),
             QStringLiteral("-")};
 }
 
 QStringList concatenate(const QString& listPath, const QString& progressPath,
                         const QString& joinedPath)
 {
-    return {QStringLiteral("-y"),
-            QStringLiteral("-progress"),
-            progressPath,
-            QStringLiteral("-f"),
-            QStringLiteral("concat"),
-            QStringLiteral("-safe"),
-            QStringLiteral("0"),
-            QStringLiteral("-i"),
-            listPath,
-            QStringLiteral("-c"),
-            QStringLiteral("copy"),
-            joinedPath};
+    return {QStringLiteral("-y"), QStringLiteral("-progress"), progressPath,
+            QStringLiteral("-f"), QStringLiteral("concat"),    QStringLiteral("-safe"),
+            QStringLiteral("0"),  QStringLiteral("-i"),        listPath,
+            QStringLiteral("-c"), QStringLiteral("copy"),      joinedPath};
 }
 
 QStringList finish(const QString& joinedPath, const QString& input, const FinishStreams& streams,
                    const QString& progressPath, const QString& resultPath)
 {
-    QStringList arguments{QStringLiteral("-y"),   QStringLiteral("-progress"), progressPath,
-                          QStringLiteral("-i"),   joinedPath,                  QStringLiteral("-i"),
-                          input,                  QStringLiteral("-map"),      QStringLiteral("0:v:0")};
+    QStringList arguments{QStringLiteral("-y"),
+                          QStringLiteral("-progress"),
+                          progressPath,
+                          QStringLiteral("-i"),
+                          joinedPath,
+                          QStringLiteral("-i"),
+                          input,
+                          QStringLiteral("-map"),
+                          QStringLiteral("0:v:0")};
     for (int index : streams.audio)
         arguments += {QStringLiteral("-map"), QStringLiteral("1:") + QString::number(index)};
     for (int index : streams.subtitles)
@@ -182,10 +174,14 @@ QStringList finish(const QString& joinedPath, const QString& input, const Finish
     if (!streams.subtitles.isEmpty())
         arguments += {QStringLiteral("-c:s"), QStringLiteral("mov_text")};
     // The source's title, creation time, location and chapters; the sound is cut to the video.
-    arguments += {QStringLiteral("-map_metadata"), QStringLiteral("1"),
-                  QStringLiteral("-map_chapters"), QStringLiteral("1"),
-                  QStringLiteral("-t"),            decimal3(streams.length),
-                  QStringLiteral("-movflags"),     QStringLiteral("+faststart"),
+    arguments += {QStringLiteral("-map_metadata"),
+                  QStringLiteral("1"),
+                  QStringLiteral("-map_chapters"),
+                  QStringLiteral("1"),
+                  QStringLiteral("-t"),
+                  decimal3(streams.length),
+                  QStringLiteral("-movflags"),
+                  QStringLiteral("+faststart"),
                   resultPath};
     return arguments;
 }

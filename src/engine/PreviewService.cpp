@@ -83,7 +83,8 @@ UpscaleCore::PreviewImages UpscaleCore::previewFrame(const QString& input,
     if (source.isNull())
         throw err(QStringLiteral("Could not read preview frame."));
 
-    const ModelChoice choice = aiModel(options.quality, options.targetHeight, meta.displayShortSide());
+    const ModelChoice choice =
+        aiModel(options.quality, options.targetHeight, meta.displayShortSide());
     runRealESRGANFolder(inFolder, outFolder, choice);
     const QImage upscaled(outFolder + QStringLiteral("/frame_00000001.png"));
     if (upscaled.isNull())

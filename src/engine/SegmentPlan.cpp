@@ -19,7 +19,6 @@ qint64 wholeBytes(double value)
     return qint64(value);
 }
 
-
 } // namespace
 
 SegmentPlan SegmentPlan::make(const VideoMeta& meta, const UpscaleOptions& options,
@@ -35,7 +34,8 @@ SegmentPlan SegmentPlan::make(const VideoMeta& meta, const UpscaleOptions& optio
     const qint64 longSide = std::max(meta.displayWidth(), meta.displayHeight());
     const double ratio = double(longSide) / double(shortSide);
     const auto oriented = [&meta](qint64 shortValue, qint64 longValue) {
-        return meta.portrait() ? std::pair{shortValue, longValue} : std::pair{longValue, shortValue};
+        return meta.portrait() ? std::pair{shortValue, longValue}
+                               : std::pair{longValue, shortValue};
     };
 
     // The AI gets the smallest frame its scale needs to reach the target, never more than the

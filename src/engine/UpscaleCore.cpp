@@ -164,7 +164,8 @@ ProcessResult UpscaleCore::runTool(const QString& program, const QStringList& ar
     return ProcessResult{status, process->standardError()};
 }
 
-void UpscaleCore::runFFmpegSimple(const QStringList& arguments, const std::function<void()>& tick)
+void UpscaleCore::runFFmpegSimple(const QStringList& arguments,
+                                  const std::function<void()>& tick)
 {
     const QStringList full =
         QStringList{QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),

@@ -68,7 +68,6 @@ QString tagName(const char* name, bool specified)
     return specified && name ? QString::fromLatin1(name) : QString();
 }
 
-
 // The stored size stretched to square pixels and turned as displayed: {width, height}.
 std::pair<qint64, qint64> displayed(const VideoMeta& meta)
 {
@@ -152,8 +151,8 @@ VideoMeta VideoMeta::load(const QString& path)
                              codec->color_primaries != AVCOL_PRI_UNSPECIFIED);
     meta.transfer = tagName(av_color_transfer_name(codec->color_trc),
                             codec->color_trc != AVCOL_TRC_UNSPECIFIED);
-    meta.matrix =
-        tagName(av_color_space_name(codec->color_space), codec->color_space != AVCOL_SPC_UNSPECIFIED);
+    meta.matrix = tagName(av_color_space_name(codec->color_space),
+                          codec->color_space != AVCOL_SPC_UNSPECIFIED);
     meta.range = tagName(av_color_range_name(codec->color_range),
                          codec->color_range != AVCOL_RANGE_UNSPECIFIED);
     const double rate = video->avg_frame_rate.den != 0 ? av_q2d(video->avg_frame_rate) : 0.0;

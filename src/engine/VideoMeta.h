@@ -8,8 +8,8 @@
 
 // One sound or subtitle track of a video file.
 struct MediaTrack {
-    int index = 0;      // stream index in the file, as ffmpeg's "-map 0:<index>" takes it
-    QString codec;      // libavcodec's name ("aac", "mov_text", "hdmv_pgs_subtitle", …)
+    int index = 0;       // stream index in the file, as ffmpeg's "-map 0:<index>" takes it
+    QString codec;       // libavcodec's name ("aac", "mov_text", "hdmv_pgs_subtitle", …)
     double duration = 0; // seconds; 0 when the file does not say
     bool text = false;   // a subtitle track made of text (bitmap subtitles are not)
 };

@@ -111,8 +111,7 @@ public:
              const UpscaleCore::ProgressCallback& progress, UpscaleCore::PhaseTimes* times)
         : m_core(core), m_input(input), m_options(options), m_progress(progress), m_times(times),
           m_meta(UpscaleCore::loadMeta(input))
-    {
-    }
+    {}
 
     QString run();
 
@@ -165,10 +164,10 @@ void VideoRun::refuseWhenPointless() const
 {
     const qint64 source = m_meta.displayShortSide();
     if (source >= m_options.targetHeight)
-        throw UpscaleCore::err(QStringLiteral("This video is already ") + QString::number(source) +
-                               QStringLiteral("p — at or above the ") +
-                               QString::number(m_options.targetHeight) +
-                               QStringLiteral("p output you chose, so there's nothing to upscale."));
+        throw UpscaleCore::err(
+            QStringLiteral("This video is already ") + QString::number(source) +
+            QStringLiteral("p — at or above the ") + QString::number(m_options.targetHeight) +
+            QStringLiteral("p output you chose, so there's nothing to upscale."));
     const std::optional<qint64> freeAtStart = m_core.freeDiskBytes();
     if (freeAtStart && *freeAtStart < 3000000000LL)
         throw UpscaleCore::err(QStringLiteral(
@@ -180,17 +179,18 @@ void VideoRun::refuseWhenPointless() const
 QList<int> VideoRun::decodableAudio()
 {
     QList<int> kept;
-    for (const MediaTrack& track : std::as_const(m_meta.audioTracks)) {
+    for (qsizetype i = 0; i < m_meta.audioTracks.size(); ++i) {
+        const MediaTrack& track = m_meta.audioTracks[i];
         try {
             m_core.runFFmpegSimple(FFmpegCommands::audioCheck(m_input, track.index));
             kept.append(track.index);
         } catch (const EngineError& error) {
             if (m_core.isCancelled())
                 throw;
-            EngineLog::line(QStringLiteral("Korvane: audio track %1 (%2) of %3 can't be decoded "
-                                           "and is left out of the upscale: %4")
-                                .arg(QString::number(track.index), track.codec, m_input,
-                                     error.message()));
+            EngineLog::line(
+                QStringLiteral("Korvane: audio track %1 (%2) of %3 can't be decoded "
+                               "and is left out of the upscale: %4")
+                    .arg(QString::number(i + 1), track.codec, m_input, error.message()));
         }
     }
     return kept;
@@ -198,8 +198,8 @@ QList<int> VideoRun::decodableAudio()
 
 SegmentPlan VideoRun::makePlan()
 {
-    const ModelChoice choice = UpscaleCore::aiModel(m_options.quality, m_options.targetHeight,
-                                                    m_meta.displayShortSide());
+    const ModelChoice choice =
+        UpscaleCore::aiModel(m_options.quality, m_options.targetHeight, m_meta.displayShortSide());
     const qint64 freeForEstimate =
         m_core.freeDiskBytes().value_or(std::numeric_limits<qint64>::max());
     SegmentPlan plan = SegmentPlan::make(m_meta, m_options, choice, freeForEstimate);
@@ -222,13 +222,18 @@ void VideoRun::runWithProgress(
     });
 }
 
-// Decodes one segment into "in"; returns the number of frames written.
+// Decodes one segment into "in"; returns the number of frames written. A segment that ends before
+// the video does must hold its planned frames (within one); a short one is decoded once more
+// before the run gives up.
 int VideoRun::extractSegment(int index, const QString& number)
 {
     const double start = m_plan.segmentStart(index);
     const double length = m_plan.segmentDuration(index);
     const double base = m_share * index;
-    const double expected = std::max(1.0, std::ceil(length * m_meta.fps));
+    const double planned = length * m_meta.fps;
+    const double videoEnd = m_meta.videoDuration > 0 ? m_meta.videoDuration : m_plan.durationUsed;
+    const bool whole = start + length < videoEnd - 1.0 / m_meta.fps;
+    const double expected = std::max(1.0, std::ceil(planned));
     const QString status = QStringLiteral("Preparing segment ") + number + QStringLiteral("…");
     const PhaseTimer phase(timer(&UpscaleCore::PhaseTimes::extraction));
     int written = 0;
@@ -236,11 +241,28 @@ int VideoRun::extractSegment(int index, const QString& number)
         written = WorkFolder::countEntries(m_inFolder);
         report(base + m_share * 0.06 * std::min(1.0, written / expected), status);
     };
-    m_core.runFFmpegSimple(FFmpegCommands::segmentFrames(m_input, m_inFolder, start, length, m_meta,
-                                                         m_plan.frameWidth, m_plan.frameHeight),
-                           tick);
-    tick();
-    return written;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        WorkFolder::removeFolder(m_inFolder);
+        WorkFolder::makeFolder(m_inFolder);
+        m_core.runFFmpegSimple(FFmpegCommands::segmentFrames(m_input, m_inFolder, start, length,
+                                                             m_meta, m_plan.frameWidth,
+                                                             m_plan.frameHeight),
+                               tick);
+        tick();
+        if (written == 0 || (written <= expected + 1 && (!whole || written >= planned - 1.5)))
+            return written;
+        EngineLog::line(QStringLiteral("Korvane: segment %1 was decoded into %2 frames instead "
+                                       "of %3")
+                            .arg(number)
+                            .arg(written)
+                            .arg(std::llround(planned)));
+    }
+    throw UpscaleCore::err(QStringLiteral("Segment ") + number +
+                           QStringLiteral(" of the video could not be read completely (") +
+                           QString::number(written) + QStringLiteral(" of ") +
+                           QString::number(std::llround(planned)) +
+                           QStringLiteral(" frames, twice), so the upscale was stopped. Please "
+                                          "try again."));
 }
 
 // Runs the AI engine over "in" into "out".
@@ -353,8 +375,8 @@ QString VideoRun::finish(const QStringList& segmentFiles, const QList<int>& audi
             streams.subtitles.append(track.index);
     }
     const std::optional<VideoMeta> joinedFacts = readBack(joined);
-    streams.length = joinedFacts && joinedFacts->videoDuration > 0 ? joinedFacts->videoDuration
-                                                                   : length;
+    streams.length =
+        joinedFacts && joinedFacts->videoDuration > 0 ? joinedFacts->videoDuration : length;
     const QString result = WorkFolder::freshTempPath(QStringLiteral("ai-"), QStringLiteral(".mp4"));
     ResultGuard resultGuard(result);
     runWithProgress(FFmpegCommands::finish(joined, m_input, streams, m_progressFile, result),

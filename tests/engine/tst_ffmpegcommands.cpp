@@ -93,8 +93,7 @@ void FFmpegCommandsTest::segmentFrames_data()
 
     const Case clip31{1280, 720, 30, 31, 1080, AIQuality::Detailed, -1};
     QTest::newRow("first segment reads from the start at a constant rate")
-        << framesCommand(clip31, 0)
-        << head + frameOptions("30.000", "15.000", "480:270") + tail;
+        << framesCommand(clip31, 0) << head + frameOptions("30.000", "15.000", "480:270") + tail;
     QTest::newRow("31 s: the last segment lasts 1 s")
         << framesCommand(clip31, 2)
         << seekTo("28.000") + frameOptions("30.000", "1.000", "480:270") + tail;
@@ -143,7 +142,8 @@ void FFmpegCommandsTest::extractFilter_data()
     const QString sdr = QStringLiteral("scale=640:360:flags=area:in_color_matrix=%1:in_range=%2,"
                                        "setsar=1");
     QTest::newRow("untagged, under 720 lines: BT.601")
-        << QString() << QString() << QString() << sdr.arg(QStringLiteral("bt601"), QStringLiteral("tv"));
+        << QString() << QString() << QString()
+        << sdr.arg(QStringLiteral("bt601"), QStringLiteral("tv"));
     QTest::newRow("tagged BT.709") << QStringLiteral("bt709") << QStringLiteral("tv") << QString()
                                    << sdr.arg(QStringLiteral("bt709"), QStringLiteral("tv"));
     QTest::newRow("full-range BT.601")
@@ -154,12 +154,12 @@ void FFmpegCommandsTest::extractFilter_data()
                        "format=gbrpf32le,zscale=p=709,tonemap=tonemap=hable:desat=0,"
                        "zscale=t=709:m=709:r=limited,format=yuv444p,") +
         sdr.arg(QStringLiteral("bt709"), QStringLiteral("tv"));
-    QTest::newRow("PQ: tone-mapped") << QStringLiteral("bt2020nc") << QStringLiteral("tv")
-                                     << QStringLiteral("smpte2084")
-                                     << toneMapped.arg(QStringLiteral("smpte2084"));
-    QTest::newRow("HLG: tone-mapped") << QStringLiteral("bt2020nc") << QString()
-                                      << QStringLiteral("arib-std-b67")
-                                      << toneMapped.arg(QStringLiteral("arib-std-b67"));
+    QTest::newRow("PQ: tone-mapped")
+        << QStringLiteral("bt2020nc") << QStringLiteral("tv") << QStringLiteral("smpte2084")
+        << toneMapped.arg(QStringLiteral("smpte2084"));
+    QTest::newRow("HLG: tone-mapped")
+        << QStringLiteral("bt2020nc") << QString() << QStringLiteral("arib-std-b67")
+        << toneMapped.arg(QStringLiteral("arib-std-b67"));
 }
 
 void FFmpegCommandsTest::extractFilter()
@@ -195,17 +195,19 @@ void FFmpegCommandsTest::commands_data()
         << FFmpegCommands::segmentEncode(kOut, 24, 2160, 3840, x265, 28000000, true, progress,
                                          segment)
         << QStringList{QStringLiteral("-y"), QStringLiteral("-progress"), progress} +
-               args("-framerate 24.000 -i") + QStringList{kOut + QStringLiteral("/frame_%08d.png")} +
+               args("-framerate 24.000 -i") +
+               QStringList{kOut + QStringLiteral("/frame_%08d.png")} +
                args("-vf scale=2160:3840:flags=lanczos:out_color_matrix=bt709:out_range=tv,"
                     "format=yuv420p -c:v libx265 -preset fast -x265-params log-level=error -b:v "
                     "28000000 -pix_fmt yuv420p") +
                bt709 + args("-tag:v hvc1") + QStringList{segment};
     const VideoEncoder nvenc{QStringLiteral("h264_nvenc"), {}, true};
     QTest::newRow("segment encode, H.264 in hardware")
-        << FFmpegCommands::segmentEncode(kOut, 30000.0 / 1001.0, 1920, 1080, nvenc, 14000000,
-                                         false, progress, segment)
+        << FFmpegCommands::segmentEncode(kOut, 30000.0 / 1001.0, 1920, 1080, nvenc, 14000000, false,
+                                         progress, segment)
         << QStringList{QStringLiteral("-y"), QStringLiteral("-progress"), progress} +
-               args("-framerate 29.970 -i") + QStringList{kOut + QStringLiteral("/frame_%08d.png")} +
+               args("-framerate 29.970 -i") +
+               QStringList{kOut + QStringLiteral("/frame_%08d.png")} +
                args("-vf scale=1920:1080:flags=lanczos:out_color_matrix=bt709:out_range=tv,"
                     "format=yuv420p -c:v h264_nvenc -b:v 14000000 -pix_fmt yuv420p") +
                bt709 + QStringList{segment};
@@ -229,15 +231,25 @@ void FFmpegCommandsTest::commands_data()
                                         args("-c copy") + QStringList{joined};
     QTest::newRow("finish: every audio track, text subtitles, chapters and metadata")
         << FFmpegCommands::finish(joined, kInput, {{1, 3}, {4}, 12.5}, progress, result)
-        << QStringList{QStringLiteral("-y"), QStringLiteral("-progress"), progress,
-                       QStringLiteral("-i"), joined, QStringLiteral("-i"), kInput} +
+        << QStringList{QStringLiteral("-y"),
+                       QStringLiteral("-progress"),
+                       progress,
+                       QStringLiteral("-i"),
+                       joined,
+                       QStringLiteral("-i"),
+                       kInput} +
                args("-map 0:v:0 -map 1:1 -map 1:3 -map 1:4 -c:v copy -c:a aac -b:a 256k -c:s "
                     "mov_text -map_metadata 1 -map_chapters 1 -t 12.500 -movflags +faststart") +
                QStringList{result};
     QTest::newRow("finish: no sound")
         << FFmpegCommands::finish(joined, kInput, {{}, {}, 2}, progress, result)
-        << QStringList{QStringLiteral("-y"), QStringLiteral("-progress"), progress,
-                       QStringLiteral("-i"), joined, QStringLiteral("-i"), kInput} +
+        << QStringList{QStringLiteral("-y"),
+                       QStringLiteral("-progress"),
+                       progress,
+                       QStringLiteral("-i"),
+                       joined,
+                       QStringLiteral("-i"),
+                       kInput} +
                args("-map 0:v:0 -c:v copy -map_metadata 1 -map_chapters 1 -t 2.000 -movflags "
                     "+faststart") +
                QStringList{result};

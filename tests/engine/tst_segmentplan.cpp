@@ -82,8 +82,8 @@ void SegmentPlanTest::plan_data()
     QTest::newRow("zero duration: one moment-long segment")
         << meta(640, 360, 30, 0) << qint64(1080) << Codecs::h264 << AIQuality::Detailed
         << qint64(-1) << 4 << QSize(640, 360) << QSize(480, 270) << QSize(1920, 1080)
-        << qint64(14000000) << qint64(1750000) << 15.0 << QList<double>{0}
-        << QList<double>{0.001} << qint64(1609631999) << qint64(3399680000);
+        << qint64(14000000) << qint64(1750000) << 15.0 << QList<double>{0} << QList<double>{0.001}
+        << qint64(1609631999) << qint64(3399680000);
     QTest::newRow("width rounded to the nearest even size")
         << meta(854, 480, 24, 10) << qint64(1080) << Codecs::h264 << AIQuality::Max << qint64(-1)
         << 4 << QSize(854, 480) << QSize(480, 270) << QSize(1922, 1080) << qint64(14000000)
@@ -105,13 +105,13 @@ void SegmentPlanTest::plan_data()
     QTest::newRow("portrait stored upright, 4K")
         << meta(1080, 1920, 30, 10) << qint64(2160) << Codecs::hevc << AIQuality::Detailed
         << qint64(-1) << 4 << QSize(1080, 1920) << QSize(540, 960) << QSize(2160, 3840)
-        << qint64(28000000) << qint64(3500000) << 8.0 << QList<double>{0, 8}
-        << QList<double>{8, 2} << portrait4k << qint64(4985984000);
+        << qint64(28000000) << qint64(3500000) << 8.0 << QList<double>{0, 8} << QList<double>{8, 2}
+        << portrait4k << qint64(4985984000);
     QTest::newRow("landscape stored with rotation 90, 4K")
         << meta(1920, 1080, 30, 10, 90) << qint64(2160) << Codecs::hevc << AIQuality::Detailed
         << qint64(-1) << 4 << QSize(1080, 1920) << QSize(540, 960) << QSize(2160, 3840)
-        << qint64(28000000) << qint64(3500000) << 8.0 << QList<double>{0, 8}
-        << QList<double>{8, 2} << portrait4k << qint64(4985984000);
+        << qint64(28000000) << qint64(3500000) << 8.0 << QList<double>{0, 8} << QList<double>{8, 2}
+        << portrait4k << qint64(4985984000);
     QTest::newRow("landscape stored with rotation 270, 1440")
         << meta(1920, 1080, 30, 10, 270) << qint64(1440) << Codecs::h264 << AIQuality::Detailed
         << qint64(-1) << 4 << QSize(1080, 1920) << QSize(360, 640) << QSize(1440, 2560)

@@ -125,9 +125,10 @@ std::pair<QString, int> titleAndChapters(const QString& path)
     return facts;
 }
 
-// An ffmpeg that runs the real one but changes what the segment encodes do: "drop" keeps only the
-// first frame of the first encode, "drop always" of every encode, "busy" fails every real
-// encode with h264_nvenc while letting its test encode pass.
+// An ffmpeg that runs the real one but spoils part of its work: "drop" keeps only the first frame
+// of the first segment encode, "lose" removes the fourth frame of the first extraction ("always":
+// of every one), "busy" fails every real encode with h264_nvenc while letting its test encode
+// pass.
 QByteArray wrappedFFmpeg(const QString& mode)
 {
     const QByteArray real = QByteArrayLiteral(KORVANE_TEST_TOOLS_STAGING) + "/ffmpeg";
@@ -136,9 +137,14 @@ QByteArray wrappedFFmpeg(const QString& mode)
         return body + "case \" $* \" in *' h264_nvenc '*' null '*) exit 0;; *' h264_nvenc '*) "
                       "echo 'OpenEncodeSessionEx failed: no encode sessions left' >&2; exit 1;; "
                       "esac\nexec \"$real\" \"$@\"";
-    const QByteArray once = mode == QLatin1String("drop") ? "[ -e \"$0.dropped\" ] || " : "";
+    const QByteArray once = mode.endsWith(QLatin1String("always")) ? "" : "[ -e \"$0.done\" ] || ";
+    if (mode.startsWith(QLatin1String("lose")))
+        return body +
+               "\"$real\" \"$@\" || exit $?\ncase \" $* \" in *' -framerate '*) ;; "
+               "*frame_%08d.png*) " +
+               once + "{ touch \"$0.done\"; rm -f \"${out%/*}/frame_00000004.png\"; };; esac";
     return body + "\"$real\" \"$@\" || exit $?\ncase \" $* \" in *' -framerate '*) " + once +
-           "{ touch \"$0.dropped\"; \"$real\" -v error -y -i \"$out\" -frames:v 1 -c copy "
+           "{ touch \"$0.done\"; \"$real\" -v error -y -i \"$out\" -frames:v 1 -c copy "
            "\"$out.mp4\" && mv \"$out.mp4\" \"$out\"; };; esac";
 }
 
@@ -168,6 +174,7 @@ private Q_SLOTS:
     void segmentRedone_data();
     void segmentRedone();
     void encoderFallback();
+    void undecodableSoundLeftOut();
 
 private:
     QString run(const QString& input, qint64 target, const QString& codec);
@@ -240,6 +247,18 @@ void VideoPipelineTest::initTestCase()
                       "-c:s mov_text -c:a aac -pix_fmt yuv420p -metadata "
                       "creation_time=2024-05-01T10:00:00Z") +
                  QStringList{clip(QStringLiteral("streams.mp4"))}),
+             0);
+
+    // Two sound tracks, the second with damaged packets that cannot be decoded.
+    const QString twoTracks = clip(QStringLiteral("two tracks.mp4"));
+    QCOMPARE(KorvaneTest::runFFmpeg(args("-f lavfi -i testsrc=size=32x18:rate=2 -f lavfi -i "
+                                         "sine=frequency=440 -f lavfi -i sine=frequency=880 -map "
+                                         "0:v -map 1:a -map 2:a -t 2 -pix_fmt yuv420p -c:a aac") +
+                                    QStringList{twoTracks}),
+             0);
+    QCOMPARE(KorvaneTest::runFFmpeg(QStringList{QStringLiteral("-i"), twoTracks} +
+                                    args("-map 0 -c copy -bsf:a:1 noise=amount=3") +
+                                    QStringList{clip(QStringLiteral("damaged sound.mp4"))}),
              0);
 
     // An interrupted recording: the index at the end of the file never got written.
@@ -546,11 +565,11 @@ void VideoPipelineTest::displayGeometry_data()
     QTest::addColumn<QSize>("size");
 
     // Stored 64×36 with a quarter turn: shown 36×64, so 144 lines make 144×256.
-    QTest::newRow("rotated phone clip") << QStringLiteral("rotated.mp4") << qint64(144)
-                                        << QSize(144, 256);
+    QTest::newRow("rotated phone clip")
+        << QStringLiteral("rotated.mp4") << qint64(144) << QSize(144, 256);
     // Stored 48×36 with 4:3 pixels: shown 64×36.
-    QTest::newRow("anamorphic clip") << QStringLiteral("anamorphic.mp4") << qint64(72)
-                                     << QSize(128, 72);
+    QTest::newRow("anamorphic clip")
+        << QStringLiteral("anamorphic.mp4") << qint64(72) << QSize(128, 72);
 }
 
 void VideoPipelineTest::displayGeometry()
@@ -608,8 +627,8 @@ void VideoPipelineTest::colour_data()
     QTest::newRow("BT.709 mid colour keeps its RGB")
         << QStringLiteral("flat.mp4") << 0 << 255 << QColor(0x60, 0x80, 0xA0);
     // Read as standard range the patch is a flat grey of 148; tone-mapped it is near white.
-    QTest::newRow("PQ reference white is tone-mapped") << QStringLiteral("pq.mp4") << 170 << 235
-                                                       << QColor();
+    QTest::newRow("PQ reference white is tone-mapped")
+        << QStringLiteral("pq.mp4") << 170 << 235 << QColor();
 }
 
 void VideoPipelineTest::colour()
@@ -618,11 +637,11 @@ void VideoPipelineTest::colour()
     const QString result = run(clip(input), 36, Codecs::h264);
     const VideoMeta facts = VideoMeta::load(result);
     QCOMPARE((QStringList{facts.primaries, facts.transfer, facts.matrix, facts.range}),
-             (QStringList{QStringLiteral("bt709"), QStringLiteral("bt709"),
-                          QStringLiteral("bt709"), QStringLiteral("tv")}));
+             (QStringList{QStringLiteral("bt709"), QStringLiteral("bt709"), QStringLiteral("bt709"),
+                          QStringLiteral("tv")}));
     const QColor middle = firstFrame(result).pixelColor(32, 18);
-    const QString seen = QStringLiteral("%1 %2 %3").arg(middle.red()).arg(middle.green()).arg(
-        middle.blue());
+    const QString seen =
+        QStringLiteral("%1 %2 %3").arg(middle.red()).arg(middle.green()).arg(middle.blue());
     QFETCH(QColor, colour);
     if (colour.isValid()) {
         QVERIFY2(qAbs(middle.red() - colour.red()) <= 4 &&
@@ -645,7 +664,12 @@ void VideoPipelineTest::segmentRedone_data()
     QTest::newRow("one short encode is redone") << QStringLiteral("drop") << QString();
     QTest::newRow("a second short encode ends the job")
         << QStringLiteral("drop always")
-        << QStringLiteral("Segment 1/1 of the video could not be encoded completely (1 of 4 "
+        << QStringLiteral("Segment 1/2 of the video could not be encoded completely (1 of 4 "
+                          "frames, twice), so the upscale was stopped. Please try again.");
+    QTest::newRow("one short extraction is redone") << QStringLiteral("lose") << QString();
+    QTest::newRow("a second short extraction ends the job")
+        << QStringLiteral("lose always")
+        << QStringLiteral("Segment 1/2 of the video could not be read completely (3 of 4 "
                           "frames, twice), so the upscale was stopped. Please try again.");
 }
 
@@ -653,17 +677,20 @@ void VideoPipelineTest::segmentRedone()
 {
     QFETCH(QString, mode);
     KorvaneTest::writeFakeTool(UpscaleCore::ffmpeg(), wrappedFFmpeg(mode));
-    QFile::remove(UpscaleCore::ffmpeg() + QStringLiteral(".dropped"));
+    QFile::remove(UpscaleCore::ffmpeg() + QStringLiteral(".done"));
+    // Two segments of 2 s and 0.5 s (as in severalSegments); the first is whole.
+    UpscaleCore::shared().setFreeDiskBytesProvider(
+        freeSpaceSequence({4000000000LL, 115000000LL, 4000000000LL}));
     QString result;
     try {
-        result = run(clip(QStringLiteral("sound 2 s.mp4")), 36, Codecs::h264);
+        result = run(clip(QStringLiteral("sound 2.5 s.mp4")), 2160, Codecs::h264);
     } catch (const EngineError& error) {
         QTEST(error.message(), "message");
         return;
     }
     QTEST(QString(), "message");
     const VideoMeta facts = VideoMeta::load(result);
-    QCOMPARE(facts.frameCount, qint64(4));
+    QCOMPARE(facts.frameCount, qint64(5));
     QVERIFY(QFile::remove(result));
 }
 
@@ -682,6 +709,25 @@ void VideoPipelineTest::encoderFallback()
              QStringList{QStringLiteral("Korvane: h264_nvenc failed to encode; H.264 video of "
                                         "640×360 is encoded with libx264 from now on")});
     QCOMPARE(VideoMeta::load(result).frameCount, qint64(5));
+    QVERIFY(QFile::remove(result));
+}
+
+void VideoPipelineTest::undecodableSoundLeftOut()
+{
+    QStringList lines;
+    EngineLog::setSink([&lines](const QString& line) { lines.append(line); });
+    const QString input = clip(QStringLiteral("damaged sound.mp4"));
+    const QString result = run(input, 36, Codecs::h264);
+    EngineLog::setSink({});
+    // The good track is kept; the damaged one is left out with a note in the log, found before
+    // any frame was made.
+    const VideoMeta facts = VideoMeta::load(result);
+    QCOMPARE(facts.audioTracks.size(), 1);
+    const QStringList notes = lines.filter(QStringLiteral("can't be decoded"));
+    QCOMPARE(notes.size(), 1);
+    QVERIFY2(notes[0].startsWith(QStringLiteral("Korvane: audio track 2 (aac) of ") + input +
+                                 QStringLiteral(" can't be decoded and is left out")),
+             qPrintable(notes[0]));
     QVERIFY(QFile::remove(result));
 }
 
