@@ -229,27 +229,22 @@ void FFmpegCommandsTest::commands_data()
                                                 progress} +
                                         args("-f concat -safe 0 -i") + QStringList{list} +
                                         args("-c copy") + QStringList{joined};
+    const QStringList finishHead{QStringLiteral("-y"),
+                                 QStringLiteral("-progress"),
+                                 progress,
+                                 QStringLiteral("-i"),
+                                 joined,
+                                 QStringLiteral("-i"),
+                                 kInput};
     QTest::newRow("finish: every audio track, text subtitles, chapters and metadata")
         << FFmpegCommands::finish(joined, kInput, {{1, 3}, {4}, 12.5}, progress, result)
-        << QStringList{QStringLiteral("-y"),
-                       QStringLiteral("-progress"),
-                       progress,
-                       QStringLiteral("-i"),
-                       joined,
-                       QStringLiteral("-i"),
-                       kInput} +
+        << finishHead +
                args("-map 0:v:0 -map 1:1 -map 1:3 -map 1:4 -c:v copy -c:a aac -b:a 256k -c:s "
                     "mov_text -map_metadata 1 -map_chapters 1 -t 12.500 -movflags +faststart") +
                QStringList{result};
     QTest::newRow("finish: no sound")
         << FFmpegCommands::finish(joined, kInput, {{}, {}, 2}, progress, result)
-        << QStringList{QStringLiteral("-y"),
-                       QStringLiteral("-progress"),
-                       progress,
-                       QStringLiteral("-i"),
-                       joined,
-                       QStringLiteral("-i"),
-                       kInput} +
+        << finishHead +
                args("-map 0:v:0 -c:v copy -map_metadata 1 -map_chapters 1 -t 2.000 -movflags "
                     "+faststart") +
                QStringList{result};

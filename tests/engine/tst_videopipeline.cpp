@@ -112,15 +112,18 @@ QImage firstFrame(const QString& path)
     return QImage(png).convertToFormat(QImage::Format_RGB32);
 }
 
-// The container's title and number of chapters.
-std::pair<QString, int> titleAndChapters(const QString& path)
+// The container's title, creation time and location, and its number of chapters.
+std::pair<QStringList, int> containerFacts(const QString& path)
 {
     AVFormatContext* context = nullptr;
     if (avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
         return {};
-    const AVDictionaryEntry* title = av_dict_get(context->metadata, "title", nullptr, 0);
-    std::pair<QString, int> facts{title ? QString::fromUtf8(title->value) : QString(),
-                                  int(context->nb_chapters)};
+    QStringList tags;
+    for (const char* key : {"title", "creation_time", "location"}) {
+        const AVDictionaryEntry* entry = av_dict_get(context->metadata, key, nullptr, 0);
+        tags.append(entry ? QString::fromUtf8(entry->value) : QString());
+    }
+    const std::pair<QStringList, int> facts{tags, int(context->nb_chapters)};
     avformat_close_input(&context);
     return facts;
 }
@@ -245,7 +248,7 @@ void VideoPipelineTest::initTestCase()
                  QStringList{subtitles, QStringLiteral("-i"), chapters} +
                  args("-map 0:v -map 1:a -map 2:a -map 3:s -map_metadata 4 -map_chapters 4 -t 2 "
                       "-c:s mov_text -c:a aac -pix_fmt yuv420p -metadata "
-                      "creation_time=2024-05-01T10:00:00Z") +
+                      "creation_time=2024-05-01T10:00:00Z -metadata location=+48.8577+002.2950/") +
                  QStringList{clip(QStringLiteral("streams.mp4"))}),
              0);
 
@@ -613,7 +616,11 @@ void VideoPipelineTest::streamsAndMetadata()
     }
     QCOMPARE(facts.subtitleTracks.size(), 1);
     QCOMPARE(facts.subtitleTracks[0].codec, QStringLiteral("mov_text"));
-    QCOMPARE(titleAndChapters(result), std::make_pair(QStringLiteral("Our trip"), 2));
+    const std::pair<QStringList, int> container = containerFacts(result);
+    QCOMPARE(container.first,
+             (QStringList{QStringLiteral("Our trip"), QStringLiteral("2024-05-01T10:00:00.000000Z"),
+                          QStringLiteral("+48.8577+002.2950/")}));
+    QCOMPARE(container.second, 2);
     QVERIFY(QFile::remove(result));
 }
 
