@@ -232,7 +232,7 @@ int VideoRun::extractSegment(int index, const QString& number)
     const double base = m_share * index;
     const double planned = length * m_meta.fps;
     const double videoEnd = m_meta.videoDuration > 0 ? m_meta.videoDuration : m_plan.durationUsed;
-    const bool whole = start + length < videoEnd - 1.0 / m_meta.fps;
+    const bool whole = start + length < videoEnd - 0.5 / m_meta.fps;
     const double expected = std::max(1.0, std::ceil(planned));
     const QString status = QStringLiteral("Preparing segment ") + number + QStringLiteral("…");
     const PhaseTimer phase(timer(&UpscaleCore::PhaseTimes::extraction));

@@ -129,9 +129,9 @@ std::pair<QStringList, int> containerFacts(const QString& path)
 }
 
 // An ffmpeg that runs the real one but spoils part of its work: "drop" keeps only the first frame
-// of the first segment encode, "lose" removes the fourth frame of the first extraction ("always":
-// of every one), "busy" fails every real encode with h264_nvenc while letting its test encode
-// pass.
+// of the first segment encode, "lose" removes the third and fourth frames of the first extraction
+// ("always": of every one), "busy" fails every real encode with h264_nvenc while letting its test
+// encode pass.
 QByteArray wrappedFFmpeg(const QString& mode)
 {
     const QByteArray real = QByteArrayLiteral(KORVANE_TEST_TOOLS_STAGING) + "/ffmpeg";
@@ -145,7 +145,9 @@ QByteArray wrappedFFmpeg(const QString& mode)
         return body +
                "\"$real\" \"$@\" || exit $?\ncase \" $* \" in *' -framerate '*) ;; "
                "*frame_%08d.png*) " +
-               once + "{ touch \"$0.done\"; rm -f \"${out%/*}/frame_00000004.png\"; };; esac";
+               once +
+               "{ touch \"$0.done\"; rm -f \"${out%/*}/frame_00000003.png\" "
+               "\"${out%/*}/frame_00000004.png\"; };; esac";
     return body + "\"$real\" \"$@\" || exit $?\ncase \" $* \" in *' -framerate '*) " + once +
            "{ touch \"$0.done\"; \"$real\" -v error -y -i \"$out\" -frames:v 1 -c copy "
            "\"$out.mp4\" && mv \"$out.mp4\" \"$out\"; };; esac";
@@ -676,7 +678,7 @@ void VideoPipelineTest::segmentRedone_data()
     QTest::newRow("one short extraction is redone") << QStringLiteral("lose") << QString();
     QTest::newRow("a second short extraction ends the job")
         << QStringLiteral("lose always")
-        << QStringLiteral("Segment 1/2 of the video could not be read completely (3 of 4 "
+        << QStringLiteral("Segment 1/2 of the video could not be read completely (2 of 4 "
                           "frames, twice), so the upscale was stopped. Please try again.");
 }
 
