@@ -1,10 +1,12 @@
 // Development driver of the video pipeline: runs runAI on one file and prints how long each phase
 // took, or, with --naive, the one-pass approach a user would script by hand (every frame extracted
 // at full size, the engine once over the whole folder, one encode with the same encoder and bit
-// rate), so the two can be compared on the same clip. Progress goes to standard error.
+// rate), or, with --compare, both on the same clip and the naive/segmented wall-time ratio.
+// Progress goes to standard error. Like the application on its first run, it installs the tools
+// from the build's archive when the data folder has none.
 //
 //   pipeline --input FILE --height H --quality fast|detailed|max --codec h264|hevc
-//            --output FILE [--naive]
+//            --output FILE [--naive | --compare]
 #include <chrono>
 #include <cstdio>
 
@@ -12,7 +14,11 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "engine/AIQuality.h"
+#include "engine/Bootstrap.h"
 #include "engine/EncoderChoice.h"
 #include "engine/FFmpegCommands.h"
 #include "engine/SegmentPlan.h"
@@ -47,9 +53,10 @@ QString runNaive(const QString& input, const UpscaleOptions& options,
     UpscaleCore& core = UpscaleCore::shared();
     const UpscaleCore::Meta meta = UpscaleCore::loadMeta(input);
     const ModelChoice choice =
-        UpscaleCore::aiModel(options.quality, options.targetHeight, meta.height);
+        UpscaleCore::aiModel(options.quality, options.targetHeight, meta.displayShortSide());
     const SegmentPlan plan = SegmentPlan::make(meta, options, choice, core.freeDiskBytes());
-    const VideoEncoder encoder = EncoderChoice::forCodec(plan.hevc);
+    const VideoEncoder encoder =
+        EncoderChoice::forOutput(plan.hevc, plan.outputWidth, plan.outputHeight);
 
     const WorkFolder work(QStringLiteral("ai-"));
     const QString inFolder = work.filePath(QStringLiteral("in"));
@@ -76,22 +83,22 @@ QString runNaive(const QString& input, const UpscaleOptions& options,
     phase = Clock::now();
     printProgress(0.9, QStringLiteral("Encoding…"), QString());
     const QString result = WorkFolder::freshTempPath(QStringLiteral("ai-"), QStringLiteral(".mp4"));
-    QStringList encode{QStringLiteral("-y"),
-                       QStringLiteral("-framerate"),
-                       FFmpegCommands::decimal3(meta.fps),
-                       QStringLiteral("-i"),
-                       outFolder + QStringLiteral("/frame_%08d.png"),
-                       QStringLiteral("-i"),
-                       input,
-                       QStringLiteral("-map"),
-                       QStringLiteral("0:v:0"),
-                       QStringLiteral("-map"),
-                       QStringLiteral("1:a:0?"),
-                       QStringLiteral("-vf"),
-                       QStringLiteral("scale=-2:") + QString::number(options.targetHeight) +
-                           QStringLiteral(":flags=lanczos"),
-                       QStringLiteral("-c:v"),
-                       encoder.name};
+    QStringList encode{
+        QStringLiteral("-y"),
+        QStringLiteral("-framerate"),
+        FFmpegCommands::decimal3(meta.fps),
+        QStringLiteral("-i"),
+        outFolder + QStringLiteral("/frame_%08d.png"),
+        QStringLiteral("-i"),
+        input,
+        QStringLiteral("-map"),
+        QStringLiteral("0:v:0"),
+        QStringLiteral("-map"),
+        QStringLiteral("1:a:0?"),
+        QStringLiteral("-vf"),
+        QStringLiteral("scale=%1:%2:flags=lanczos").arg(plan.outputWidth).arg(plan.outputHeight),
+        QStringLiteral("-c:v"),
+        encoder.name};
     encode += encoder.options;
     encode += {QStringLiteral("-b:v"), QString::number(plan.bitRate), QStringLiteral("-pix_fmt"),
                QStringLiteral("yuv420p")};
@@ -105,6 +112,26 @@ QString runNaive(const QString& input, const UpscaleOptions& options,
     times.encoding = secondsSince(phase);
     printProgress(1, QStringLiteral("Done"), QString());
     return result;
+}
+
+// The build's resources folder is beside the application, one level up from this driver.
+void useBuildResources()
+{
+    if (qEnvironmentVariableIsSet("KORVANE_RESOURCES"))
+        return;
+    const QString build = QCoreApplication::applicationDirPath() + QStringLiteral("/../resources");
+    if (QFileInfo(build + QStringLiteral("/Tools.zip")).isFile())
+        qputenv("KORVANE_RESOURCES", QFile::encodeName(QDir(build).absolutePath()));
+}
+
+void printTimes(const char* prefix, const UpscaleCore::PhaseTimes& times, double total)
+{
+    printLine(QString::asprintf("%sextraction_s=%.3f", prefix, times.extraction));
+    printLine(QString::asprintf("%sai_s=%.3f", prefix, times.ai));
+    printLine(QString::asprintf("%sencoding_s=%.3f", prefix, times.encoding));
+    printLine(QString::asprintf("%sjoining_and_sound_s=%.3f", prefix, times.joiningAndSound));
+    printLine(QString::asprintf("%stotal_s=%.3f ai_s=%.3f overhead_share=%.3f", prefix, total,
+                                times.ai, total > 0 ? (total - times.ai) / total : 0.0));
 }
 
 bool moveFile(const QString& from, const QString& to)
@@ -138,8 +165,11 @@ int main(int argc, char** argv)
         QStringLiteral("output"), QStringLiteral("Where the result goes."), QStringLiteral("FILE"));
     const QCommandLineOption naiveOption(QStringLiteral("naive"),
                                          QStringLiteral("Run the one-pass approach instead."));
-    parser.addOptions(
-        {inputOption, heightOption, qualityOption, codecOption, outputOption, naiveOption});
+    const QCommandLineOption compareOption(
+        QStringLiteral("compare"),
+        QStringLiteral("Run both ways and print the naive/segmented wall-time ratio."));
+    parser.addOptions({inputOption, heightOption, qualityOption, codecOption, outputOption,
+                       naiveOption, compareOption});
     parser.process(app);
 
     bool heightOk = false;
@@ -156,6 +186,8 @@ int main(int argc, char** argv)
     options.quality = *quality;
     options.codec = codec == QLatin1String("hevc") ? Codecs::hevc : Codecs::h264;
 
+    useBuildResources();
+    Bootstrap::installToolsIfNeeded();
     if (!UpscaleCore::toolsInstalled()) {
         std::fprintf(stderr, "Engine is not installed (looked in %s).\n",
                      UpscaleCore::toolsFolder().toUtf8().constData());
@@ -163,30 +195,41 @@ int main(int argc, char** argv)
     }
     UpscaleCore& core = UpscaleCore::shared();
     core.setCancelled(false);
-    UpscaleCore::PhaseTimes times;
-    const auto started = Clock::now();
+    const QString input = parser.value(inputOption);
+    const bool compare = parser.isSet(compareOption);
     QString result;
     try {
-        if (parser.isSet(naiveOption))
-            result = runNaive(parser.value(inputOption), options, times);
-        else
-            result = core.runAI(parser.value(inputOption), options, printProgress, &times);
+        UpscaleCore::PhaseTimes naiveTimes;
+        double naiveTotal = 0;
+        if (compare || parser.isSet(naiveOption)) {
+            const auto started = Clock::now();
+            result = runNaive(input, options, naiveTimes);
+            naiveTotal = secondsSince(started);
+            printTimes(compare ? "naive_" : "", naiveTimes, naiveTotal);
+        }
+        if (compare) {
+            QFile::remove(result);
+            UpscaleCore::PhaseTimes times;
+            const auto started = Clock::now();
+            result = core.runAI(input, options, printProgress, &times);
+            const double total = secondsSince(started);
+            printTimes("segmented_", times, total);
+            printLine(QString::asprintf("naive_over_segmented=%.3f",
+                                        total > 0 ? naiveTotal / total : 0.0));
+        } else if (!parser.isSet(naiveOption)) {
+            UpscaleCore::PhaseTimes times;
+            const auto started = Clock::now();
+            result = core.runAI(input, options, printProgress, &times);
+            printTimes("", times, secondsSince(started));
+        }
     } catch (const EngineError& error) {
         std::fprintf(stderr, "Failed: %s\n", error.what());
         return 1;
     }
-    const double total = secondsSince(started);
     if (!moveFile(result, parser.value(outputOption))) {
         std::fprintf(stderr, "Could not move the result to %s\n",
                      parser.value(outputOption).toUtf8().constData());
         return 1;
     }
-
-    printLine(QString::asprintf("extraction_s=%.3f", times.extraction));
-    printLine(QString::asprintf("ai_s=%.3f", times.ai));
-    printLine(QString::asprintf("encoding_s=%.3f", times.encoding));
-    printLine(QString::asprintf("joining_and_sound_s=%.3f", times.joiningAndSound));
-    printLine(QString::asprintf("total_s=%.3f ai_s=%.3f overhead_share=%.3f", total, times.ai,
-                                total > 0 ? (total - times.ai) / total : 0.0));
     return 0;
 }

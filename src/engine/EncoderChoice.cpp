@@ -1,8 +1,11 @@
 #include "engine/EncoderChoice.h"
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <mutex>
-#include <optional>
+#include <set>
+#include <tuple>
 
 #include "engine/ChildProcess.h"
 #include "engine/EngineLog.h"
@@ -12,12 +15,16 @@ namespace EncoderChoice {
 
 namespace {
 
+// The encoder chosen for each codec and picture size, and the hardware encoders that failed a real
+// encode; both kept for the rest of the application's run.
+using SizeKey = std::tuple<bool, qint64, qint64>;
 std::mutex g_mutex;
-std::optional<VideoEncoder> g_chosen[2]; // [0] H.264, [1] HEVC
+std::map<SizeKey, VideoEncoder> g_chosen;
+std::set<std::pair<QString, bool>> g_setAside;
 
-bool passesTest(const VideoEncoder& encoder, bool hevc)
+bool passesTest(const VideoEncoder& encoder, bool hevc, qint64 width, qint64 height)
 {
-    ChildProcess process(UpscaleCore::ffmpeg(), probeArguments(encoder, hevc));
+    ChildProcess process(UpscaleCore::ffmpeg(), probeArguments(encoder, hevc, width, height));
     try {
         process.start();
     } catch (const EngineError&) {
@@ -30,6 +37,11 @@ bool passesTest(const VideoEncoder& encoder, bool hevc)
             process.terminate();
     });
     return status == 0;
+}
+
+QString codecName(bool hevc)
+{
+    return hevc ? QStringLiteral("H.265") : QStringLiteral("H.264");
 }
 
 } // namespace
@@ -52,16 +64,15 @@ QList<VideoEncoder> candidates(bool hevc)
     };
 }
 
-QStringList probeArguments(const VideoEncoder& encoder, bool hevc)
+QStringList probeArguments(const VideoEncoder& encoder, bool hevc, qint64 width, qint64 height)
 {
-    // Hardware encoders refuse tiny pictures, so the test frame has an ordinary size.
     QStringList arguments{QStringLiteral("-hide_banner"),
                           QStringLiteral("-loglevel"),
                           QStringLiteral("error"),
                           QStringLiteral("-f"),
                           QStringLiteral("lavfi"),
                           QStringLiteral("-i"),
-                          QStringLiteral("color=c=black:s=640x360:r=25"),
+                          QStringLiteral("color=c=black:s=%1x%2:r=25").arg(width).arg(height),
                           QStringLiteral("-frames:v"),
                           QStringLiteral("1"),
                           QStringLiteral("-c:v"),
@@ -75,25 +86,69 @@ QStringList probeArguments(const VideoEncoder& encoder, bool hevc)
     return arguments;
 }
 
-VideoEncoder forCodec(bool hevc)
+VideoEncoder forOutput(bool hevc, qint64 width, qint64 height)
 {
+    // Hardware encoders refuse tiny pictures: the test frame is never smaller than 640×360.
+    width = std::max<qint64>(width, 640);
+    height = std::max<qint64>(height, 360);
     std::lock_guard lock(g_mutex);
-    std::optional<VideoEncoder>& chosen = g_chosen[hevc ? 1 : 0];
-    if (chosen)
-        return *chosen;
+    const SizeKey key{hevc, width, height};
+    const auto known = g_chosen.find(key);
+    if (known != g_chosen.end())
+        return known->second;
     const QList<VideoEncoder> all = candidates(hevc);
     for (const VideoEncoder& encoder : all) {
-        if (passesTest(encoder, hevc)) {
-            chosen = encoder;
-            EngineLog::line(QStringLiteral("Korvane: %1 video is encoded with %2 (%3)")
-                                .arg(hevc ? QStringLiteral("H.265") : QStringLiteral("H.264"),
-                                     encoder.name,
-                                     encoder.hardware ? QStringLiteral("hardware")
-                                                      : QStringLiteral("software")));
-            return encoder;
-        }
+        if (g_setAside.count({encoder.name, hevc}) || !passesTest(encoder, hevc, width, height))
+            continue;
+        g_chosen[key] = encoder;
+        EngineLog::line(QStringLiteral("Korvane: %1 video of %2×%3 is encoded with %4 (%5)")
+                            .arg(codecName(hevc))
+                            .arg(width)
+                            .arg(height)
+                            .arg(encoder.name, encoder.hardware ? QStringLiteral("hardware")
+                                                                : QStringLiteral("software")));
+        return encoder;
     }
     return all.last();
+}
+
+VideoEncoder forCodec(bool hevc)
+{
+    return forOutput(hevc, 640, 360);
+}
+
+std::optional<VideoEncoder> fallback(const VideoEncoder& failed, bool hevc, qint64 width,
+                                     qint64 height)
+{
+    if (!failed.hardware)
+        return std::nullopt;
+    width = std::max<qint64>(width, 640);
+    height = std::max<qint64>(height, 360);
+    std::lock_guard lock(g_mutex);
+    g_setAside.insert({failed.name, hevc});
+    std::erase_if(g_chosen, [&](const auto& entry) { return entry.second == failed; });
+    const QList<VideoEncoder> all = candidates(hevc);
+    for (const VideoEncoder& encoder : all) {
+        if (g_setAside.count({encoder.name, hevc}) ||
+            (encoder.hardware && !passesTest(encoder, hevc, width, height)))
+            continue;
+        g_chosen[{hevc, width, height}] = encoder;
+        EngineLog::line(QStringLiteral("Korvane: %1 failed to encode; %2 video of %3×%4 is "
+                                       "encoded with %5 from now on")
+                            .arg(failed.name, codecName(hevc))
+                            .arg(width)
+                            .arg(height)
+                            .arg(encoder.name));
+        return encoder;
+    }
+    return std::nullopt;
+}
+
+void forget()
+{
+    std::lock_guard lock(g_mutex);
+    g_chosen.clear();
+    g_setAside.clear();
 }
 
 } // namespace EncoderChoice

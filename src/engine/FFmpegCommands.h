@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include "engine/EncoderChoice.h"
+#include "engine/VideoMeta.h"
 
 struct ModelChoice;
 
@@ -16,22 +18,45 @@ namespace FFmpegCommands {
 // Seconds as ffmpeg receives them: three decimals.
 QString decimal3(double value);
 
-// The PNG frames of one segment. The first segment (start 0) is read from the beginning; a later
-// one seeks quickly to 2 s before its start and then exactly over the last 2 s. The frames are
-// made at exactly fps, so a variable-rate source gives as many frames as the encode will use.
-// The scale filter is added only when the frames are smaller than the source.
+// The filter that turns decoded source frames into upright, square-pixel RGB frames of the given
+// size: the source's YUV read with its own matrix and range (untagged: BT.709 from 720 lines
+// up), an HDR source (PQ or HLG) tone-mapped to standard-range BT.709 first.
+QString extractFilter(const VideoMeta& meta, qint64 width, qint64 height);
+// The PNG frames of one segment, of the measured video stream only, at the given displayed size.
+// The first segment (start 0) is read from the beginning; a later one seeks quickly to 2 s before
+// its start and then exactly over the last 2 s. The frames are made at exactly the source's rate,
+// so a variable-rate source gives as many frames as the encode will use.
 QStringList segmentFrames(const QString& input, const QString& inFolder, double start,
-                          double duration, double fps, qint64 frameHeight, qint64 sourceHeight);
-// The first frame at full size, as in/frame_00000001.png.
-QStringList previewFrame(const QString& input, const QString& inFolder);
-// The enhanced frames of a segment encoded at the target height.
-QStringList segmentEncode(const QString& outFolder, double fps, qint64 targetHeight,
+                          double duration, const VideoMeta& meta, qint64 width, qint64 height);
+// The first frame at its displayed size, as in/frame_00000001.png.
+QStringList previewFrame(const QString& input, const QString& inFolder, const VideoMeta& meta);
+// The enhanced frames of a segment encoded at the output size, converted with the BT.709 matrix
+// in limited range and tagged BT.709; ffmpeg writes its progress to progressPath.
+QStringList segmentEncode(const QString& outFolder, double fps, qint64 width, qint64 height,
                           const VideoEncoder& encoder, qint64 bitRate, bool hevc,
-                          const QString& segmentPath);
-QStringList concatenate(const QString& listPath, const QString& joinedPath);
-// The joined video with the source's first sound stream as AAC.
-QStringList addAudio(const QString& joinedPath, const QString& input, const QString& resultPath);
-QStringList noAudio(const QString& joinedPath, const QString& resultPath);
+                          const QString& progressPath, const QString& segmentPath);
+// Decodes the first second of one audio stream and fails on the first decoding error.
+QStringList audioCheck(const QString& input, int streamIndex);
+QStringList concatenate(const QString& listPath, const QString& progressPath,
+                        const QString& joinedPath);
+
+// What the finished file takes from the source besides the joined video.
+struct FinishStreams {
+    QList<int> audio;     // stream indexes, in order; encoded as AAC
+    QList<int> subtitles; // text subtitle stream indexes; written as MP4 text
+    double length = 0;    // seconds of the joined video: longer sound is cut there
+};
+// The joined video with the source's sound, text subtitles, chapters and metadata.
+QStringList finish(const QString& joinedPath, const QString& input, const FinishStreams& streams,
+                   const QString& progressPath, const QString& resultPath);
+
+// The latest figures of the "-progress" output ffmpeg has written so far.
+struct ProgressState {
+    qint64 frames = 0;
+    double seconds = 0;
+    bool finished = false;
+};
+ProgressState progressState(const QByteArray& text);
 
 // One line of the join's list, quoted for the concat demuxer.
 QString concatLine(const QString& segmentPath);

@@ -78,12 +78,13 @@ UpscaleCore::PreviewImages UpscaleCore::previewFrame(const QString& input,
     WorkFolder::makeFolder(inFolder);
     WorkFolder::makeFolder(outFolder);
 
-    runFFmpegSimple(FFmpegCommands::previewFrame(input, inFolder));
+    runFFmpegSimple(FFmpegCommands::previewFrame(input, inFolder, meta));
     const QImage source(inFolder + QStringLiteral("/frame_00000001.png"));
     if (source.isNull())
         throw err(QStringLiteral("Could not read preview frame."));
 
-    const ModelChoice choice = aiModel(options.quality, options.targetHeight, meta.height);
+    const ModelChoice choice =
+        aiModel(options.quality, options.targetHeight, meta.displayShortSide());
     runRealESRGANFolder(inFolder, outFolder, choice);
     const QImage upscaled(outFolder + QStringLiteral("/frame_00000001.png"));
     if (upscaled.isNull())

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -26,16 +28,26 @@ SegmentPlan SegmentPlan::make(const VideoMeta& meta, const UpscaleOptions& optio
     plan.choice = choice;
     const qint64 target = options.targetHeight;
 
-    const double scaledHeight = std::ceil(double(target) / double(std::max(choice.scale, 1)));
-    qint64 frameHeight = std::min<qint64>(meta.height, qint64(scaledHeight));
-    if (frameHeight % 2 != 0)
-        frameHeight -= 1;
-    plan.frameHeight = std::max<qint64>(frameHeight, 2);
+    // Sizes are worked out on the short and the long side of the displayed picture; the target
+    // names the short side, so a portrait clip keeps its orientation.
+    const qint64 shortSide = meta.displayShortSide();
+    const qint64 longSide = std::max(meta.displayWidth(), meta.displayHeight());
+    const double ratio = double(longSide) / double(shortSide);
+    const auto oriented = [&meta](qint64 shortValue, qint64 longValue) {
+        return meta.portrait() ? std::pair{shortValue, longValue}
+                               : std::pair{longValue, shortValue};
+    };
 
-    const double sourceHeight = meta.height > 1 ? double(meta.height) : 1.0;
-    plan.outputWidth =
-        std::max<qint64>(std::llround(double(target) * double(meta.width) / sourceHeight), 2);
-    plan.outputPixels = plan.outputWidth * target;
+    // The AI gets the smallest frame its scale needs to reach the target, never more than the
+    // source has; the model's output is then at least as large as the displayed source.
+    const double scaledShort = std::ceil(double(target) / double(std::max(choice.scale, 1)));
+    qint64 frameShort = std::min<qint64>(shortSide, qint64(scaledShort));
+    frameShort = std::max<qint64>(frameShort - frameShort % 2, 2);
+    std::tie(plan.frameWidth, plan.frameHeight) =
+        oriented(frameShort, VideoMeta::evenSize(double(frameShort) * ratio));
+    std::tie(plan.outputWidth, plan.outputHeight) =
+        oriented(target, VideoMeta::evenSize(double(target) * ratio));
+    plan.outputPixels = plan.outputWidth * plan.outputHeight;
 
     plan.highResolution = target >= 2000;
     plan.hevc = options.isHevc();

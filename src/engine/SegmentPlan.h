@@ -12,10 +12,14 @@
 // Pure: computed from the video's facts, the options, the model choice and the free space.
 struct SegmentPlan {
     ModelChoice choice;
-    qint64 frameHeight = 2; // height the frames are extracted at for the AI
-    qint64 outputWidth = 2;
+    // All sizes are of the upright picture with square pixels, as players show it; the target
+    // height of the options names its short side.
+    qint64 frameWidth = 2; // size the frames are extracted at for the AI
+    qint64 frameHeight = 2;
+    qint64 outputWidth = 2; // size of the encoded result
+    qint64 outputHeight = 2;
     qint64 outputPixels = 0;
-    bool highResolution = false; // 2000 lines or more
+    bool highResolution = false; // a short side of 2000 lines or more
     bool hevc = false;
     qint64 bitRate = 0;             // bits per second of the encoded video
     qint64 byteRate = 0;            // bytes per second of the encoded video

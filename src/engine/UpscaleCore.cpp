@@ -164,13 +164,14 @@ ProcessResult UpscaleCore::runTool(const QString& program, const QStringList& ar
     return ProcessResult{status, process->standardError()};
 }
 
-void UpscaleCore::runFFmpegSimple(const QStringList& arguments)
+void UpscaleCore::runFFmpegSimple(const QStringList& arguments,
+                                  const std::function<void()>& tick)
 {
     const QStringList full =
         QStringList{QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
                     QStringLiteral("error")} +
         arguments;
-    const ProcessResult result = runTool(ffmpeg(), full);
+    const ProcessResult result = runTool(ffmpeg(), full, tick);
     if (isCancelled())
         throw err(QStringLiteral("Cancelled"));
     if (result.exitStatus != 0) {

@@ -74,8 +74,9 @@ public:
     void setCancelled(bool cancelled) { m_cancelled.store(cancelled); }
 
     // Runs ffmpeg with "-hide_banner -loglevel error" and the given arguments to completion.
-    // Throws "Cancelled" after a stop, "FFmpeg failed: …" for a non-zero status.
-    void runFFmpegSimple(const QStringList& arguments);
+    // Throws "Cancelled" after a stop, "FFmpeg failed: …" for a non-zero status. tick, when
+    // given, runs every 0.4 s while ffmpeg works.
+    void runFFmpegSimple(const QStringList& arguments, const std::function<void()>& tick = {});
 
     // Runs a program in the current-process slot and returns its status and standard error.
     // A start failure is thrown unchanged and leaves the slot empty.

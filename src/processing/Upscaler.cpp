@@ -44,13 +44,15 @@ struct MetaReading {
     qint64 width = 0;
     qint64 height = 0;
     double seconds = 0;
+    bool hdr = false;
 };
 
 MetaReading readMeta(const QString& path)
 {
     try {
         const UpscaleCore::Meta meta = UpscaleCore::loadMeta(path);
-        return {true, meta.width, meta.height, meta.duration};
+        // The size as players show it: turned upright, square pixels.
+        return {true, meta.displayWidth(), meta.displayHeight(), meta.duration, meta.hdr()};
     } catch (...) {
         return {};
     }
@@ -166,13 +168,14 @@ void Upscaler::load(const QUrl& url)
             [self, generation, reading] {
                 if (self)
                     self->applyMeta(generation, reading.ok, reading.width, reading.height,
-                                    reading.seconds);
+                                    reading.seconds, reading.hdr);
             },
             Qt::QueuedConnection);
     });
 }
 
-void Upscaler::applyMeta(quint64 generation, bool ok, qint64 width, qint64 height, double seconds)
+void Upscaler::applyMeta(quint64 generation, bool ok, qint64 width, qint64 height, double seconds,
+                         bool hdr)
 {
     // A later load or clearSelection has replaced the video this reading belongs to.
     if (generation != m_loadGeneration)
@@ -193,7 +196,12 @@ void Upscaler::applyMeta(quint64 generation, bool ok, qint64 width, qint64 heigh
         const UpscaleRecommendation recommendation = SystemAdvisor::recommend(width, height);
         assign(m_targetHeight, recommendation.targetHeight, &Upscaler::targetHeightChanged);
         assign(m_quality, recommendation.quality, &Upscaler::qualityChanged);
-        assign(m_recommendationText, recommendation.message, &Upscaler::recommendationTextChanged);
+        // The upscale of an HDR video is tone-mapped to standard range; say so before it starts.
+        const QString hdrNote =
+            QStringLiteral("HDR video: the upscale is converted to standard range");
+        assign(m_recommendationText,
+               hdr ? recommendation.message + QLatin1Char('\n') + hdrNote : recommendation.message,
+               &Upscaler::recommendationTextChanged);
     }
     refreshEstimate();
 }
@@ -210,12 +218,15 @@ QString Upscaler::describe(qint64 width, qint64 height, double seconds)
 QString Upscaler::storageEstimate(qint64 srcW, qint64 srcH, double duration, qint64 targetHeight,
                                   const QString& codec)
 {
-    if (srcH <= 0 || duration <= 0 || srcH >= targetHeight)
+    // The target names the short side of the picture, portrait or landscape.
+    const qint64 shortSide = std::min(srcW, srcH);
+    if (shortSide <= 0 || duration <= 0 || shortSide >= targetHeight)
         return {};
     const double t = double(targetHeight);
     const bool highResolution = targetHeight >= 2000;
     const bool hevc = codec == Codecs::hevc;
-    const double width = std::max<double>(std::round(double(srcW) * t / double(srcH)), 2.0);
+    const double width =
+        double(VideoMeta::evenSize(t * double(std::max(srcW, srcH)) / double(shortSide)));
     const double frameStorage = width * t * 1.5 * 30 * (highResolution ? 8 : 15);
     const double byteRate =
         hevc ? (highResolution ? 3500000.0 : 1125000.0) : (highResolution ? 5625000.0 : 1750000.0);

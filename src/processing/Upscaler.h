@@ -144,7 +144,8 @@ Q_SIGNALS:
     void historyLoadedChanged();
 
 private:
-    void applyMeta(quint64 generation, bool ok, qint64 width, qint64 height, double seconds);
+    void applyMeta(quint64 generation, bool ok, qint64 width, qint64 height, double seconds,
+                   bool hdr);
     void jobFinished(const QString& name, qint64 targetHeight, AIQuality quality, double duration,
                      const QString& location, const std::optional<QString>& failure);
     void jobRemoved();

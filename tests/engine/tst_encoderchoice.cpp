@@ -49,15 +49,16 @@ void EncoderChoiceTest::candidates()
 
 void EncoderChoiceTest::probeArguments()
 {
-    // The test encode uses what the segments will: codec, a bit rate, yuv420p, the HEVC tag.
+    // The test encode uses what the segments will: the output size, codec, a bit rate, yuv420p,
+    // the HEVC tag.
     const VideoEncoder nvenc{QStringLiteral("hevc_nvenc"), {}, true};
-    QCOMPARE(EncoderChoice::probeArguments(nvenc, true),
+    QCOMPARE(EncoderChoice::probeArguments(nvenc, true, 2160, 3840),
              QString::fromUtf8("-hide_banner -loglevel error -f lavfi -i "
-                               "color=c=black:s=640x360:r=25 -frames:v 1 -c:v hevc_nvenc -b:v "
+                               "color=c=black:s=2160x3840:r=25 -frames:v 1 -c:v hevc_nvenc -b:v "
                                "9000000 -pix_fmt yuv420p -tag:v hvc1 -f null -")
                  .split(QLatin1Char(' ')));
     const VideoEncoder x264 = EncoderChoice::candidates(false).last();
-    QCOMPARE(EncoderChoice::probeArguments(x264, false),
+    QCOMPARE(EncoderChoice::probeArguments(x264, false, 640, 360),
              QString::fromUtf8("-hide_banner -loglevel error -f lavfi -i "
                                "color=c=black:s=640x360:r=25 -frames:v 1 -c:v libx264 -preset "
                                "fast -b:v 9000000 -pix_fmt yuv420p -f null -")
@@ -82,10 +83,10 @@ void EncoderChoiceTest::chosenOncePerRun()
     QCOMPARE(EncoderChoice::forCodec(false).name, QStringLiteral("libx264"));
     QCOMPARE(EncoderChoice::forCodec(true).name, QStringLiteral("libx265"));
     EngineLog::setSink({});
-    QCOMPARE(lines, (QStringList{QStringLiteral("Korvane: H.264 video is encoded with libx264 "
-                                                "(software)"),
-                                 QStringLiteral("Korvane: H.265 video is encoded with libx265 "
-                                                "(software)")}));
+    QCOMPARE(lines, (QStringList{QStringLiteral("Korvane: H.264 video of 640×360 is encoded with "
+                                                "libx264 (software)"),
+                                 QStringLiteral("Korvane: H.265 video of 640×360 is encoded with "
+                                                "libx265 (software)")}));
 }
 
 KORVANE_TEST_MAIN(EncoderChoiceTest)

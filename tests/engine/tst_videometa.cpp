@@ -3,9 +3,9 @@
 #include <QImage>
 #include <QObject>
 #include <QTest>
-#include <QtEndian>
 
 #include "engine/UpscaleCore.h"
+#include "support/RotatedClip.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -18,23 +18,6 @@ QString clipPath(const QString& name)
 QStringList args(const char* text)
 {
     return QString::fromUtf8(text).split(QLatin1Char(' '));
-}
-
-// Turns the first track of an MP4 into a portrait one the way phones do: a 90° display matrix
-// in its track header; the stored pictures stay landscape.
-void rotateFirstTrack(const QString& path)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
-    const qsizetype header = bytes.indexOf("tkhd");
-    QVERIFY(header > 0);
-    // Version 0 track header: the matrix follows 40 bytes of fields after the box type.
-    const quint32 matrix[9] = {0, 0x10000, 0, 0xFFFF0000, 0, 0, 0, 0, 0x40000000};
-    for (int i = 0; i < 9; ++i)
-        qToBigEndian(matrix[i], bytes.data() + header + 44 + 4 * i);
-    file.seek(0);
-    file.write(bytes);
 }
 
 } // namespace
@@ -64,23 +47,27 @@ void VideoMetaTest::facts_data()
     QTest::addColumn<double>("fps");
     QTest::addColumn<bool>("hasAudio");
     QTest::addColumn<double>("duration");
+    QTest::addColumn<QSize>("displayed");
 
     QTest::newRow("5 fps with sound")
         << args("-f lavfi -i testsrc=size=64x36:rate=5 -f lavfi -i sine=frequency=440 -t 2 "
                 "-pix_fmt yuv420p -c:a aac")
-        << false << qint64(64) << qint64(36) << 5.0 << true << 2.0;
+        << false << qint64(64) << qint64(36) << 5.0 << true << 2.0 << QSize(64, 36);
     QTest::newRow("NTSC rate without sound")
         << args("-f lavfi -i testsrc=size=48x20:rate=30000/1001 -t 1 -pix_fmt yuv420p") << false
-        << qint64(48) << qint64(20) << 30000.0 / 1001.0 << false << 1.0;
-    QTest::newRow("portrait phone video: stored size, not rotated")
+        << qint64(48) << qint64(20) << 30000.0 / 1001.0 << false << 1.0 << QSize(48, 20);
+    QTest::newRow("portrait phone video: stored size, displayed turned")
         << args("-f lavfi -i testsrc=size=64x36:rate=5 -t 1 -pix_fmt yuv420p") << true << qint64(64)
-        << qint64(36) << 5.0 << false << 1.0;
+        << qint64(36) << 5.0 << false << 1.0 << QSize(36, 64);
+    QTest::newRow("anamorphic: displayed with square pixels")
+        << args("-f lavfi -i testsrc=size=48x36:rate=5 -t 1 -vf setsar=4/3 -pix_fmt yuv420p")
+        << false << qint64(48) << qint64(36) << 5.0 << false << 1.0 << QSize(64, 36);
     // Every third frame dropped from a 6 fps clip: the container rate stays 6, the average is
     // 10 frames over 7/3 s.
     QTest::newRow("variable rate: the average rate")
         << args("-f lavfi -i testsrc=size=32x18:rate=6 -t 2.5 -vf select='not(eq(mod(n\\,3)\\,2))' "
                 "-fps_mode vfr -pix_fmt yuv420p")
-        << false << qint64(32) << qint64(18) << 30.0 / 7.0 << false << 7.0 / 3.0;
+        << false << qint64(32) << qint64(18) << 30.0 / 7.0 << false << 7.0 / 3.0 << QSize(32, 18);
 }
 
 void VideoMetaTest::facts()
@@ -91,7 +78,7 @@ void VideoMetaTest::facts()
         clipPath(QString::fromUtf8(QTest::currentDataTag()) + QStringLiteral(".mp4"));
     QCOMPARE(KorvaneTest::runFFmpeg(make + QStringList{path}), 0);
     if (rotate) {
-        rotateFirstTrack(path);
+        KorvaneTest::rotateFirstTrack(path);
         // ffmpeg shows the picture upright, so the rotation really is in the file.
         const QString frame = clipPath(QStringLiteral("upright.png"));
         QCOMPARE(KorvaneTest::runFFmpeg({QStringLiteral("-i"), path, QStringLiteral("-frames:v"),
@@ -104,6 +91,8 @@ void VideoMetaTest::facts()
     QTEST(meta.width, "width");
     QTEST(meta.height, "height");
     QTEST(meta.hasAudio, "hasAudio");
+    QTEST(QSize(int(meta.displayWidth()), int(meta.displayHeight())), "displayed");
+    QCOMPARE(meta.rotation, rotate ? 90 : 0);
     QFETCH(double, fps);
     QVERIFY2(qAbs(meta.fps - fps) < 0.01, qPrintable(QString::number(meta.fps)));
     QFETCH(double, duration);

@@ -2,6 +2,7 @@
 #include <optional>
 
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QObject>
 #include <QRegularExpression>
@@ -12,7 +13,9 @@ extern "C" {
 }
 
 #include "engine/EncoderChoice.h"
+#include "engine/EngineLog.h"
 #include "engine/UpscaleCore.h"
+#include "support/RotatedClip.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -97,6 +100,59 @@ std::function<std::optional<qint64>()> freeSpaceSequence(QList<qint64> figures)
 
 constexpr qint64 kPlenty = 100000000000LL;
 
+// The first frame of a file as RGB, decoded the way its BT.709 tags say.
+QImage firstFrame(const QString& path)
+{
+    const QString png = QDir::tempPath() + QStringLiteral("/../first frame.png");
+    if (KorvaneTest::runFFmpeg({QStringLiteral("-y"), QStringLiteral("-i"), path,
+                                QStringLiteral("-vf"),
+                                QStringLiteral("scale=in_color_matrix=bt709:in_range=tv"),
+                                QStringLiteral("-frames:v"), QStringLiteral("1"), png}) != 0)
+        return {};
+    return QImage(png).convertToFormat(QImage::Format_RGB32);
+}
+
+// The container's title, creation time and location, and its number of chapters.
+std::pair<QStringList, int> containerFacts(const QString& path)
+{
+    AVFormatContext* context = nullptr;
+    if (avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return {};
+    QStringList tags;
+    for (const char* key : {"title", "creation_time", "location"}) {
+        const AVDictionaryEntry* entry = av_dict_get(context->metadata, key, nullptr, 0);
+        tags.append(entry ? QString::fromUtf8(entry->value) : QString());
+    }
+    const std::pair<QStringList, int> facts{tags, int(context->nb_chapters)};
+    avformat_close_input(&context);
+    return facts;
+}
+
+// An ffmpeg that runs the real one but spoils part of its work: "drop" keeps only the first frame
+// of the first segment encode, "lose" removes the third and fourth frames of the first extraction
+// ("always": of every one), "busy" fails every real encode with h264_nvenc while letting its test
+// encode pass.
+QByteArray wrappedFFmpeg(const QString& mode)
+{
+    const QByteArray real = QByteArrayLiteral(KORVANE_TEST_TOOLS_STAGING) + "/ffmpeg";
+    QByteArray body = "real='" + real + "'\nfor a; do out=\"$a\"; done\n";
+    if (mode == QLatin1String("busy"))
+        return body + "case \" $* \" in *' h264_nvenc '*' null '*) exit 0;; *' h264_nvenc '*) "
+                      "echo 'OpenEncodeSessionEx failed: no encode sessions left' >&2; exit 1;; "
+                      "esac\nexec \"$real\" \"$@\"";
+    const QByteArray once = mode.endsWith(QLatin1String("always")) ? "" : "[ -e \"$0.done\" ] || ";
+    if (mode.startsWith(QLatin1String("lose")))
+        return body +
+               "\"$real\" \"$@\" || exit $?\ncase \" $* \" in *' -framerate '*) ;; "
+               "*frame_%08d.png*) " +
+               once +
+               "{ touch \"$0.done\"; rm -f \"${out%/*}/frame_00000003.png\" "
+               "\"${out%/*}/frame_00000004.png\"; };; esac";
+    return body + "\"$real\" \"$@\" || exit $?\ncase \" $* \" in *' -framerate '*) " + once +
+           "{ touch \"$0.done\"; \"$real\" -v error -y -i \"$out\" -frames:v 1 -c copy "
+           "\"$out.mp4\" && mv \"$out.mp4\" \"$out\"; };; esac";
+}
+
 } // namespace
 
 class VideoPipelineTest final : public QObject {
@@ -115,6 +171,15 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void noFramesProduced();
+    void displayGeometry_data();
+    void displayGeometry();
+    void streamsAndMetadata();
+    void colour_data();
+    void colour();
+    void segmentRedone_data();
+    void segmentRedone();
+    void encoderFallback();
+    void undecodableSoundLeftOut();
 
 private:
     QString run(const QString& input, qint64 target, const QString& codec);
@@ -150,11 +215,56 @@ void VideoPipelineTest::initTestCase()
                               "-fps_mode vfr -pix_fmt yuv420p -c:a aac"},
         {"long.mp4", "-f lavfi -i testsrc=size=32x18:rate=1 -t 200 -pix_fmt yuv420p"},
         {"sound only.m4a", "-f lavfi -i sine=frequency=440 -t 1 -c:a aac"},
+        // Stored 64×36 with a red top-left corner; turned to portrait below.
+        {"rotated.mp4", "-f lavfi -i color=c=black:s=64x36:r=2 -t 1 -vf "
+                        "drawbox=x=0:y=0:w=16:h=9:color=red:t=fill -pix_fmt yuv420p"},
+        {"anamorphic.mp4",
+         "-f lavfi -i testsrc=size=48x36:rate=2 -t 1 -vf setsar=4/3 -pix_fmt yuv420p"},
+        {"flat.mp4", "-f lavfi -i color=c=0x6080A0:s=32x18:r=2 -t 1 -vf "
+                     "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p -colorspace bt709 "
+                     "-color_primaries bt709 -color_trc bt709 -color_range tv"},
+        // A flat patch at the PQ level of reference white (203 cd/m²).
+        {"pq.mp4", "-f lavfi -i color=c=black:s=32x18:r=2 -t 1 -vf "
+                   "format=yuv420p10le,geq=lum=572:cb=512:cr=512 -pix_fmt yuv420p10le -c:v libx265 "
+                   "-x265-params log-level=error -color_primaries bt2020 -color_trc smpte2084 "
+                   "-colorspace bt2020nc -color_range tv"},
     };
     for (const auto& entry : clips)
         QCOMPARE(KorvaneTest::runFFmpeg(args(entry.make) +
                                         QStringList{clip(QString::fromUtf8(entry.name))}),
                  0);
+
+    KorvaneTest::rotateFirstTrack(clip(QStringLiteral("rotated.mp4")));
+
+    // Two sound tracks, a text subtitle, chapters, a title and a creation time.
+    const QString subtitles = clip(QStringLiteral("subtitles.srt"));
+    QVERIFY(KorvaneTest::writeFile(subtitles, "1\n00:00:00,000 --> 00:00:01,500\nHello\n"));
+    const QString chapters = clip(QStringLiteral("chapters.txt"));
+    QVERIFY(KorvaneTest::writeFile(chapters, ";FFMETADATA1\ntitle=Our trip\n[CHAPTER]\n"
+                                             "TIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=One\n"
+                                             "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\n"
+                                             "title=Two\n"));
+    QCOMPARE(KorvaneTest::runFFmpeg(
+                 args("-f lavfi -i testsrc=size=32x18:rate=2 -f lavfi -i sine=frequency=440 -f "
+                      "lavfi -i sine=frequency=880 -i") +
+                 QStringList{subtitles, QStringLiteral("-i"), chapters} +
+                 args("-map 0:v -map 1:a -map 2:a -map 3:s -map_metadata 4 -map_chapters 4 -t 2 "
+                      "-c:s mov_text -c:a aac -pix_fmt yuv420p -metadata "
+                      "creation_time=2024-05-01T10:00:00Z -metadata location=+48.8577+002.2950/") +
+                 QStringList{clip(QStringLiteral("streams.mp4"))}),
+             0);
+
+    // Two sound tracks, the second with damaged packets that cannot be decoded.
+    const QString twoTracks = clip(QStringLiteral("two tracks.mp4"));
+    QCOMPARE(KorvaneTest::runFFmpeg(args("-f lavfi -i testsrc=size=32x18:rate=2 -f lavfi -i "
+                                         "sine=frequency=440 -f lavfi -i sine=frequency=880 -map "
+                                         "0:v -map 1:a -map 2:a -t 2 -pix_fmt yuv420p -c:a aac") +
+                                    QStringList{twoTracks}),
+             0);
+    QCOMPARE(KorvaneTest::runFFmpeg(QStringList{QStringLiteral("-i"), twoTracks} +
+                                    args("-map 0 -c copy -bsf:a:1 noise=amount=3") +
+                                    QStringList{clip(QStringLiteral("damaged sound.mp4"))}),
+             0);
 
     // An interrupted recording: the index at the end of the file never got written.
     QFile whole(clip(QStringLiteral("sound 2 s.mp4")));
@@ -201,50 +311,60 @@ QString VideoPipelineTest::run(const QString& input, qint64 target, const QStrin
         });
 }
 
-// The reports follow the pipeline's table, segment by segment, and never go backwards.
+// The reports follow the pipeline's table, segment by segment: extraction ticks, the AI pass and
+// the encoding ticks, then the join. They never go backwards, and once a remaining time has been
+// measured every report but the last carries one.
 void VideoPipelineTest::checkReports(int segments)
 {
     const double share = 1.0 / segments;
-    const QRegularExpression etaText(QStringLiteral("^(Calculating ETA…|\\d+s|\\d+m \\d+s)$"));
-    QVERIFY(m_reports.size() >= 2 + 3 * segments);
-    for (qsizetype i = 1; i < m_reports.size(); ++i)
-        QVERIFY2(m_reports[i].fraction >= m_reports[i - 1].fraction,
-                 qPrintable(m_reports[i].status));
-    qsizetype at = 0;
+    const QString calculating = QStringLiteral("Calculating ETA…");
+    const QRegularExpression etaText(QStringLiteral("^(\\d+s|\\d+m \\d+s)$"));
+    bool estimated = false;
+    bool frameDone = false;
+    for (qsizetype i = 0; i + 1 < m_reports.size(); ++i) {
+        const Report& report = m_reports[i];
+        if (i > 0)
+            QVERIFY2(report.fraction >= m_reports[i - 1].fraction, qPrintable(report.status));
+        if (estimated || report.eta != calculating) {
+            QVERIFY2(etaText.match(report.eta).hasMatch(),
+                     qPrintable(report.status + QStringLiteral(": ") + report.eta));
+            // The estimate comes from measured work: the pace since the first enhanced frame.
+            QVERIFY(frameDone);
+            estimated = true;
+        }
+        frameDone = frameDone || report.status == QStringLiteral("AI enhancing frames…");
+    }
+    QVERIFY(estimated);
     for (int segment = 0; segment < segments; ++segment) {
         const double base = share * segment;
         const QString number =
             QString::number(segment + 1) + QLatin1Char('/') + QString::number(segments);
-        const Report& start = m_reports[at++];
-        QCOMPARE(start.status, QStringLiteral("Preparing segment ") + number + QStringLiteral("…"));
-        QCOMPARE(start.fraction, base);
-        QCOMPARE(start.eta, QStringLiteral("Calculating ETA…"));
-        QCOMPARE(m_reports[at].status, QStringLiteral("Loading AI model…"));
-        QCOMPARE(m_reports[at].fraction, base + share * 0.06);
-        bool enhancing = false;
-        while (m_reports[at].status !=
-               QStringLiteral("Encoding segment ") + number + QStringLiteral("…")) {
-            const Report& ai = m_reports[at++];
-            if (ai.status == QStringLiteral("AI enhancing frames…"))
-                enhancing = true;
-            else
-                QVERIFY2(!enhancing && ai.status == QStringLiteral("Loading AI model…"),
-                         qPrintable(ai.status));
-            QVERIFY(ai.fraction >= base + share * 0.06 - 1e-9);
-            QVERIFY(ai.fraction <= base + share * 0.88 + 1e-9);
-            QVERIFY2(etaText.match(ai.eta).hasMatch(), qPrintable(ai.eta));
-        }
-        const Report& encoding = m_reports[at++];
-        QVERIFY(qAbs(encoding.fraction - (base + share * 0.9)) < 1e-9);
-        QCOMPARE(encoding.eta, QString());
+        const auto phase = [&](const QString& status) {
+            QList<double> fractions;
+            for (const Report& report : std::as_const(m_reports)) {
+                if (report.status == status)
+                    fractions.append(report.fraction);
+            }
+            return fractions;
+        };
+        const QList<double> preparing =
+            phase(QStringLiteral("Preparing segment ") + number + QStringLiteral("…"));
+        // The start, then at least the tick after the frames are written.
+        QVERIFY(preparing.size() >= 2);
+        QCOMPARE(preparing.first(), base);
+        QVERIFY(qAbs(preparing.last() - (base + share * 0.06)) < 1e-9);
+        const QList<double> encoding =
+            phase(QStringLiteral("Encoding segment ") + number + QStringLiteral("…"));
+        QVERIFY(encoding.size() >= 2);
+        QVERIFY(qAbs(encoding.first() - (base + share * 0.9)) < 1e-9);
+        QVERIFY(qAbs(encoding.last() - (base + share * 0.95)) < 1e-9);
     }
-    QCOMPARE(m_reports.size(), at + 2);
-    QCOMPARE(m_reports[at].fraction, 0.95);
-    QCOMPARE(m_reports[at].status, QStringLiteral("Finalizing…"));
-    QCOMPARE(m_reports[at].eta, QString());
-    QCOMPARE(m_reports[at + 1].fraction, 1.0);
-    QCOMPARE(m_reports[at + 1].status, QStringLiteral("Done"));
-    QCOMPARE(m_reports[at + 1].eta, QString());
+    const QList<Report> tail = m_reports.mid(m_reports.size() - 2);
+    QCOMPARE(tail[0].status, QStringLiteral("Finalizing…"));
+    QVERIFY(tail[0].fraction >= 0.975);
+    QCOMPARE(tail[1].fraction, 1.0);
+    QCOMPARE(tail[1].status, QStringLiteral("Done"));
+    QCOMPARE(tail[1].eta, QString());
 }
 
 void VideoPipelineTest::endToEnd_data()
@@ -441,6 +561,183 @@ void VideoPipelineTest::noFramesProduced()
     } catch (const EngineError& error) {
         QCOMPARE(error.message(), QStringLiteral("No frames were produced."));
     }
+}
+
+void VideoPipelineTest::displayGeometry_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<qint64>("target");
+    QTest::addColumn<QSize>("size");
+
+    // Stored 64×36 with a quarter turn: shown 36×64, so 144 lines make 144×256.
+    QTest::newRow("rotated phone clip")
+        << QStringLiteral("rotated.mp4") << qint64(144) << QSize(144, 256);
+    // Stored 48×36 with 4:3 pixels: shown 64×36.
+    QTest::newRow("anamorphic clip")
+        << QStringLiteral("anamorphic.mp4") << qint64(72) << QSize(128, 72);
+}
+
+void VideoPipelineTest::displayGeometry()
+{
+    QFETCH(QString, input);
+    QFETCH(qint64, target);
+    const QString result = run(clip(input), target, Codecs::h264);
+    const VideoMeta facts = VideoMeta::load(result);
+    QTEST(QSize(int(facts.width), int(facts.height)), "size");
+    // Square pixels, no rotation left for players to apply.
+    QCOMPARE(facts.rotation, 0);
+    QCOMPARE(facts.pixelAspect, 1.0);
+
+    // The corner that ffmpeg shows red in the source is red in the result.
+    const QImage source = firstFrame(clip(input));
+    const QImage upscaled = firstFrame(result);
+    QTEST(upscaled.size(), "size");
+    if (input == QLatin1String("rotated.mp4")) {
+        QCOMPARE(source.size(), QSize(36, 64));
+        int redCorners = 0;
+        for (const QPoint corner : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)}) {
+            const QColor before = source.pixelColor(corner.x() * 33 + 1, corner.y() * 61 + 1);
+            const QColor after = upscaled.pixelColor(corner.x() * 139 + 2, corner.y() * 251 + 2);
+            const bool red = before.red() > 150 && before.green() < 80;
+            QCOMPARE(after.red() > 150 && after.green() < 80, red);
+            redCorners += red ? 1 : 0;
+        }
+        QCOMPARE(redCorners, 1);
+    }
+    QVERIFY(QFile::remove(result));
+}
+
+void VideoPipelineTest::streamsAndMetadata()
+{
+    const QString result = run(clip(QStringLiteral("streams.mp4")), 36, Codecs::h264);
+    const VideoMeta facts = VideoMeta::load(result);
+    QCOMPARE(facts.audioTracks.size(), 2);
+    for (const MediaTrack& track : facts.audioTracks) {
+        QCOMPARE(track.codec, QStringLiteral("aac"));
+        QVERIFY2(qAbs(track.duration - 2.0) < 0.1, qPrintable(QString::number(track.duration)));
+    }
+    QCOMPARE(facts.subtitleTracks.size(), 1);
+    QCOMPARE(facts.subtitleTracks[0].codec, QStringLiteral("mov_text"));
+    const std::pair<QStringList, int> container = containerFacts(result);
+    QCOMPARE(container.first,
+             (QStringList{QStringLiteral("Our trip"), QStringLiteral("2024-05-01T10:00:00.000000Z"),
+                          QStringLiteral("+48.8577+002.2950/")}));
+    QCOMPARE(container.second, 2);
+    QVERIFY(QFile::remove(result));
+}
+
+void VideoPipelineTest::colour_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("minimum"); // of each channel of the middle pixel
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<QColor>("colour"); // invalid: any colour in the range
+
+    QTest::newRow("BT.709 mid colour keeps its RGB")
+        << QStringLiteral("flat.mp4") << 0 << 255 << QColor(0x60, 0x80, 0xA0);
+    // Read as standard range the patch is a flat grey of 148; tone-mapped it is near white.
+    QTest::newRow("PQ reference white is tone-mapped")
+        << QStringLiteral("pq.mp4") << 170 << 235 << QColor();
+}
+
+void VideoPipelineTest::colour()
+{
+    QFETCH(QString, input);
+    const QString result = run(clip(input), 36, Codecs::h264);
+    const VideoMeta facts = VideoMeta::load(result);
+    QCOMPARE((QStringList{facts.primaries, facts.transfer, facts.matrix, facts.range}),
+             (QStringList{QStringLiteral("bt709"), QStringLiteral("bt709"), QStringLiteral("bt709"),
+                          QStringLiteral("tv")}));
+    const QColor middle = firstFrame(result).pixelColor(32, 18);
+    const QString seen =
+        QStringLiteral("%1 %2 %3").arg(middle.red()).arg(middle.green()).arg(middle.blue());
+    QFETCH(QColor, colour);
+    if (colour.isValid()) {
+        QVERIFY2(qAbs(middle.red() - colour.red()) <= 4 &&
+                     qAbs(middle.green() - colour.green()) <= 4 &&
+                     qAbs(middle.blue() - colour.blue()) <= 4,
+                 qPrintable(seen));
+    } else {
+        QFETCH(int, minimum);
+        QFETCH(int, maximum);
+        for (const int channel : {middle.red(), middle.green(), middle.blue()})
+            QVERIFY2(channel >= minimum && channel <= maximum, qPrintable(seen));
+    }
+    QVERIFY(QFile::remove(result));
+}
+
+void VideoPipelineTest::segmentRedone_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("message"); // empty: the run succeeds
+    QTest::newRow("one short encode is redone") << QStringLiteral("drop") << QString();
+    QTest::newRow("a second short encode ends the job")
+        << QStringLiteral("drop always")
+        << QStringLiteral("Segment 1/2 of the video could not be encoded completely (1 of 4 "
+                          "frames, twice), so the upscale was stopped. Please try again.");
+    QTest::newRow("one short extraction is redone") << QStringLiteral("lose") << QString();
+    QTest::newRow("a second short extraction ends the job")
+        << QStringLiteral("lose always")
+        << QStringLiteral("Segment 1/2 of the video could not be read completely (2 of 4 "
+                          "frames, twice), so the upscale was stopped. Please try again.");
+}
+
+void VideoPipelineTest::segmentRedone()
+{
+    QFETCH(QString, mode);
+    KorvaneTest::writeFakeTool(UpscaleCore::ffmpeg(), wrappedFFmpeg(mode));
+    QFile::remove(UpscaleCore::ffmpeg() + QStringLiteral(".done"));
+    // Two segments of 2 s and 0.5 s (as in severalSegments); the first is whole.
+    UpscaleCore::shared().setFreeDiskBytesProvider(
+        freeSpaceSequence({4000000000LL, 115000000LL, 4000000000LL}));
+    QString result;
+    try {
+        result = run(clip(QStringLiteral("sound 2.5 s.mp4")), 2160, Codecs::h264);
+    } catch (const EngineError& error) {
+        QTEST(error.message(), "message");
+        return;
+    }
+    QTEST(QString(), "message");
+    const VideoMeta facts = VideoMeta::load(result);
+    QCOMPARE(facts.frameCount, qint64(5));
+    QVERIFY(QFile::remove(result));
+}
+
+void VideoPipelineTest::encoderFallback()
+{
+    QStringList lines;
+    EngineLog::setSink([&lines](const QString& line) { lines.append(line); });
+    KorvaneTest::writeFakeTool(UpscaleCore::ffmpeg(), wrappedFFmpeg(QStringLiteral("busy")));
+    EncoderChoice::forget();
+    QCOMPARE(EncoderChoice::forCodec(false).name, QStringLiteral("h264_nvenc"));
+    const QString result = run(clip(QStringLiteral("sound 2.5 s.mp4")), 36, Codecs::h264);
+    EngineLog::setSink({});
+    EncoderChoice::forget();
+    // No failure: the segment went to the software encoder, which stays for later runs.
+    QCOMPARE(lines.filter(QStringLiteral("failed to encode")),
+             QStringList{QStringLiteral("Korvane: h264_nvenc failed to encode; H.264 video of "
+                                        "640×360 is encoded with libx264 from now on")});
+    QCOMPARE(VideoMeta::load(result).frameCount, qint64(5));
+    QVERIFY(QFile::remove(result));
+}
+
+void VideoPipelineTest::undecodableSoundLeftOut()
+{
+    QStringList lines;
+    EngineLog::setSink([&lines](const QString& line) { lines.append(line); });
+    const QString input = clip(QStringLiteral("damaged sound.mp4"));
+    const QString result = run(input, 36, Codecs::h264);
+    EngineLog::setSink({});
+    // The good track is kept; the damaged one is left out with a note in the log, found before
+    // any frame was made.
+    const VideoMeta facts = VideoMeta::load(result);
+    QCOMPARE(facts.audioTracks.size(), 1);
+    const QStringList notes = lines.filter(QStringLiteral("can't be decoded"));
+    QCOMPARE(notes.size(), 1);
+    QVERIFY2(notes[0].startsWith(QStringLiteral("Korvane: audio track 2 (aac) of ") + input +
+                                 QStringLiteral(" can't be decoded and is left out")),
+             qPrintable(notes[0]));
+    QVERIFY(QFile::remove(result));
 }
 
 KORVANE_TEST_MAIN(VideoPipelineTest)

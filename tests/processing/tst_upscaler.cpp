@@ -22,6 +22,7 @@
 #include "processing/Upscaler.h"
 #include "support/ModelTestSupport.h"
 #include "support/NotificationServer.h"
+#include "support/RotatedClip.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -71,6 +72,7 @@ private Q_SLOTS:
     void describe_data();
     void describe();
     void loadReadsTheVideo();
+    void loadShowsThePictureAsPlayed();
     void staleReadingsAreDropped();
     void errorLineWrittenFromOutside();
     void videoDestination_data();
@@ -165,8 +167,13 @@ void TestUpscaler::storageEstimate_data()
     QTest::newRow("tiny clip rounds up to 1 GB")
         << qint64(64) << qint64(36) << 1.0 << qint64(144) << Codecs::h264
         << QStringLiteral("Needs ~1 GB free · 144p · H.264");
+    QTest::newRow("portrait 1080×1920 minute to 4K: 2160×3840")
+        << qint64(1080) << qint64(1920) << 60.0 << qint64(2160) << Codecs::hevc
+        << QStringLiteral("Needs ~4 GB free · 4K · H.265");
     QTest::newRow("source at the target")
         << qint64(1920) << qint64(1080) << 60.0 << qint64(1080) << Codecs::hevc << QString();
+    QTest::newRow("portrait source at the target")
+        << qint64(1080) << qint64(1920) << 60.0 << qint64(1080) << Codecs::hevc << QString();
     QTest::newRow("source above the target")
         << qint64(3840) << qint64(2160) << 60.0 << qint64(1080) << Codecs::h264 << QString();
     QTest::newRow("no duration") << qint64(1920) << qint64(1080) << 0.0 << qint64(2160)
@@ -207,6 +214,30 @@ void TestUpscaler::describe()
     QFETCH(double, seconds);
     QFETCH(QString, text);
     QCOMPARE(Upscaler::describe(width, height, seconds), text);
+}
+
+void TestUpscaler::loadShowsThePictureAsPlayed()
+{
+    // A phone clip stored 64×36 with a quarter turn, tagged HDR (PQ).
+    const QString path = m_folder + QStringLiteral("/phone hdr.mp4");
+    QCOMPARE(KorvaneTest::runFFmpeg(
+                 QString::fromUtf8("-y -f lavfi -i testsrc=size=64x36:rate=5 -t 1 -pix_fmt "
+                                   "yuv420p10le -c:v libx265 -x265-params log-level=error "
+                                   "-color_primaries bt2020 -color_trc smpte2084 -colorspace "
+                                   "bt2020nc")
+                     .split(QLatin1Char(' ')) +
+                 QStringList{path}),
+             0);
+    KorvaneTest::rotateFirstTrack(path);
+    Upscaler model;
+    model.load(QUrl::fromLocalFile(path));
+    QTRY_COMPARE_WITH_TIMEOUT(model.sourceInfo(), QStringLiteral("36×64 · portrait · 1.0s"),
+                              waitMs);
+    QCOMPARE(model.srcW(), 36);
+    QCOMPARE(model.srcH(), 64);
+    QCOMPARE(model.recommendationText(),
+             SystemAdvisor::recommend(36, 64).message +
+                 QStringLiteral("\nHDR video: the upscale is converted to standard range"));
 }
 
 void TestUpscaler::loadReadsTheVideo()
