@@ -62,8 +62,10 @@ public:
     void clear();
     void removeItem(const QUuid& id);
 
-    // Queues one job per item, writing "<base>_<height>p.mp4" into folder. Does nothing while a
-    // batch runs or when the list is empty.
+    // Queues one job per item, writing "<base>_<height>p.mp4" into folder, numbered when the
+    // name is taken ("<base>_<height>p_1.mp4"). Does nothing while a batch runs or when the list
+    // is empty. A folder that cannot be written ends every item as failed, with the reason as
+    // its status, and queues nothing.
     void start(const QUrl& folder);
 
 Q_SIGNALS:

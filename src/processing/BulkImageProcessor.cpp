@@ -5,13 +5,17 @@
 #include <utility>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
 
+#include "engine/ImageFile.h"
 #include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
 #include "processing/JobQueue.h"
 #include "processing/MissingTools.h"
+#include "processing/OutputFile.h"
 #include "processing/OutputNaming.h"
 
 namespace {
@@ -98,6 +102,22 @@ void BulkImageProcessor::start(const QUrl& folder)
     Q_ASSERT(onMainThread(this));
     if (m_running || m_items.isEmpty())
         return;
+    QStringList inputs;
+    for (const BulkImageItem& item : std::as_const(m_items))
+        inputs.append(item.url.toLocalFile());
+    // The folder is checked before any work: a problem ends every item at once, with its reason.
+    const std::optional<QString> problem = OutputFile::destinationProblem(
+        QDir(folder.toLocalFile()).filePath(QStringLiteral(".korvane")), inputs, 0,
+        QStringLiteral("images"));
+    if (problem) {
+        for (BulkImageItem& item : m_items) {
+            item.status = *problem;
+            item.failed = true;
+            item.outputURL.clear();
+        }
+        Q_EMIT itemsChanged();
+        return;
+    }
     setRunning(true);
     const AIQuality quality = m_quality;
     const QString model = AIQualities::modelName(quality);
@@ -123,10 +143,10 @@ void BulkImageProcessor::start(const QUrl& folder)
         const QUuid itemId = item.id;
         const QString input = item.url.toLocalFile();
         const QString fileName = QFileInfo(input).fileName();
-        // Checked now, item by item: two sources with one base name get the same free name, and
-        // the later job then writes over the earlier one's output.
-        const QString destination = OutputNaming::firstFreeUpscaledPath(
-            destinationFolder, OutputNaming::baseName(fileName), fmt);
+        // Each name is taken for this run, so "a.png" and "a.jpg" get "a_upscaled.png" and
+        // "a_upscaled_1.png", and no other job is given either while they wait.
+        const QString destination = OutputNaming::reserveFirstFree(
+            destinationFolder, OutputNaming::baseName(fileName) + QStringLiteral("_upscaled"), fmt);
 
         UpscaleJob job;
         job.name = fileName;
@@ -150,18 +170,28 @@ void BulkImageProcessor::start(const QUrl& folder)
             core.setCancelled(false);
             if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
                 throw UpscaleCore::err(MissingTools::realesrganMessage());
-            core.runRealESRGANImage(input, destination, model, scale, fmt);
-            if (!QFileInfo::exists(destination))
+            // The engine writes into a work folder; only a complete picture reaches the folder.
+            const WorkFolder work(QStringLiteral("img-"));
+            const QString engineInput = ImageFile::uprightForEngine(input, work.path());
+            const QString tmp = work.filePath(QStringLiteral("upscaled.") + fmt);
+            core.runRealESRGANImage(engineInput, tmp, model, scale, fmt);
+            if (!QFileInfo::exists(tmp))
                 throw UpscaleCore::err(QStringLiteral("No output image produced."));
+            const OutputFile::Placement placed = OutputFile::place(
+                tmp, destination, OutputFile::Mode::KeepExisting, QStringLiteral("image"));
+            if (placed.error)
+                throw *placed.error;
             report(1.0, QStringLiteral("Saved"), QString());
-            return destination;
+            return placed.path;
         };
-        job.onComplete = [self, itemId](const UpscaleJob::Result& result) {
+        job.onComplete = [self, itemId, destination](const UpscaleJob::Result& result) {
+            OutputNaming::release(destination);
             if (*self)
                 (*self)->complete(itemId, result);
         };
         // A waiting job taken off the queue never runs: its image counts as stopped.
-        job.onRemoved = [self, itemId] {
+        job.onRemoved = [self, itemId, destination] {
+            OutputNaming::release(destination);
             if (*self)
                 (*self)->complete(itemId, UpscaleJob::Result::failure(EngineError::cancelled()));
         };
@@ -198,6 +228,8 @@ void BulkImageProcessor::complete(const QUuid& id, const UpscaleJob::Result& res
         finishItem(id, QStringLiteral("Done"), false, QUrl::fromLocalFile(result.location));
     else if (result.cancelled())
         finishItem(id, QStringLiteral("Stopped"), false, {});
+    else if (result.error->domain() == QLatin1String("OutputFile"))
+        finishItem(id, result.error->message(), true, {}); // says where the finished image is
     else
         finishItem(id, QStringLiteral("Failed"), true, {});
     --m_outstanding;

@@ -68,8 +68,9 @@ public:
     void removeItem(const QUuid& id);
 
     // Queues one job per item, writing "<base>_upscaled.<format>" into folder, or the first
-    // "<base>_upscaled_<n>.<format>" that does not exist yet. Does nothing while a run goes on or
-    // when the list is empty.
+    // "<base>_upscaled_<n>.<format>" that neither exists nor is taken by another job. Does nothing
+    // while a run goes on or when the list is empty. A folder that cannot be written ends every
+    // item as failed, with the reason as its status, and queues nothing.
     void start(const QUrl& folder);
 
 Q_SIGNALS:

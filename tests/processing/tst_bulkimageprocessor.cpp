@@ -58,6 +58,7 @@ private Q_SLOTS:
     void writesEachImageWithTheEngine_data();
     void writesEachImageWithTheEngine();
     void stopAndFailureEndOnlyTheirItem();
+    void oneBaseNameGivesDistinctOutputs();
 
 private:
     QTemporaryDir m_root;
@@ -254,6 +255,47 @@ void BulkImageProcessorTest::stopAndFailureEndOnlyTheirItem()
     QCOMPARE(items.at(2).outputURL,
              QUrl::fromLocalFile(QDir(out).filePath(QStringLiteral("fine_upscaled.png"))));
     QCOMPARE(QDir(out).entryList(QDir::Files), {QStringLiteral("fine_upscaled.png")});
+}
+
+void BulkImageProcessorTest::oneBaseNameGivesDistinctOutputs()
+{
+    // a.png and a.jpg share a base name, a link to a missing file holds the first output name,
+    // and the third picture with that base name fails after the others have finished.
+    const QString in = m_root.filePath(QStringLiteral("same-in"));
+    const QString out = m_root.filePath(QStringLiteral("same-out"));
+    QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+    makeImage(QDir(in).filePath(QStringLiteral("a.png")), QSize(16, 12));
+    makeImage(QDir(in).filePath(QStringLiteral("a.jpg")), QSize(20, 10));
+    writeText(QDir(in).filePath(QStringLiteral("a.webp")), "Not a picture.\n");
+    const QString linkTarget = QDir(out).filePath(QStringLiteral("elsewhere.png"));
+    QVERIFY(QFile::link(linkTarget, QDir(out).filePath(QStringLiteral("a_upscaled.png"))));
+
+    BulkImageProcessor bulk;
+    bulk.setQuality(AIQuality::Fast);
+    bulk.setScale(2);
+    bulk.setFormat(QStringLiteral("png"));
+    bulk.add(
+        urls(in, {QStringLiteral("a.png"), QStringLiteral("a.jpg"), QStringLiteral("a.webp")}));
+    bulk.start(QUrl::fromLocalFile(out));
+    QTRY_VERIFY_WITH_TIMEOUT(!bulk.isRunning(), runMs);
+
+    const QList<BulkImageItem> items = bulk.items();
+    QCOMPARE(items.at(0).status, QStringLiteral("Done"));
+    QCOMPARE(items.at(1).status, QStringLiteral("Done"));
+    QCOMPARE(items.at(2).status, QStringLiteral("Failed"));
+    const QString first = QDir(out).filePath(QStringLiteral("a_upscaled_1.png"));
+    const QString second = QDir(out).filePath(QStringLiteral("a_upscaled_2.png"));
+    QCOMPARE(items.at(0).outputURL, QUrl::fromLocalFile(first));
+    QCOMPARE(items.at(1).outputURL, QUrl::fromLocalFile(second));
+    // The failure of the last item removed nothing the others wrote.
+    QCOMPARE(QImageReader(first).size(), QSize(32, 24));
+    QCOMPARE(QImageReader(second).size(), QSize(40, 20));
+    QVERIFY(QFileInfo(QDir(out).filePath(QStringLiteral("a_upscaled.png"))).isSymLink());
+    QVERIFY(!QFileInfo::exists(linkTarget));
+    QCOMPARE(QDir(out).entryList(
+                 QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{QStringLiteral("a_upscaled.png"), QStringLiteral("a_upscaled_1.png"),
+                          QStringLiteral("a_upscaled_2.png")}));
 }
 
 KORVANE_TEST_MAIN(BulkImageProcessorTest)
