@@ -93,18 +93,9 @@ void BatchProcessor::start(const QUrl& folder)
     const UpscaleOptions options = m_options;
     const QDir destinationFolder(folder.toLocalFile());
     // The folder is checked before any work: a problem ends every item at once, with its reason.
-    QStringList inputs;
-    for (const BatchItem& item : std::as_const(m_items))
-        inputs.append(item.url.toLocalFile());
-    const std::optional<QString> problem =
-        OutputFile::destinationProblem(destinationFolder.filePath(QStringLiteral(".korvane")),
-                                       inputs, 0, QStringLiteral("videos"));
-    if (problem) {
-        for (BatchItem& item : m_items) {
-            item.status = *problem;
-            item.failed = true;
-            item.outputURL.clear();
-        }
+    if (const auto problem =
+            OutputFile::folderProblem(destinationFolder.path(), QStringLiteral("videos"))) {
+        OutputFile::failEvery(m_items, *problem);
         Q_EMIT itemsChanged();
         return;
     }

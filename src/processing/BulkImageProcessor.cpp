@@ -5,7 +5,6 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
@@ -102,19 +101,10 @@ void BulkImageProcessor::start(const QUrl& folder)
     Q_ASSERT(onMainThread(this));
     if (m_running || m_items.isEmpty())
         return;
-    QStringList inputs;
-    for (const BulkImageItem& item : std::as_const(m_items))
-        inputs.append(item.url.toLocalFile());
     // The folder is checked before any work: a problem ends every item at once, with its reason.
-    const std::optional<QString> problem = OutputFile::destinationProblem(
-        QDir(folder.toLocalFile()).filePath(QStringLiteral(".korvane")), inputs, 0,
-        QStringLiteral("images"));
-    if (problem) {
-        for (BulkImageItem& item : m_items) {
-            item.status = *problem;
-            item.failed = true;
-            item.outputURL.clear();
-        }
+    if (const auto problem =
+            OutputFile::folderProblem(folder.toLocalFile(), QStringLiteral("images"))) {
+        OutputFile::failEvery(m_items, *problem);
         Q_EMIT itemsChanged();
         return;
     }

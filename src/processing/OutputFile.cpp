@@ -240,4 +240,9 @@ std::optional<QString> destinationProblem(const QString& destination, const QStr
     return std::nullopt;
 }
 
+std::optional<QString> folderProblem(const QString& folder, const QString& what)
+{
+    return destinationProblem(QDir(folder).filePath(QStringLiteral(".korvane")), {}, 0, what);
+}
+
 } // namespace OutputFile

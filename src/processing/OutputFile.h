@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -52,6 +53,19 @@ Placement placeBytes(const QByteArray& bytes, const QString& extension, const QS
 // nullopt when it may go ahead.
 std::optional<QString> destinationProblem(const QString& destination, const QStringList& inputs,
                                           qint64 neededBytes, const QString& what);
+
+// Why nothing can be written into folder (missing, or not writable); nullopt when it can.
+std::optional<QString> folderProblem(const QString& folder, const QString& what);
+
+// Ends every item of a batch or bulk list as failed, with the reason as its status.
+template <typename Item> void failEvery(QList<Item>& items, const QString& reason)
+{
+    for (Item& item : items) {
+        item.status = reason;
+        item.failed = true;
+        item.outputURL.clear();
+    }
+}
 
 // The message for a volume with too little room: "<needed> are needed and <free> are free".
 QString spaceMessage(const QString& folder, qint64 neededBytes, qint64 freeBytes);
