@@ -106,6 +106,7 @@ void BatchProcessor::start(const QUrl& folder)
         item.status = QStringLiteral("Queued");
         item.progress = 0.0;
         item.outputURL.clear();
+        item.keptURL.clear();
         item.failed = false;
     }
     Q_EMIT itemsChanged();
@@ -137,8 +138,9 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
     job.name = fileName;
     job.icon = QStringLiteral("film");
     job.detail = height + QStringLiteral("p · ") + AIQualities::label(options.quality);
-    job.run = [self, itemId, input, destination,
-               options](const UpscaleJob::ProgressReporter& report) -> QString {
+    const auto kept = std::make_shared<QString>(); // written by the work, read by the completion
+    job.run = [self, itemId, input, destination, options,
+               kept](const UpscaleJob::ProgressReporter& report) -> QString {
         UpscaleCore& core = UpscaleCore::shared();
         core.setCancelled(false);
         if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
@@ -161,14 +163,16 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
             });
         const OutputFile::Placement placed = OutputFile::place(
             result, destination, OutputFile::Mode::KeepExisting, QStringLiteral("video"));
-        if (placed.error)
+        if (placed.error) {
+            *kept = placed.keptPath;
             throw *placed.error;
+        }
         return placed.path;
     };
-    job.onComplete = [self, itemId, destination](const UpscaleJob::Result& result) {
+    job.onComplete = [self, itemId, destination, kept](const UpscaleJob::Result& result) {
         OutputNaming::release(destination);
         if (*self)
-            (*self)->complete(itemId, result);
+            (*self)->complete(itemId, result, *kept);
     };
     // A waiting job taken off the queue never runs: its video counts as stopped.
     job.onRemoved = [self, itemId, destination] {
@@ -179,14 +183,15 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
     return job;
 }
 
-void BatchProcessor::complete(const QUuid& id, const UpscaleJob::Result& result)
+void BatchProcessor::complete(const QUuid& id, const UpscaleJob::Result& result,
+                              const QString& kept)
 {
     if (result.succeeded())
         finishItem(id, QStringLiteral("Done"), false, QUrl::fromLocalFile(result.location));
     else if (result.cancelled())
         finishItem(id, QStringLiteral("Stopped"), false, {});
     else if (result.error->domain() == QLatin1String("OutputFile"))
-        finishItem(id, result.error->message(), true, {}); // says where the finished video is
+        finishItem(id, result.error->message(), true, {}, kept); // says where the result is
     else
         finishItem(id, QStringLiteral("Failed"), true, {});
     --m_outstanding;
@@ -208,7 +213,7 @@ void BatchProcessor::updateItem(const QUuid& id, const QString& status, double p
 }
 
 void BatchProcessor::finishItem(const QUuid& id, const QString& status, bool failed,
-                                const QUrl& output)
+                                const QUrl& output, const QString& kept)
 {
     const qsizetype index = indexOf(id);
     if (index < 0)
@@ -216,6 +221,7 @@ void BatchProcessor::finishItem(const QUuid& id, const QString& status, bool fai
     BatchItem& item = m_items[index];
     item.status = status;
     item.failed = failed;
+    item.keptURL = kept.isEmpty() ? QUrl() : QUrl::fromLocalFile(kept);
     if (!output.isEmpty()) {
         item.progress = 1.0;
         item.outputURL = output;

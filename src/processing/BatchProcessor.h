@@ -20,6 +20,7 @@ struct BatchItem {
     double progress = 0.0; // fraction done, 0 to 1
     QString eta;           // remaining-time text reported by the engine
     QUrl outputURL;        // the written file after success; empty until then
+    QUrl keptURL;          // a finished result kept in the temporary folder after a failed save
     bool failed = false;   // the job failed for a reason other than a stop by the user
 
     bool operator==(const BatchItem&) const = default;
@@ -75,9 +76,11 @@ Q_SIGNALS:
 
 private:
     void updateItem(const QUuid& id, const QString& status, double progress, const QString& eta);
-    void finishItem(const QUuid& id, const QString& status, bool failed, const QUrl& output);
+    void finishItem(const QUuid& id, const QString& status, bool failed, const QUrl& output,
+                    const QString& kept = {});
     UpscaleJob jobFor(const BatchItem& item, const QDir& folder, const UpscaleOptions& options);
-    void complete(const QUuid& id, const UpscaleJob::Result& result);
+    // kept: where a finished result was kept after a failed save, or empty.
+    void complete(const QUuid& id, const UpscaleJob::Result& result, const QString& kept = {});
     void setRunning(bool running);
     qsizetype indexOf(const QUuid& id) const;
 

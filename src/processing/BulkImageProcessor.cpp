@@ -121,6 +121,7 @@ void BulkImageProcessor::start(const QUrl& folder)
     for (BulkImageItem& item : m_items) {
         item.status = QStringLiteral("Queued");
         item.outputURL.clear();
+        item.keptURL.clear();
         item.failed = false;
     }
     Q_EMIT itemsChanged();
@@ -142,8 +143,9 @@ void BulkImageProcessor::start(const QUrl& folder)
         job.name = fileName;
         job.icon = QStringLiteral("photo");
         job.detail = detail;
-        job.run = [self, itemId, input, destination, model, scale,
-                   fmt](const UpscaleJob::ProgressReporter& report) -> QString {
+        const auto kept = std::make_shared<QString>(); // written by the work, read on completion
+        job.run = [self, itemId, input, destination, model, scale, fmt,
+                   kept](const UpscaleJob::ProgressReporter& report) -> QString {
             const QString upscaling = QStringLiteral("Upscaling…");
             report(0.1, upscaling, QString());
             // Posted to the application object, which outlives the processor; the guard is read
@@ -169,15 +171,17 @@ void BulkImageProcessor::start(const QUrl& folder)
                 throw UpscaleCore::err(QStringLiteral("No output image produced."));
             const OutputFile::Placement placed = OutputFile::place(
                 tmp, destination, OutputFile::Mode::KeepExisting, QStringLiteral("image"));
-            if (placed.error)
+            if (placed.error) {
+                *kept = placed.keptPath;
                 throw *placed.error;
+            }
             report(1.0, QStringLiteral("Saved"), QString());
             return placed.path;
         };
-        job.onComplete = [self, itemId, destination](const UpscaleJob::Result& result) {
+        job.onComplete = [self, itemId, destination, kept](const UpscaleJob::Result& result) {
             OutputNaming::release(destination);
             if (*self)
-                (*self)->complete(itemId, result);
+                (*self)->complete(itemId, result, *kept);
         };
         // A waiting job taken off the queue never runs: its image counts as stopped.
         job.onRemoved = [self, itemId, destination] {
@@ -200,7 +204,7 @@ void BulkImageProcessor::updateItem(const QUuid& id, const QString& status)
 }
 
 void BulkImageProcessor::finishItem(const QUuid& id, const QString& status, bool failed,
-                                    const QUrl& output)
+                                    const QUrl& output, const QString& kept)
 {
     const qsizetype index = indexOf(id);
     if (index < 0)
@@ -208,18 +212,20 @@ void BulkImageProcessor::finishItem(const QUuid& id, const QString& status, bool
     BulkImageItem& item = m_items[index];
     item.status = status;
     item.failed = failed;
+    item.keptURL = kept.isEmpty() ? QUrl() : QUrl::fromLocalFile(kept);
     item.outputURL = output;
     Q_EMIT itemsChanged();
 }
 
-void BulkImageProcessor::complete(const QUuid& id, const UpscaleJob::Result& result)
+void BulkImageProcessor::complete(const QUuid& id, const UpscaleJob::Result& result,
+                                  const QString& kept)
 {
     if (result.succeeded())
         finishItem(id, QStringLiteral("Done"), false, QUrl::fromLocalFile(result.location));
     else if (result.cancelled())
         finishItem(id, QStringLiteral("Stopped"), false, {});
     else if (result.error->domain() == QLatin1String("OutputFile"))
-        finishItem(id, result.error->message(), true, {}); // says where the finished image is
+        finishItem(id, result.error->message(), true, {}, kept); // says where the result is
     else
         finishItem(id, QStringLiteral("Failed"), true, {});
     --m_outstanding;

@@ -16,6 +16,7 @@ struct BulkImageItem {
     // "Queued", "Upscaling…", then "Done", "Failed" or "Stopped".
     QString status = QStringLiteral("Queued");
     QUrl outputURL;      // the written file after success; empty until then
+    QUrl keptURL;        // a finished result kept in the temporary folder after a failed save
     bool failed = false; // the job failed for a reason other than a stop by the user
 
     bool operator==(const BulkImageItem&) const = default;
@@ -82,8 +83,10 @@ Q_SIGNALS:
 
 private:
     void updateItem(const QUuid& id, const QString& status);
-    void finishItem(const QUuid& id, const QString& status, bool failed, const QUrl& output);
-    void complete(const QUuid& id, const UpscaleJob::Result& result);
+    void finishItem(const QUuid& id, const QString& status, bool failed, const QUrl& output,
+                    const QString& kept = {});
+    // kept: where a finished result was kept after a failed save, or empty.
+    void complete(const QUuid& id, const UpscaleJob::Result& result, const QString& kept = {});
     void setRunning(bool running);
     qsizetype indexOf(const QUuid& id) const;
 

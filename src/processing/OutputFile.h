@@ -64,6 +64,7 @@ template <typename Item> void failEvery(QList<Item>& items, const QString& reaso
         item.status = reason;
         item.failed = true;
         item.outputURL.clear();
+        item.keptURL.clear();
     }
 }
 

@@ -59,6 +59,7 @@ private Q_SLOTS:
     void writesEachImageWithTheEngine();
     void stopAndFailureEndOnlyTheirItem();
     void oneBaseNameGivesDistinctOutputs();
+    void aFailedSaveKeepsTheImage();
 
 private:
     QTemporaryDir m_root;
@@ -296,6 +297,42 @@ void BulkImageProcessorTest::oneBaseNameGivesDistinctOutputs()
                  QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
              (QStringList{QStringLiteral("a_upscaled.png"), QStringLiteral("a_upscaled_1.png"),
                           QStringLiteral("a_upscaled_2.png")}));
+}
+
+void BulkImageProcessorTest::aFailedSaveKeepsTheImage()
+{
+    // The folder exists when the run starts and is gone (a removed drive) when the picture is
+    // ready: the picture is kept, the row says where and offers to show it, and the next start's
+    // sweep leaves it alone.
+    const QString in = m_root.filePath(QStringLiteral("gone-in"));
+    const QString out = m_root.filePath(QStringLiteral("gone-out"));
+    QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+    makeImage(QDir(in).filePath(QStringLiteral("p.png")), QSize(16, 12));
+
+    BulkImageProcessor bulk;
+    bulk.setQuality(AIQuality::Fast);
+    bulk.setScale(2);
+    bulk.add(urls(in, {QStringLiteral("p.png")}));
+    JobQueue::shared().setReordering(true);
+    bulk.start(QUrl::fromLocalFile(out));
+    QVERIFY(QDir(out).removeRecursively());
+    JobQueue::shared().setReordering(false);
+    JobQueue::shared().startNext();
+    QTRY_VERIFY_WITH_TIMEOUT(!bulk.isRunning(), runMs);
+
+    const BulkImageItem item = bulk.items().first();
+    QVERIFY(item.failed);
+    QVERIFY(item.outputURL.isEmpty());
+    const QString kept = item.keptURL.toLocalFile();
+    QVERIFY2(item.status.startsWith(QStringLiteral("The upscaled image could not be saved as ") +
+                                    QDir(out).filePath(QStringLiteral("p_upscaled.png"))),
+             qPrintable(item.status));
+    QVERIFY2(item.status.contains(kept), qPrintable(item.status));
+    QCOMPARE(QImageReader(kept).size(), QSize(32, 24));
+    UpscaleCore::removeTempEntries(UpscaleCore::staleTempEntries());
+    QVERIFY(QFileInfo::exists(kept));
+    QVERIFY(QFile::remove(kept));
+    UpscaleCore::removeTempEntries(UpscaleCore::staleTempEntries());
 }
 
 KORVANE_TEST_MAIN(BulkImageProcessorTest)
