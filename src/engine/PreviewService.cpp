@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include "engine/FFmpegCommands.h"
+#include "engine/ImageFile.h"
 #include "engine/UpscaleCore.h"
 #include "engine/WorkFolder.h"
 
@@ -79,14 +80,16 @@ UpscaleCore::PreviewImages UpscaleCore::previewFrame(const QString& input,
     WorkFolder::makeFolder(outFolder);
 
     runFFmpegSimple(FFmpegCommands::previewFrame(input, inFolder, meta));
-    const QImage source(inFolder + QStringLiteral("/frame_00000001.png"));
+    // Both frames are read at the size shown, with a memory allowance that fits a 4× frame.
+    const QImage source = ImageFile::read(inFolder + QStringLiteral("/frame_00000001.png"), 2200);
     if (source.isNull())
         throw err(QStringLiteral("Could not read preview frame."));
 
     const ModelChoice choice =
         aiModel(options.quality, options.targetHeight, meta.displayShortSide());
     runRealESRGANFolder(inFolder, outFolder, choice);
-    const QImage upscaled(outFolder + QStringLiteral("/frame_00000001.png"));
+    const QImage upscaled =
+        ImageFile::read(outFolder + QStringLiteral("/frame_00000001.png"), 2200);
     if (upscaled.isNull())
         throw err(QStringLiteral("Could not read upscaled preview frame."));
 

@@ -9,6 +9,7 @@
 
 #include "engine/ChildProcess.h"
 #include "engine/SystemFacts.h"
+#include "engine/WorkFolder.h"
 
 UpscaleCore& UpscaleCore::shared()
 {
@@ -92,8 +93,11 @@ QStringList UpscaleCore::staleTempEntries()
         temp.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QStringList paths;
     for (const QString& name : names) {
-        if (name.startsWith(QLatin1String("ai-")) || name.startsWith(QLatin1String("img-")) ||
-            name.startsWith(QLatin1String("prev-")))
+        const bool ours = name.startsWith(QLatin1String("ai-")) ||
+                          name.startsWith(QLatin1String("img-")) ||
+                          name.startsWith(QLatin1String("prev-"));
+        // A finished result that could not be saved stays until the user has dealt with it.
+        if (ours && !WorkFolder::isKept(temp.filePath(name)))
             paths.append(temp.filePath(name));
     }
     return paths;

@@ -61,7 +61,8 @@ public:
     // Tests substitute the figure; an empty function restores the real query.
     void setFreeDiskBytesProvider(std::function<std::optional<qint64>()> provider);
 
-    // Removes every entry of the temporary folder whose name begins "ai-", "img-" or "prev-".
+    // Removes every entry of the temporary folder whose name begins "ai-", "img-" or "prev-",
+    // except kept results (see WorkFolder::keep) and their markers.
     void cleanStaleTemp() const;
     // The two halves of cleanStaleTemp: listing is quick, removal may take long.
     static QStringList staleTempEntries();

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUuid>
 
 #include "engine/EngineError.h"
@@ -51,4 +52,30 @@ int WorkFolder::countEntries(const QString& path)
     return int(QDir(path)
                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
                    .size());
+}
+
+QString WorkFolder::keep(const QString& file)
+{
+    const QFileInfo info(file);
+    QString kept = info.absoluteFilePath();
+    if (info.absolutePath() != QFileInfo(QDir::tempPath()).absoluteFilePath()) {
+        // Named after its work folder, which makes the name unique and keeps the folder's prefix.
+        const QString moved =
+            QDir(QDir::tempPath())
+                .filePath(info.dir().dirName() + QLatin1Char('-') + info.fileName());
+        if (QFile::rename(file, moved))
+            kept = moved;
+    }
+    QFile marker(keptMarker(kept));
+    if (marker.open(QIODevice::WriteOnly))
+        marker.close();
+    return kept;
+}
+
+bool WorkFolder::isKept(const QString& path)
+{
+    const QString marker = QStringLiteral(".kept");
+    if (path.endsWith(marker))
+        return QFileInfo::exists(path.chopped(marker.size()));
+    return QFileInfo::exists(keptMarker(path));
 }

@@ -24,6 +24,15 @@ public:
     // Entries of a folder; a listing failure counts as none.
     static int countEntries(const QString& path);
 
+    // A finished result that could not be put in its place is kept for the user: moved into the
+    // temporary folder itself when it lies deeper (a work folder is removed with its content;
+    // the file is then named "<work folder>-<name>") and marked by an empty "<name>.kept" file
+    // beside it, which the start-up sweep honours. Returns where the file now is.
+    static QString keep(const QString& file);
+    static QString keptMarker(const QString& path) { return path + QStringLiteral(".kept"); }
+    // True for a kept result, and for the marker of one that still exists.
+    static bool isKept(const QString& path);
+
 private:
     QString m_path;
 };

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include <QCoreApplication>
@@ -16,6 +14,7 @@
 #include "engine/UpscaleCore.h"
 #include "processing/JobQueue.h"
 #include "processing/MissingTools.h"
+#include "processing/OutputFile.h"
 #include "processing/OutputNaming.h"
 
 namespace {
@@ -23,41 +22,6 @@ namespace {
 bool onMainThread(const QObject* object)
 {
     return QThread::currentThread() == object->thread();
-}
-
-// True when both paths name the same file (existing files are compared after resolving links).
-bool samePlace(const QString& a, const QString& b)
-{
-    const QFileInfo first(a);
-    const QFileInfo second(b);
-    if (first.exists() && second.exists())
-        return first.canonicalFilePath() == second.canonicalFilePath();
-    return first.absoluteFilePath() == second.absoluteFilePath();
-}
-
-// Puts the finished video at destination. The copy goes to a hidden file in the same folder
-// first and is then renamed over the destination, so a failed copy leaves an earlier output of
-// the same name as it was.
-void copyResult(const QString& result, const QString& destination)
-{
-    const QFileInfo target(destination);
-    const QString partial = target.dir().filePath(
-        QStringLiteral(".") + target.fileName() + QStringLiteral(".") +
-        QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".part"));
-    QFile source(result);
-    if (!source.copy(partial)) {
-        QFile::remove(partial);
-        throw UpscaleCore::err(QStringLiteral("Couldn't save the upscaled video to ") +
-                               destination + QStringLiteral(": ") + source.errorString());
-    }
-    std::error_code failure;
-    std::filesystem::rename(partial.toStdString(), destination.toStdString(), failure);
-    if (failure) {
-        QFile::remove(partial);
-        throw UpscaleCore::err(QStringLiteral("Couldn't save the upscaled video to ") +
-                               destination + QStringLiteral(": ") +
-                               QString::fromStdString(failure.message()));
-    }
 }
 
 } // namespace
@@ -126,15 +90,23 @@ void BatchProcessor::start(const QUrl& folder)
     Q_ASSERT(onMainThread(this));
     if (m_running || m_items.isEmpty())
         return;
-    setRunning(true);
     const UpscaleOptions options = m_options;
     const QDir destinationFolder(folder.toLocalFile());
+    // The folder is checked before any work: a problem ends every item at once, with its reason.
+    if (const auto problem =
+            OutputFile::folderProblem(destinationFolder.path(), QStringLiteral("videos"))) {
+        OutputFile::failEvery(m_items, *problem);
+        Q_EMIT itemsChanged();
+        return;
+    }
+    setRunning(true);
     m_outstanding = int(m_items.size());
 
     for (BatchItem& item : m_items) {
         item.status = QStringLiteral("Queued");
         item.progress = 0.0;
         item.outputURL.clear();
+        item.keptURL.clear();
         item.failed = false;
     }
     Q_EMIT itemsChanged();
@@ -153,14 +125,12 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
     const QString input = item.url.toLocalFile();
     const QString fileName = QFileInfo(input).fileName();
     const QString height = QString::number(options.targetHeight);
-    // An existing file of this name is replaced, but never one of this batch's sources.
-    const QString destination = folder.filePath(
-        OutputNaming::baseName(fileName) + QLatin1Char('_') + height + QStringLiteral("p.mp4"));
-    QString replacedSource;
-    for (const BatchItem& other : std::as_const(m_items)) {
-        if (samePlace(destination, other.url.toLocalFile()))
-            replacedSource = QFileInfo(destination).fileName();
-    }
+    // Each name is taken for this run: an existing file, a source of the batch or another item's
+    // output is never replaced ("clip_2160p.mp4", then "clip_2160p_1.mp4").
+    const QString destination = OutputNaming::reserveFirstFree(
+        folder.absolutePath(),
+        OutputNaming::baseName(fileName) + QLatin1Char('_') + height + QLatin1Char('p'),
+        QStringLiteral("mp4"));
 
     // Shared rather than copied into each action: the guard is only read on the main thread.
     const auto self = std::make_shared<const QPointer<BatchProcessor>>(this);
@@ -168,20 +138,15 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
     job.name = fileName;
     job.icon = QStringLiteral("film");
     job.detail = height + QStringLiteral("p · ") + AIQualities::label(options.quality);
-    job.run = [self, itemId, input, destination, replacedSource,
-               options](const UpscaleJob::ProgressReporter& report) -> QString {
+    const auto kept = std::make_shared<QString>(); // written by the work, read by the completion
+    job.run = [self, itemId, input, destination, options,
+               kept](const UpscaleJob::ProgressReporter& report) -> QString {
         UpscaleCore& core = UpscaleCore::shared();
         core.setCancelled(false);
         if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
             throw UpscaleCore::err(MissingTools::ffmpegMessage());
         if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
             throw UpscaleCore::err(MissingTools::realesrganMessage());
-        if (!replacedSource.isEmpty())
-            throw UpscaleCore::err(QStringLiteral("The upscaled video would replace ") +
-                                   replacedSource +
-                                   QStringLiteral(", one of the videos in this batch, so it was "
-                                                  "not made. Choose another folder."));
-
         const QString result = core.runAI(
             input, options,
             [&report, self, itemId](double fraction, const QString& status, const QString& eta) {
@@ -196,28 +161,37 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
                     },
                     Qt::QueuedConnection);
             });
-        copyResult(result, destination);
-        QFile::remove(result);
-        return destination;
+        const OutputFile::Placement placed = OutputFile::place(
+            result, destination, OutputFile::Mode::KeepExisting, QStringLiteral("video"));
+        if (placed.error) {
+            *kept = placed.keptPath;
+            throw *placed.error;
+        }
+        return placed.path;
     };
-    job.onComplete = [self, itemId](const UpscaleJob::Result& result) {
+    job.onComplete = [self, itemId, destination, kept](const UpscaleJob::Result& result) {
+        OutputNaming::release(destination);
         if (*self)
-            (*self)->complete(itemId, result);
+            (*self)->complete(itemId, result, *kept);
     };
     // A waiting job taken off the queue never runs: its video counts as stopped.
-    job.onRemoved = [self, itemId] {
+    job.onRemoved = [self, itemId, destination] {
+        OutputNaming::release(destination);
         if (*self)
             (*self)->complete(itemId, UpscaleJob::Result::failure(EngineError::cancelled()));
     };
     return job;
 }
 
-void BatchProcessor::complete(const QUuid& id, const UpscaleJob::Result& result)
+void BatchProcessor::complete(const QUuid& id, const UpscaleJob::Result& result,
+                              const QString& kept)
 {
     if (result.succeeded())
         finishItem(id, QStringLiteral("Done"), false, QUrl::fromLocalFile(result.location));
     else if (result.cancelled())
         finishItem(id, QStringLiteral("Stopped"), false, {});
+    else if (result.error->domain() == QLatin1String("OutputFile"))
+        finishItem(id, result.error->message(), true, {}, kept); // says where the result is
     else
         finishItem(id, QStringLiteral("Failed"), true, {});
     --m_outstanding;
@@ -239,7 +213,7 @@ void BatchProcessor::updateItem(const QUuid& id, const QString& status, double p
 }
 
 void BatchProcessor::finishItem(const QUuid& id, const QString& status, bool failed,
-                                const QUrl& output)
+                                const QUrl& output, const QString& kept)
 {
     const qsizetype index = indexOf(id);
     if (index < 0)
@@ -247,6 +221,7 @@ void BatchProcessor::finishItem(const QUuid& id, const QString& status, bool fai
     BatchItem& item = m_items[index];
     item.status = status;
     item.failed = failed;
+    item.keptURL = kept.isEmpty() ? QUrl() : QUrl::fromLocalFile(kept);
     if (!output.isEmpty()) {
         item.progress = 1.0;
         item.outputURL = output;

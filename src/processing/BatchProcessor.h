@@ -20,6 +20,7 @@ struct BatchItem {
     double progress = 0.0; // fraction done, 0 to 1
     QString eta;           // remaining-time text reported by the engine
     QUrl outputURL;        // the written file after success; empty until then
+    QUrl keptURL;          // a finished result kept in the temporary folder after a failed save
     bool failed = false;   // the job failed for a reason other than a stop by the user
 
     bool operator==(const BatchItem&) const = default;
@@ -62,8 +63,10 @@ public:
     void clear();
     void removeItem(const QUuid& id);
 
-    // Queues one job per item, writing "<base>_<height>p.mp4" into folder. Does nothing while a
-    // batch runs or when the list is empty.
+    // Queues one job per item, writing "<base>_<height>p.mp4" into folder, numbered when the
+    // name is taken ("<base>_<height>p_1.mp4"). Does nothing while a batch runs or when the list
+    // is empty. A folder that cannot be written ends every item as failed, with the reason as
+    // its status, and queues nothing.
     void start(const QUrl& folder);
 
 Q_SIGNALS:
@@ -73,9 +76,11 @@ Q_SIGNALS:
 
 private:
     void updateItem(const QUuid& id, const QString& status, double progress, const QString& eta);
-    void finishItem(const QUuid& id, const QString& status, bool failed, const QUrl& output);
+    void finishItem(const QUuid& id, const QString& status, bool failed, const QUrl& output,
+                    const QString& kept = {});
     UpscaleJob jobFor(const BatchItem& item, const QDir& folder, const UpscaleOptions& options);
-    void complete(const QUuid& id, const UpscaleJob::Result& result);
+    // kept: where a finished result was kept after a failed save, or empty.
+    void complete(const QUuid& id, const UpscaleJob::Result& result, const QString& kept = {});
     void setRunning(bool running);
     qsizetype indexOf(const QUuid& id) const;
 

@@ -9,9 +9,12 @@
 #include <QPointer>
 #include <QThread>
 
+#include "engine/ImageFile.h"
 #include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
 #include "processing/JobQueue.h"
 #include "processing/MissingTools.h"
+#include "processing/OutputFile.h"
 #include "processing/OutputNaming.h"
 
 namespace {
@@ -98,6 +101,13 @@ void BulkImageProcessor::start(const QUrl& folder)
     Q_ASSERT(onMainThread(this));
     if (m_running || m_items.isEmpty())
         return;
+    // The folder is checked before any work: a problem ends every item at once, with its reason.
+    if (const auto problem =
+            OutputFile::folderProblem(folder.toLocalFile(), QStringLiteral("images"))) {
+        OutputFile::failEvery(m_items, *problem);
+        Q_EMIT itemsChanged();
+        return;
+    }
     setRunning(true);
     const AIQuality quality = m_quality;
     const QString model = AIQualities::modelName(quality);
@@ -111,6 +121,7 @@ void BulkImageProcessor::start(const QUrl& folder)
     for (BulkImageItem& item : m_items) {
         item.status = QStringLiteral("Queued");
         item.outputURL.clear();
+        item.keptURL.clear();
         item.failed = false;
     }
     Q_EMIT itemsChanged();
@@ -123,17 +134,18 @@ void BulkImageProcessor::start(const QUrl& folder)
         const QUuid itemId = item.id;
         const QString input = item.url.toLocalFile();
         const QString fileName = QFileInfo(input).fileName();
-        // Checked now, item by item: two sources with one base name get the same free name, and
-        // the later job then writes over the earlier one's output.
-        const QString destination = OutputNaming::firstFreeUpscaledPath(
-            destinationFolder, OutputNaming::baseName(fileName), fmt);
+        // Each name is taken for this run, so "a.png" and "a.jpg" get "a_upscaled.png" and
+        // "a_upscaled_1.png", and no other job is given either while they wait.
+        const QString destination = OutputNaming::reserveFirstFree(
+            destinationFolder, OutputNaming::baseName(fileName) + QStringLiteral("_upscaled"), fmt);
 
         UpscaleJob job;
         job.name = fileName;
         job.icon = QStringLiteral("photo");
         job.detail = detail;
-        job.run = [self, itemId, input, destination, model, scale,
-                   fmt](const UpscaleJob::ProgressReporter& report) -> QString {
+        const auto kept = std::make_shared<QString>(); // written by the work, read on completion
+        job.run = [self, itemId, input, destination, model, scale, fmt,
+                   kept](const UpscaleJob::ProgressReporter& report) -> QString {
             const QString upscaling = QStringLiteral("Upscaling…");
             report(0.1, upscaling, QString());
             // Posted to the application object, which outlives the processor; the guard is read
@@ -150,18 +162,30 @@ void BulkImageProcessor::start(const QUrl& folder)
             core.setCancelled(false);
             if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
                 throw UpscaleCore::err(MissingTools::realesrganMessage());
-            core.runRealESRGANImage(input, destination, model, scale, fmt);
-            if (!QFileInfo::exists(destination))
+            // The engine writes into a work folder; only a complete picture reaches the folder.
+            const WorkFolder work(QStringLiteral("img-"));
+            const QString engineInput = ImageFile::uprightForEngine(input, work.path());
+            const QString tmp = work.filePath(QStringLiteral("upscaled.") + fmt);
+            core.runRealESRGANImage(engineInput, tmp, model, scale, fmt);
+            if (!QFileInfo::exists(tmp))
                 throw UpscaleCore::err(QStringLiteral("No output image produced."));
+            const OutputFile::Placement placed = OutputFile::place(
+                tmp, destination, OutputFile::Mode::KeepExisting, QStringLiteral("image"));
+            if (placed.error) {
+                *kept = placed.keptPath;
+                throw *placed.error;
+            }
             report(1.0, QStringLiteral("Saved"), QString());
-            return destination;
+            return placed.path;
         };
-        job.onComplete = [self, itemId](const UpscaleJob::Result& result) {
+        job.onComplete = [self, itemId, destination, kept](const UpscaleJob::Result& result) {
+            OutputNaming::release(destination);
             if (*self)
-                (*self)->complete(itemId, result);
+                (*self)->complete(itemId, result, *kept);
         };
         // A waiting job taken off the queue never runs: its image counts as stopped.
-        job.onRemoved = [self, itemId] {
+        job.onRemoved = [self, itemId, destination] {
+            OutputNaming::release(destination);
             if (*self)
                 (*self)->complete(itemId, UpscaleJob::Result::failure(EngineError::cancelled()));
         };
@@ -180,7 +204,7 @@ void BulkImageProcessor::updateItem(const QUuid& id, const QString& status)
 }
 
 void BulkImageProcessor::finishItem(const QUuid& id, const QString& status, bool failed,
-                                    const QUrl& output)
+                                    const QUrl& output, const QString& kept)
 {
     const qsizetype index = indexOf(id);
     if (index < 0)
@@ -188,16 +212,20 @@ void BulkImageProcessor::finishItem(const QUuid& id, const QString& status, bool
     BulkImageItem& item = m_items[index];
     item.status = status;
     item.failed = failed;
+    item.keptURL = kept.isEmpty() ? QUrl() : QUrl::fromLocalFile(kept);
     item.outputURL = output;
     Q_EMIT itemsChanged();
 }
 
-void BulkImageProcessor::complete(const QUuid& id, const UpscaleJob::Result& result)
+void BulkImageProcessor::complete(const QUuid& id, const UpscaleJob::Result& result,
+                                  const QString& kept)
 {
     if (result.succeeded())
         finishItem(id, QStringLiteral("Done"), false, QUrl::fromLocalFile(result.location));
     else if (result.cancelled())
         finishItem(id, QStringLiteral("Stopped"), false, {});
+    else if (result.error->domain() == QLatin1String("OutputFile"))
+        finishItem(id, result.error->message(), true, {}, kept); // says where the result is
     else
         finishItem(id, QStringLiteral("Failed"), true, {});
     --m_outstanding;

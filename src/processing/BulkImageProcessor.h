@@ -16,6 +16,7 @@ struct BulkImageItem {
     // "Queued", "Upscaling…", then "Done", "Failed" or "Stopped".
     QString status = QStringLiteral("Queued");
     QUrl outputURL;      // the written file after success; empty until then
+    QUrl keptURL;        // a finished result kept in the temporary folder after a failed save
     bool failed = false; // the job failed for a reason other than a stop by the user
 
     bool operator==(const BulkImageItem&) const = default;
@@ -68,8 +69,9 @@ public:
     void removeItem(const QUuid& id);
 
     // Queues one job per item, writing "<base>_upscaled.<format>" into folder, or the first
-    // "<base>_upscaled_<n>.<format>" that does not exist yet. Does nothing while a run goes on or
-    // when the list is empty.
+    // "<base>_upscaled_<n>.<format>" that neither exists nor is taken by another job. Does nothing
+    // while a run goes on or when the list is empty. A folder that cannot be written ends every
+    // item as failed, with the reason as its status, and queues nothing.
     void start(const QUrl& folder);
 
 Q_SIGNALS:
@@ -81,8 +83,10 @@ Q_SIGNALS:
 
 private:
     void updateItem(const QUuid& id, const QString& status);
-    void finishItem(const QUuid& id, const QString& status, bool failed, const QUrl& output);
-    void complete(const QUuid& id, const UpscaleJob::Result& result);
+    void finishItem(const QUuid& id, const QString& status, bool failed, const QUrl& output,
+                    const QString& kept = {});
+    // kept: where a finished result was kept after a failed save, or empty.
+    void complete(const QUuid& id, const UpscaleJob::Result& result, const QString& kept = {});
     void setRunning(bool running);
     qsizetype indexOf(const QUuid& id) const;
 

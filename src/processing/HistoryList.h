@@ -34,17 +34,23 @@ public:
         save();
     }
 
-    // Takes what was read from the file. Entries added in the meantime are newer, so they stay in
-    // front, and that merge is saved; otherwise the file already holds the list.
+    // Takes what was read from the file. Removals and clearing asked for while it was read apply
+    // to what it held too. Entries added in the meantime are newer, so they stay in front. A
+    // changed list is saved; otherwise the file already holds it.
     void takeLoaded(const QList<Entry>& loaded)
     {
         m_loaded = true;
-        if (m_entries.isEmpty()) {
-            m_entries = loaded;
-            return;
+        QList<Entry> kept;
+        for (const Entry& entry : loaded) {
+            if (!m_clearedEarly && !m_removedEarly.contains(entry.id))
+                kept.append(entry);
         }
-        m_entries += loaded;
-        save();
+        const bool changed = !m_entries.isEmpty() || kept.size() != loaded.size();
+        m_removedEarly.clear();
+        m_clearedEarly = false;
+        m_entries += kept;
+        if (changed)
+            save();
     }
 
     // Removes the entries whose ids are listed (every entry when ids is nullopt) and saves. With
@@ -53,6 +59,14 @@ public:
     void remove(const std::optional<QSet<QUuid>>& ids, bool deleteFiles,
                 const std::function<QString(const Entry&)>& fileOf)
     {
+        // Before the file has been read, the removal is remembered for the entries it holds. Their
+        // files are left alone: nobody has seen those entries yet.
+        if (!m_loaded) {
+            if (ids)
+                m_removedEarly.unite(*ids);
+            else
+                m_clearedEarly = true;
+        }
         QStringList files;
         QList<Entry> kept;
         for (const Entry& entry : std::as_const(m_entries)) {
@@ -79,4 +93,7 @@ private:
     Encoder m_encode;
     QList<Entry> m_entries;
     bool m_loaded = false;
+    // Removals asked for before the file was read.
+    QSet<QUuid> m_removedEarly;
+    bool m_clearedEarly = false;
 };

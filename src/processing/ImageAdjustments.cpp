@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 constexpr float redWeight = 0.2125f;
@@ -73,14 +74,14 @@ QImage ImageAdjustments::sharpenLuminance(const QImage& picture, float sharpness
     const int w = image.width();
     const int h = image.height();
     const size_t count = size_t(w) * size_t(h);
-    m_luma.resize(count);
-    m_blurred.resize(count);
-    m_scratch.resize(count);
+    std::vector<float> lumaPlane(count);
+    std::vector<float> blurred(count);
+    std::vector<float> scratch(count);
 
     for (int y = 0; y < h; ++y) {
         const uchar* pixel = image.constScanLine(y);
         for (int x = 0; x < w; ++x, pixel += 4)
-            m_luma[size_t(y) * size_t(w) + size_t(x)] =
+            lumaPlane[size_t(y) * size_t(w) + size_t(x)] =
                 luma(pixel[0] / 255.0f, pixel[1] / 255.0f, pixel[2] / 255.0f);
     }
 
@@ -91,9 +92,10 @@ QImage ImageAdjustments::sharpenLuminance(const QImage& picture, float sharpness
             float sum = 0;
             for (int k = -blurRadius; k <= blurRadius; ++k) {
                 const int sx = std::clamp(x + k, 0, w - 1);
-                sum += weights[size_t(k + blurRadius)] * m_luma[size_t(y) * size_t(w) + size_t(sx)];
+                sum +=
+                    weights[size_t(k + blurRadius)] * lumaPlane[size_t(y) * size_t(w) + size_t(sx)];
             }
-            m_scratch[size_t(y) * size_t(w) + size_t(x)] = sum;
+            scratch[size_t(y) * size_t(w) + size_t(x)] = sum;
         }
     }
     for (int y = 0; y < h; ++y) {
@@ -102,9 +104,9 @@ QImage ImageAdjustments::sharpenLuminance(const QImage& picture, float sharpness
             for (int k = -blurRadius; k <= blurRadius; ++k) {
                 const int sy = std::clamp(y + k, 0, h - 1);
                 sum +=
-                    weights[size_t(k + blurRadius)] * m_scratch[size_t(sy) * size_t(w) + size_t(x)];
+                    weights[size_t(k + blurRadius)] * scratch[size_t(sy) * size_t(w) + size_t(x)];
             }
-            m_blurred[size_t(y) * size_t(w) + size_t(x)] = sum;
+            blurred[size_t(y) * size_t(w) + size_t(x)] = sum;
         }
     }
 
@@ -112,7 +114,7 @@ QImage ImageAdjustments::sharpenLuminance(const QImage& picture, float sharpness
         uchar* pixel = image.scanLine(y);
         for (int x = 0; x < w; ++x, pixel += 4) {
             const size_t i = size_t(y) * size_t(w) + size_t(x);
-            const float delta = sharpness * (m_luma[i] - m_blurred[i]);
+            const float delta = sharpness * (lumaPlane[i] - blurred[i]);
             for (size_t c = 0; c < 3; ++c)
                 pixel[c] = toByte(pixel[c] / 255.0f + delta);
         }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <vector>
-
 #include <QImage>
 
 // The colour and sharpness adjustments of the image screen, applied to a QImage in memory:
@@ -11,8 +9,9 @@
 //   is added to all three channels, so the chroma stays as it was.
 // The luma uses the Rec. 709 weights 0.2125, 0.7154 and 0.0721. Alpha is kept unchanged.
 //
-// Threading: one object is used by one thread at a time (the job worker). It keeps its working
-// buffers between calls, so repeated jobs do not reallocate them.
+// Threading: one object is used by one thread at a time (the job worker). Its working buffers
+// live only while a picture is sharpened: after a large result they would hold hundreds of
+// megabytes for nothing.
 class ImageAdjustments final {
 public:
     ImageAdjustments() = default;
@@ -27,9 +26,4 @@ public:
     // sharpness is above 0.
     QImage apply(const QImage& picture, double brightness, double contrast, double saturation,
                  double sharpness);
-
-private:
-    std::vector<float> m_luma;
-    std::vector<float> m_blurred;
-    std::vector<float> m_scratch;
 };

@@ -16,7 +16,9 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include "engine/ImageFile.h"
 #include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
 #include "processing/AppSettings.h"
 #include "processing/HistoryJson.h"
 #include "processing/HistoryStore.h"
@@ -24,6 +26,7 @@
 #include "processing/JobQueue.h"
 #include "processing/MissingTools.h"
 #include "processing/Notifier.h"
+#include "processing/OutputFile.h"
 #include "processing/OutputNaming.h"
 #include "processing/ReferenceDate.h"
 #include "processing/SaveDialog.h"
@@ -66,6 +69,7 @@ struct ImageJobSettings {
     bool matchFileSize = false;
     qint64 sourceBytes = 0;
     QString format;
+    OutputFile::Mode mode = OutputFile::Mode::KeepExisting;
 };
 
 QString runImageJob(const ImageJobSettings& job, const std::weak_ptr<ImageAdjustments>& model,
@@ -79,20 +83,38 @@ QString runImageJob(const ImageJobSettings& job, const std::weak_ptr<ImageAdjust
     // Cleared before the first report, so a stop pressed as soon as the job shows is not lost.
     core.setCancelled(false);
     report(0.05, QStringLiteral("Upscaling…"), QString());
-    const QString tmp = QDir(QDir::tempPath())
-                            .filePath(QStringLiteral("img-") +
-                                      QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
-                                      QStringLiteral(".png"));
     if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
         throw UpscaleCore::err(MissingTools::realesrganMessage());
-    core.runRealESRGANImage(job.input, tmp, AIQualities::modelName(job.quality), job.scale,
+    if (job.mode == OutputFile::Mode::Replace && OutputFile::sameFile(job.input, job.dest))
+        throw imageError(QStringLiteral("The upscaled image would replace its own source, ") +
+                         QFileInfo(job.input).fileName() +
+                         QStringLiteral(". Choose another name."));
+
+    // A result too large for this machine is refused before the AI runs.
+    const ImageFile::Header header = ImageFile::header(job.input);
+    if (header.readable) {
+        const qint64 needed = ImageUpscaler::memoryNeeded(header.size, job.scale, job.advanced);
+        if (needed > ImageFile::memoryAllowance())
+            throw imageError(ImageFile::tooLargeMessage(header.size * job.scale, needed));
+    }
+
+    const WorkFolder work(QStringLiteral("img-"));
+    // The engine ignores the orientation tag of phone photos, so it gets an upright copy.
+    const QString engineInput = ImageFile::uprightForEngine(job.input, work.path());
+    const QString tmp = work.filePath(QStringLiteral("upscaled.png"));
+    core.runRealESRGANImage(engineInput, tmp, AIQualities::modelName(job.quality), job.scale,
                             QStringLiteral("png"));
     if (!QFileInfo::exists(tmp))
         throw UpscaleCore::err(QStringLiteral("No output image produced."));
-    QImage image(tmp);
-    QFile::remove(tmp);
-    if (image.isNull())
-        throw imageError(QStringLiteral("Could not read upscaled image."));
+    QString problem;
+    QImage image = ImageFile::read(tmp, 0, &problem);
+    if (image.isNull()) {
+        // The engine's work is not thrown away: its file stays where the message says.
+        box->keptPath = WorkFolder::keep(tmp);
+        throw imageError(QStringLiteral("Could not read upscaled image (") + problem +
+                         QStringLiteral("). The engine's result was kept at ") + box->keptPath +
+                         QLatin1Char('.'));
+    }
 
     if (job.advanced)
         image =
@@ -107,22 +129,17 @@ QString runImageJob(const ImageJobSettings& job, const std::weak_ptr<ImageAdjust
     else
         bytes = ImageUpscaler::encode(image, QStringLiteral("png"), 1.0);
 
-    if (QFileInfo::exists(job.dest) || QFileInfo(job.dest).isSymLink())
-        QFile::remove(job.dest);
-    QFile file(job.dest);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.close();
-        throw EngineError(QStringLiteral("ImageUpscaler"), 1,
-                          QStringLiteral("The upscaled image could not be saved as ") + job.dest +
-                              QStringLiteral(": ") + reason);
+    const OutputFile::Placement placed =
+        OutputFile::placeBytes(bytes, job.format, job.dest, job.mode, QStringLiteral("image"));
+    if (placed.error) {
+        box->keptPath = placed.keptPath;
+        throw *placed.error;
     }
-    file.close();
 
     box->image = image;
     box->info = image.isNull() ? QString() : pixelInfo(image, double(bytes.size()));
     report(1.0, QStringLiteral("Saved"), QString());
-    return job.dest;
+    return placed.path;
 }
 } // namespace
 
@@ -252,10 +269,24 @@ QString ImageUpscaler::sizeEstimate(qint64 w, qint64 h, int scale, const QString
 {
     if (w <= 0)
         return QStringLiteral("—");
-    const double pixels = double(w * scale) * double(h * scale);
+    return byteString(double(estimatedBytes(w, h, scale, format, matchFileSize, sourceBytes)));
+}
+
+qint64 ImageUpscaler::estimatedBytes(qint64 w, qint64 h, int scale, const QString& format,
+                                     bool matchFileSize, qint64 sourceBytes)
+{
     if (matchFileSize)
-        return byteString(double(sourceBytes));
-    return byteString(pixels * (format == QLatin1String("jpg") ? 0.5 : 2.2));
+        return sourceBytes;
+    const double pixels = double(w * scale) * double(h * scale);
+    return qint64(pixels * (format == QLatin1String("jpg") ? 0.5 : 2.2));
+}
+
+qint64 ImageUpscaler::memoryNeeded(const QSize& size, int scale, bool advanced)
+{
+    const QSize result = size * scale;
+    const qint64 pixels = qint64(result.width()) * qint64(result.height());
+    // The adjustments work on an 8-bit copy with three float planes beside it.
+    return ImageFile::decodedBytes(result) + (advanced ? pixels * 16 : 0);
 }
 
 QString ImageUpscaler::timeEstimate(qint64 w, qint64 h, int scale, AIQuality quality)
@@ -304,22 +335,28 @@ void ImageUpscaler::load(const QUrl& url)
     QThreadPool::globalInstance()->start([self, generation, path] {
         const QFileInfo info(path);
         const qint64 bytes = info.isFile() ? info.size() : 0;
-        const QImage image(path);
+        QString problem;
+        const QImage image = ImageFile::read(path, 0, &problem);
+        // Only a refusal for size is shown; an unreadable file is described as such elsewhere.
+        if (!image.isNull() || !problem.startsWith(QLatin1String("This picture is too large")))
+            problem.clear();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, generation, bytes, image] {
+            [self, generation, bytes, image, problem] {
                 if (self)
-                    self->applyLoadedImage(generation, bytes, image);
+                    self->applyLoadedImage(generation, bytes, image, problem);
             },
             Qt::QueuedConnection);
     });
 }
 
-void ImageUpscaler::applyLoadedImage(quint64 generation, qint64 bytes, const QImage& image)
+void ImageUpscaler::applyLoadedImage(quint64 generation, qint64 bytes, const QImage& image,
+                                     const QString& problem)
 {
     // A later load or clearSelection has replaced the image this reading belongs to.
     if (generation != m_loadGeneration)
         return;
+    assign(m_errorText, problem, &ImageUpscaler::errorTextChanged);
     assign(m_sourceBytes, bytes, &ImageUpscaler::sourceBytesChanged);
     setImage(m_originalImage, image, &ImageUpscaler::originalImageChanged);
     if (!image.isNull()) {
@@ -393,9 +430,19 @@ void ImageUpscaler::run()
     if (m_inputURL.isEmpty() || !m_inputURL.isLocalFile())
         return;
     const QString format = m_matchFileSize ? QStringLiteral("jpg") : m_format;
+    // A name chosen in the save dialog may replace that file; a name made here never replaces.
+    const bool chosen = AppSettings::askWhereToSave();
     const std::optional<QString> dest = destinationURL(m_inputURL, format);
     if (!dest)
         return;
+    const std::optional<QString> problem = OutputFile::destinationProblem(
+        *dest, {m_inputURL.toLocalFile()},
+        estimatedBytes(m_srcW, m_srcH, m_scale, format, m_matchFileSize, m_sourceBytes),
+        QStringLiteral("image"));
+    if (problem) {
+        assign(m_errorText, *problem, &ImageUpscaler::errorTextChanged);
+        return;
+    }
 
     ++m_outstanding;
     assign(m_isRunning, true, &ImageUpscaler::isRunningChanged);
@@ -417,6 +464,7 @@ void ImageUpscaler::run()
     settings.matchFileSize = m_matchFileSize;
     settings.sourceBytes = m_sourceBytes;
     settings.format = format;
+    settings.mode = chosen ? OutputFile::Mode::Replace : OutputFile::Mode::KeepExisting;
     const QString name = m_inputURL.fileName();
     const int scale = m_scale;
     const auto box = std::make_shared<ResultBox>();
@@ -478,6 +526,10 @@ void ImageUpscaler::jobFinished(const QString& name, int scale,
         if (!isCancellationMessage(*failure)) {
             entry.success = false;
             entry.error = *failure;
+            // A result that could not be saved is listed where it was kept, so the history row
+            // offers "Show in Folder" for it.
+            if (!box->keptPath.isEmpty())
+                entry.savedPath = box->keptPath;
             setHistory(QList<HistoryEntry>{entry} + m_history.entries());
         }
         Notifier::upscaleFinished(name, false);

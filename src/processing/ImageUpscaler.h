@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
@@ -69,7 +70,7 @@ public:
         QDateTime date;
         qint64 scale = 0;
         bool success = false;
-        std::optional<QString> savedPath; // successes only
+        std::optional<QString> savedPath; // successes, and failures whose result was kept
         std::optional<QString> error;     // failures only
         bool operator==(const HistoryEntry&) const = default;
     };
@@ -78,6 +79,7 @@ public:
     struct ResultBox {
         QImage image;
         QString info;
+        QString keptPath; // a finished result kept in the temporary folder after a failed save
     };
 
     explicit ImageUpscaler(QObject* parent = nullptr);
@@ -147,6 +149,12 @@ public:
     static QString sizeEstimate(qint64 w, qint64 h, int scale, const QString& format,
                                 bool matchFileSize, qint64 sourceBytes);
     static QString timeEstimate(qint64 w, qint64 h, int scale, AIQuality quality);
+    // The expected size in bytes of the saved result, as sizeEstimate shows it.
+    static qint64 estimatedBytes(qint64 w, qint64 h, int scale, const QString& format,
+                                 bool matchFileSize, qint64 sourceBytes);
+    // The memory an upscale of a picture of size needs at its peak: the decoded result, plus the
+    // working copies of the colour and sharpness adjustments when they apply.
+    static qint64 memoryNeeded(const QSize& size, int scale, bool advanced);
 
     // Where the next result for input is written in format (its extension): next to it as
     // "<base>_upscaled.<format>" (numbered when taken), or the place chosen in the save dialog when
@@ -195,7 +203,8 @@ Q_SIGNALS:
     void historyLoadedChanged();
 
 private:
-    void applyLoadedImage(quint64 generation, qint64 bytes, const QImage& image);
+    void applyLoadedImage(quint64 generation, qint64 bytes, const QImage& image,
+                          const QString& problem);
     void jobFinished(const QString& name, int scale, const std::shared_ptr<ResultBox>& box,
                      const QString& location, const std::optional<QString>& failure);
     void countDown();

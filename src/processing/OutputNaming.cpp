@@ -1,9 +1,14 @@
 #include "processing/OutputNaming.h"
 
+#include <cerrno>
 #include <mutex>
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace OutputNaming {
 
@@ -11,10 +16,22 @@ namespace {
 std::mutex g_mutex;
 QStringList g_reserved; // a list: the same name may be reserved (and released) more than once
 
-bool isReserved(const QString& path)
+QString candidate(const QDir& dir, const QString& stem, const QString& extension, int n)
 {
-    std::lock_guard lock(g_mutex);
-    return g_reserved.contains(path);
+    const QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
+    if (n == 0)
+        return dir.filePath(stem + suffix);
+    return dir.filePath(stem + QLatin1Char('_') + QString::number(n) + suffix);
+}
+
+// Callers hold g_mutex.
+QString firstFreeLocked(const QString& folder, const QString& stem, const QString& extension)
+{
+    const QDir dir(folder);
+    QString path = candidate(dir, stem, extension, 0);
+    for (int n = 1; isTaken(path) || g_reserved.contains(path); ++n)
+        path = candidate(dir, stem, extension, n);
+    return path;
 }
 } // namespace
 
@@ -25,14 +42,32 @@ QString baseName(const QString& fileName)
     return dot > 0 ? name.left(dot) : name;
 }
 
+bool isTaken(const QString& path)
+{
+    struct stat entry {};
+    if (::lstat(QFile::encodeName(path).constData(), &entry) == 0)
+        return true;
+    // Only a name known to be absent is free; anything the system cannot tell counts as taken.
+    return errno != ENOENT;
+}
+
+QString firstFreePath(const QString& folder, const QString& stem, const QString& extension)
+{
+    std::lock_guard lock(g_mutex);
+    return firstFreeLocked(folder, stem, extension);
+}
+
 QString firstFreeUpscaledPath(const QString& folder, const QString& base, const QString& extension)
 {
-    const QDir dir(folder);
-    QString candidate = dir.filePath(base + QStringLiteral("_upscaled.") + extension);
-    for (int n = 1; QFileInfo::exists(candidate) || isReserved(candidate); ++n)
-        candidate = dir.filePath(base + QStringLiteral("_upscaled_") + QString::number(n) +
-                                 QLatin1Char('.') + extension);
-    return candidate;
+    return firstFreePath(folder, base + QStringLiteral("_upscaled"), extension);
+}
+
+QString reserveFirstFree(const QString& folder, const QString& stem, const QString& extension)
+{
+    std::lock_guard lock(g_mutex);
+    const QString path = firstFreeLocked(folder, stem, extension);
+    g_reserved.append(path);
+    return path;
 }
 
 void reserve(const QString& path)

@@ -3,16 +3,27 @@
 #include <QString>
 
 // Names of output files. Pure apart from checking which names already exist.
+//
+// Threading: any thread; the reservations are guarded by a mutex.
 namespace OutputNaming {
 
 // The file name without its last extension: "archive.tar.mp4" → "archive.tar", "clip" → "clip",
 // ".hidden" → ".hidden".
 QString baseName(const QString& fileName);
 
-// In folder: base + "_upscaled." + extension, or the first of base + "_upscaled_1." + extension,
-// "_upscaled_2.", … that neither exists nor is reserved.
-QString firstFreeUpscaledPath(const QString& folder, const QString& base,
-                              const QString& extension);
+// True when the folder holds any entry of that name: a file, a folder, or a link, even one whose
+// target is missing (writing there would create the target wherever the link points).
+bool isTaken(const QString& path);
+
+// In folder: stem + "." + extension, or the first of stem + "_1." + extension, "_2.", … that is
+// neither taken nor reserved.
+QString firstFreePath(const QString& folder, const QString& stem, const QString& extension);
+
+// firstFreePath with the stem base + "_upscaled".
+QString firstFreeUpscaledPath(const QString& folder, const QString& base, const QString& extension);
+
+// firstFreePath, reserved in the same step, so two callers never get one name.
+QString reserveFirstFree(const QString& folder, const QString& stem, const QString& extension);
 
 // A name given to a queued job that has not written its file yet. While reserved, no other job
 // is given it, so two upscales of one source queued back to back never overwrite each other.

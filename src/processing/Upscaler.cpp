@@ -22,6 +22,7 @@
 #include "processing/JobQueue.h"
 #include "processing/MissingTools.h"
 #include "processing/Notifier.h"
+#include "processing/OutputFile.h"
 #include "processing/OutputNaming.h"
 #include "processing/ReferenceDate.h"
 #include "processing/SaveDialog.h"
@@ -58,16 +59,17 @@ MetaReading readMeta(const QString& path)
     }
 }
 
-// Moves the finished video into place; the platform's reason becomes the job's failure.
-void moveIntoPlace(const QString& tmp, const QString& dest)
+// Moves the finished video into place. When that fails the video is kept in the temporary
+// folder, *kept says where, and the failure names it.
+QString moveIntoPlace(const QString& tmp, const QString& dest, OutputFile::Mode mode, QString* kept)
 {
-    if (QFileInfo::exists(dest) || QFileInfo(dest).isSymLink())
-        QFile::remove(dest);
-    QFile file(tmp);
-    if (!file.rename(dest))
-        throw EngineError(QStringLiteral("Upscaler"), 1,
-                          QStringLiteral("The upscaled video could not be saved as ") + dest +
-                              QStringLiteral(": ") + file.errorString());
+    const OutputFile::Placement placed =
+        OutputFile::place(tmp, dest, mode, QStringLiteral("video"));
+    if (placed.error) {
+        *kept = placed.keptPath;
+        throw *placed.error;
+    }
+    return placed.path;
 }
 } // namespace
 
@@ -228,9 +230,8 @@ QString Upscaler::storageEstimate(qint64 srcW, qint64 srcH, double duration, qin
     const double width =
         double(VideoMeta::evenSize(t * double(std::max(srcW, srcH)) / double(shortSide)));
     const double frameStorage = width * t * 1.5 * 30 * (highResolution ? 8 : 15);
-    const double byteRate =
-        hevc ? (highResolution ? 3500000.0 : 1125000.0) : (highResolution ? 5625000.0 : 1750000.0);
-    const double total = std::trunc((frameStorage + duration * byteRate * 3) * 1.15);
+    const double videoBytes = double(estimatedOutputBytes(duration, targetHeight, codec));
+    const double total = std::trunc((frameStorage + videoBytes * 3) * 1.15);
     const qint64 gigabytes =
         std::max<qint64>(qint64(std::ceil(total / double(qint64(1) << 30))), 1);
     const QString resolution =
@@ -238,6 +239,16 @@ QString Upscaler::storageEstimate(qint64 srcW, qint64 srcH, double duration, qin
     const QString codecLabel = hevc ? QStringLiteral("H.265") : QStringLiteral("H.264");
     return QStringLiteral("Needs ~") + QString::number(gigabytes) + QStringLiteral(" GB free · ") +
            resolution + QStringLiteral(" · ") + codecLabel;
+}
+
+qint64 Upscaler::estimatedOutputBytes(double duration, qint64 targetHeight, const QString& codec)
+{
+    if (duration <= 0)
+        return 0;
+    const bool highResolution = targetHeight >= 2000;
+    const double byteRate = codec == Codecs::hevc ? (highResolution ? 3500000.0 : 1125000.0)
+                                                  : (highResolution ? 5625000.0 : 1750000.0);
+    return qint64(duration * byteRate);
 }
 
 std::optional<QString> Upscaler::videoDestination(const QUrl& input)
@@ -264,9 +275,20 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
     Q_ASSERT(onMainThread(this));
     if (!input.isLocalFile())
         return;
+    // A name chosen in the save dialog may replace that file; a name made here never replaces.
+    const OutputFile::Mode mode =
+        AppSettings::askWhereToSave() ? OutputFile::Mode::Replace : OutputFile::Mode::KeepExisting;
     const std::optional<QString> dest = videoDestination(input);
     if (!dest)
         return;
+    // Checked now rather than after hours of work.
+    const std::optional<QString> problem = OutputFile::destinationProblem(
+        *dest, {input.toLocalFile()}, estimatedOutputBytes(m_srcDuration, targetHeight, codec),
+        QStringLiteral("video"));
+    if (problem) {
+        assign(m_errorText, *problem, &Upscaler::errorTextChanged);
+        return;
+    }
 
     ++m_outstanding;
     assign(m_isRunning, true, &Upscaler::isRunningChanged);
@@ -287,29 +309,35 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
     job.icon = QStringLiteral("film");
     job.detail =
         QString::number(targetHeight) + QStringLiteral("p · ") + AIQualities::label(quality);
-    job.run = [inputPath, destination, options](const UpscaleJob::ProgressReporter& report) {
+    const auto kept = std::make_shared<QString>();
+    job.run = [inputPath, destination, options, mode,
+               kept](const UpscaleJob::ProgressReporter& report) {
         UpscaleCore& core = UpscaleCore::shared();
         core.setCancelled(false);
         if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
             throw UpscaleCore::err(MissingTools::ffmpegMessage());
         if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
             throw UpscaleCore::err(MissingTools::realesrganMessage());
+        if (mode == OutputFile::Mode::Replace && OutputFile::sameFile(inputPath, destination))
+            throw UpscaleCore::err(QStringLiteral("The upscaled video would replace its own "
+                                                  "source. Choose another name."));
         const QString tmp = core.runAI(inputPath, options, report);
-        moveIntoPlace(tmp, destination);
-        return destination;
+        return moveIntoPlace(tmp, destination, mode, kept.get());
     };
     QPointer<Upscaler> self(this);
     // The name stays taken until the job has written its file (or will never write it).
     OutputNaming::reserve(destination);
-    job.onComplete = [self, name, targetHeight, quality, duration,
-                      destination](const UpscaleJob::Result& result) {
+    job.onComplete = [self, name, targetHeight, quality, duration, destination,
+                      kept](const UpscaleJob::Result& result) {
         OutputNaming::release(destination);
         if (!self)
             return;
         std::optional<QString> failure;
         if (!result.succeeded())
             failure = result.error->message();
-        self->jobFinished(name, targetHeight, quality, duration, result.location, failure);
+        // A failed save lists the kept file, so the history row offers "Show in Folder".
+        const QString location = result.succeeded() ? result.location : *kept;
+        self->jobFinished(name, targetHeight, quality, duration, location, failure);
     };
     job.onRemoved = [self, destination] {
         OutputNaming::release(destination);
@@ -355,6 +383,8 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
         if (!isCancellationMessage(*failure)) {
             entry.success = false;
             entry.error = *failure;
+            if (!location.isEmpty())
+                entry.outputURL = QUrl::fromLocalFile(location);
             setHistory(QList<HistoryEntry>{entry} + m_history.entries());
         }
         Notifier::upscaleFinished(name, false);

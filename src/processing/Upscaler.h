@@ -58,7 +58,7 @@ public:
         AIQuality quality = AIQuality::Detailed;
         bool success = false;
         double durationSec = 0;
-        QUrl outputURL;               // empty when there is no file
+        QUrl outputURL; // the file made, or kept after a failed save; empty when there is none
         std::optional<QString> error; // failures only
         bool operator==(const HistoryEntry&) const = default;
     };
@@ -112,6 +112,8 @@ public:
     // when the dialog was cancelled.
     static std::optional<QString> videoDestination(const QUrl& input);
     // "Needs ~N GB free · 4K · H.265", or empty when there is nothing to upscale.
+    // The expected size in bytes of the finished video; 0 when the duration is unknown.
+    static qint64 estimatedOutputBytes(double duration, qint64 targetHeight, const QString& codec);
     static QString storageEstimate(qint64 srcW, qint64 srcH, double duration, qint64 targetHeight,
                                    const QString& codec);
     // "1920×1080 · landscape · 12.3s".

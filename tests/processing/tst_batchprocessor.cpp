@@ -78,6 +78,7 @@ private Q_SLOTS:
     void runsEveryItemThroughTheEngine();
     void stopAndFailureEndOnlyTheirItem();
     void neverWritesOverASourceOfTheBatch();
+    void aMissingFolderFailsEveryItemAtOnce();
 
 private:
     QTemporaryDir m_root;
@@ -188,10 +189,15 @@ void BatchProcessorTest::startQueuesOneJobPerItemAndRemovalStopsIt()
 
 void BatchProcessorTest::runsEveryItemThroughTheEngine()
 {
-    // Two sources with one base name: both write clip_144p.mp4, the later replacing the earlier.
+    // Two sources with one base name, a user's file of the first output name and a link to a
+    // missing file at the next: each video gets its own free name and nothing is replaced.
     const QString sources = m_root.filePath(QStringLiteral("run-sources"));
     const QString out = m_root.filePath(QStringLiteral("run-out"));
     QVERIFY(QDir().mkpath(sources) && QDir().mkpath(out));
+    const QString users = QDir(out).filePath(QStringLiteral("clip_144p.mp4"));
+    writeText(users, "The user's own file.\n");
+    const QString linkTarget = QDir(out).filePath(QStringLiteral("elsewhere.mp4"));
+    QVERIFY(QFile::link(linkTarget, QDir(out).filePath(QStringLiteral("clip_144p_1.mp4"))));
     makeClip(QDir(sources).filePath(QStringLiteral("clip.mp4")), QStringLiteral("1"));
     makeClip(QDir(sources).filePath(QStringLiteral("clip.mov")), QStringLiteral("0.6"));
 
@@ -218,13 +224,15 @@ void BatchProcessorTest::runsEveryItemThroughTheEngine()
     QTRY_VERIFY_WITH_TIMEOUT(!batch.isRunning(), runMs);
     disconnect(jobWatch);
 
-    const QString expected = QDir(out).filePath(QStringLiteral("clip_144p.mp4"));
-    for (const BatchItem& item : batch.items()) {
+    const QStringList outputs{QStringLiteral("clip_144p_2.mp4"), QStringLiteral("clip_144p_3.mp4")};
+    for (qsizetype i = 0; i < outputs.size(); ++i) {
+        const BatchItem& item = batch.items().at(i);
         QCOMPARE(item.status, QStringLiteral("Done"));
         QCOMPARE(item.progress, 1.0);
         QVERIFY(!item.failed);
-        QCOMPARE(item.outputURL, QUrl::fromLocalFile(expected));
+        QCOMPARE(item.outputURL, QUrl::fromLocalFile(QDir(out).filePath(outputs.at(i))));
     }
+    const QString expected = QDir(out).filePath(outputs.at(1));
     QCOMPARE(batch.completedCount(), 2);
     QVERIFY(!itemPhases.isEmpty());
     for (const QString& phase : std::as_const(itemPhases))
@@ -233,7 +241,13 @@ void BatchProcessorTest::runsEveryItemThroughTheEngine()
     const UpscaleCore::Meta meta = UpscaleCore::loadMeta(expected);
     QCOMPARE(meta.height, 144);
     QVERIFY2(meta.duration < 0.9, qPrintable(QString::number(meta.duration)));
-    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), {QStringLiteral("clip_144p.mp4")});
+    QCOMPARE(UpscaleCore::loadMeta(QDir(out).filePath(outputs.at(0))).height, 144);
+    QCOMPARE(contents(users), QByteArray("The user's own file.\n"));
+    QVERIFY(!QFileInfo::exists(linkTarget));
+    QCOMPARE(QDir(out).entryList(
+                 QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{QStringLiteral("clip_144p.mp4"), QStringLiteral("clip_144p_1.mp4"),
+                          QStringLiteral("clip_144p_2.mp4"), QStringLiteral("clip_144p_3.mp4")}));
     // The pipeline's temporary results were moved out, not left behind.
     QVERIFY(QDir::temp().entryList({QStringLiteral("ai-*")}).isEmpty());
 
@@ -299,7 +313,8 @@ void BatchProcessorTest::stopAndFailureEndOnlyTheirItem()
 
 void BatchProcessorTest::neverWritesOverASourceOfTheBatch()
 {
-    // a.mp4 would be written to a_144p.mp4, which is itself one of the listed videos.
+    // a.mp4 would be written to a_144p.mp4, which is itself one of the listed videos (and not a
+    // video at all): a.mp4 takes the next free name and the listed file stays as it was.
     const QString folder = m_root.filePath(QStringLiteral("same-folder"));
     QVERIFY(QDir().mkpath(folder));
     makeClip(QDir(folder).filePath(QStringLiteral("a.mp4")), QStringLiteral("1"));
@@ -312,10 +327,29 @@ void BatchProcessorTest::neverWritesOverASourceOfTheBatch()
     batch.start(QUrl::fromLocalFile(folder));
     QTRY_VERIFY_WITH_TIMEOUT(!batch.isRunning(), runMs);
 
-    QCOMPARE(batch.items().at(0).status, QStringLiteral("Failed"));
-    QVERIFY(batch.items().at(0).failed);
+    QCOMPARE(batch.items().at(0).status, QStringLiteral("Done"));
+    QCOMPARE(batch.items().at(0).outputURL,
+             QUrl::fromLocalFile(QDir(folder).filePath(QStringLiteral("a_144p_1.mp4"))));
+    QCOMPARE(batch.items().at(1).status, QStringLiteral("Failed"));
     QCOMPARE(contents(other), QByteArray("The user's own file.\n"));
-    QCOMPARE(batch.completedCount(), 0);
+    QCOMPARE(batch.completedCount(), 1);
+}
+
+void BatchProcessorTest::aMissingFolderFailsEveryItemAtOnce()
+{
+    const QString missing = m_root.filePath(QStringLiteral("no-such-folder"));
+    BatchProcessor batch;
+    batch.setOptions(tinyOptions());
+    batch.add(urls(m_root.path(), {QStringLiteral("a.mp4"), QStringLiteral("b.mp4")}));
+    batch.start(QUrl::fromLocalFile(missing));
+    QVERIFY(!batch.isRunning());
+    QVERIFY(JobQueue::shared().jobs().isEmpty());
+    for (const BatchItem& item : batch.items()) {
+        QVERIFY(item.failed);
+        QVERIFY2(item.status.startsWith(QStringLiteral("The folder ") + missing +
+                                        QStringLiteral(" does not exist.")),
+                 qPrintable(item.status));
+    }
 }
 
 KORVANE_TEST_MAIN(BatchProcessorTest)

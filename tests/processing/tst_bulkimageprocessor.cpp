@@ -58,6 +58,8 @@ private Q_SLOTS:
     void writesEachImageWithTheEngine_data();
     void writesEachImageWithTheEngine();
     void stopAndFailureEndOnlyTheirItem();
+    void oneBaseNameGivesDistinctOutputs();
+    void aFailedSaveKeepsTheImage();
 
 private:
     QTemporaryDir m_root;
@@ -254,6 +256,83 @@ void BulkImageProcessorTest::stopAndFailureEndOnlyTheirItem()
     QCOMPARE(items.at(2).outputURL,
              QUrl::fromLocalFile(QDir(out).filePath(QStringLiteral("fine_upscaled.png"))));
     QCOMPARE(QDir(out).entryList(QDir::Files), {QStringLiteral("fine_upscaled.png")});
+}
+
+void BulkImageProcessorTest::oneBaseNameGivesDistinctOutputs()
+{
+    // a.png and a.jpg share a base name, a link to a missing file holds the first output name,
+    // and the third picture with that base name fails after the others have finished.
+    const QString in = m_root.filePath(QStringLiteral("same-in"));
+    const QString out = m_root.filePath(QStringLiteral("same-out"));
+    QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+    makeImage(QDir(in).filePath(QStringLiteral("a.png")), QSize(16, 12));
+    makeImage(QDir(in).filePath(QStringLiteral("a.jpg")), QSize(20, 10));
+    writeText(QDir(in).filePath(QStringLiteral("a.webp")), "Not a picture.\n");
+    const QString linkTarget = QDir(out).filePath(QStringLiteral("elsewhere.png"));
+    QVERIFY(QFile::link(linkTarget, QDir(out).filePath(QStringLiteral("a_upscaled.png"))));
+
+    BulkImageProcessor bulk;
+    bulk.setQuality(AIQuality::Fast);
+    bulk.setScale(2);
+    bulk.setFormat(QStringLiteral("png"));
+    bulk.add(
+        urls(in, {QStringLiteral("a.png"), QStringLiteral("a.jpg"), QStringLiteral("a.webp")}));
+    bulk.start(QUrl::fromLocalFile(out));
+    QTRY_VERIFY_WITH_TIMEOUT(!bulk.isRunning(), runMs);
+
+    const QList<BulkImageItem> items = bulk.items();
+    QCOMPARE(items.at(0).status, QStringLiteral("Done"));
+    QCOMPARE(items.at(1).status, QStringLiteral("Done"));
+    QCOMPARE(items.at(2).status, QStringLiteral("Failed"));
+    const QString first = QDir(out).filePath(QStringLiteral("a_upscaled_1.png"));
+    const QString second = QDir(out).filePath(QStringLiteral("a_upscaled_2.png"));
+    QCOMPARE(items.at(0).outputURL, QUrl::fromLocalFile(first));
+    QCOMPARE(items.at(1).outputURL, QUrl::fromLocalFile(second));
+    // The failure of the last item removed nothing the others wrote.
+    QCOMPARE(QImageReader(first).size(), QSize(32, 24));
+    QCOMPARE(QImageReader(second).size(), QSize(40, 20));
+    QVERIFY(QFileInfo(QDir(out).filePath(QStringLiteral("a_upscaled.png"))).isSymLink());
+    QVERIFY(!QFileInfo::exists(linkTarget));
+    QCOMPARE(QDir(out).entryList(
+                 QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{QStringLiteral("a_upscaled.png"), QStringLiteral("a_upscaled_1.png"),
+                          QStringLiteral("a_upscaled_2.png")}));
+}
+
+void BulkImageProcessorTest::aFailedSaveKeepsTheImage()
+{
+    // The folder exists when the run starts and is gone (a removed drive) when the picture is
+    // ready: the picture is kept, the row says where and offers to show it, and the next start's
+    // sweep leaves it alone.
+    const QString in = m_root.filePath(QStringLiteral("gone-in"));
+    const QString out = m_root.filePath(QStringLiteral("gone-out"));
+    QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+    makeImage(QDir(in).filePath(QStringLiteral("p.png")), QSize(16, 12));
+
+    BulkImageProcessor bulk;
+    bulk.setQuality(AIQuality::Fast);
+    bulk.setScale(2);
+    bulk.add(urls(in, {QStringLiteral("p.png")}));
+    JobQueue::shared().setReordering(true);
+    bulk.start(QUrl::fromLocalFile(out));
+    QVERIFY(QDir(out).removeRecursively());
+    JobQueue::shared().setReordering(false);
+    JobQueue::shared().startNext();
+    QTRY_VERIFY_WITH_TIMEOUT(!bulk.isRunning(), runMs);
+
+    const BulkImageItem item = bulk.items().first();
+    QVERIFY(item.failed);
+    QVERIFY(item.outputURL.isEmpty());
+    const QString kept = item.keptURL.toLocalFile();
+    QVERIFY2(item.status.startsWith(QStringLiteral("The upscaled image could not be saved as ") +
+                                    QDir(out).filePath(QStringLiteral("p_upscaled.png"))),
+             qPrintable(item.status));
+    QVERIFY2(item.status.contains(kept), qPrintable(item.status));
+    QCOMPARE(QImageReader(kept).size(), QSize(32, 24));
+    UpscaleCore::removeTempEntries(UpscaleCore::staleTempEntries());
+    QVERIFY(QFileInfo::exists(kept));
+    QVERIFY(QFile::remove(kept));
+    UpscaleCore::removeTempEntries(UpscaleCore::staleTempEntries());
 }
 
 KORVANE_TEST_MAIN(BulkImageProcessorTest)

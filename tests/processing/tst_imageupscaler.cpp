@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "engine/EngineError.h"
+#include "engine/SystemFacts.h"
 #include "engine/UpscaleCore.h"
 #include "processing/AppSettings.h"
 #include "processing/HistoryStore.h"
@@ -86,6 +87,9 @@ private Q_SLOTS:
     void missingEngineFailsTheJob();
     void stoppedJobLeavesNoEntry();
     void pngJpgAndMatchingSize();
+    void phonePhotoComesOutUpright();
+    void tooLargeForMemoryIsRefusedBeforeTheEngine();
+    void historyEditsBeforeLoadingApply();
 
 private:
     std::unique_ptr<ImageUpscaler> freshModel();
@@ -565,6 +569,85 @@ void TestImageUpscaler::pngJpgAndMatchingSize()
     QTRY_COMPARE_WITH_TIMEOUT(m_server.shown.size(), shownBefore + 3, waitMs);
     for (qsizetype i = shownBefore; i < m_server.shown.size(); ++i)
         QCOMPARE(m_server.shown.at(i).body, QStringLiteral("photo.png is ready."));
+}
+
+void TestImageUpscaler::phonePhotoComesOutUpright()
+{
+    const QString source = m_folder + QStringLiteral("/phone.jpg");
+    QVERIFY(KorvaneTest::writeFile(source, KorvaneTest::turnedJpeg(32, 16)));
+    auto model = freshModel();
+    model->setQuality(AIQuality::Fast);
+    model->setScale(2);
+    model->setFormat(QStringLiteral("jpg"));
+    model->load(QUrl::fromLocalFile(source));
+    QTRY_VERIFY_WITH_TIMEOUT(model->hasSelection(), waitMs);
+    QCOMPARE(QSize(int(model->srcW()), int(model->srcH())), QSize(16, 32));
+    QCOMPARE(model->originalImage().size(), QSize(16, 32));
+    model->run();
+    QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(), jobWaitMs);
+    QVERIFY2(model->errorText().isEmpty(), qPrintable(model->errorText()));
+
+    const QString output = m_folder + QStringLiteral("/phone_upscaled.jpg");
+    QImageReader reader(output);
+    QCOMPARE(reader.size(), QSize(32, 64));
+    // Upright as stored: no orientation tag for a viewer to apply a second time.
+    QCOMPARE(reader.transformation(), QImageIOHandler::TransformationNone);
+    const QImage result = reader.read();
+    const QColor top = result.pixelColor(16, 8);
+    const QColor bottom = result.pixelColor(16, 56);
+    QVERIFY2(top.red() > 200 && top.blue() < 80, qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > 200 && bottom.red() < 80, qPrintable(bottom.name()));
+}
+
+void TestImageUpscaler::tooLargeForMemoryIsRefusedBeforeTheEngine()
+{
+    const QString source = writePicture(QStringLiteral("large.png"), 24, 16);
+    auto model = freshModel();
+    model->setQuality(AIQuality::Fast);
+    model->setScale(4);
+    model->load(QUrl::fromLocalFile(source));
+    QTRY_VERIFY_WITH_TIMEOUT(model->hasSelection(), waitMs);
+    // A machine whose memory holds the source but not the 96×64 result.
+    SystemFacts::setPhysicalMemoryOverride(quint64(64) * 1024);
+    model->run();
+    QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(), jobWaitMs);
+    SystemFacts::setPhysicalMemoryOverride(std::nullopt);
+    QVERIFY2(model->errorText().startsWith(
+                 QStringLiteral("This picture is too large for this computer's memory: 96×64")),
+             qPrintable(model->errorText()));
+    QVERIFY(!QFileInfo::exists(m_folder + QStringLiteral("/large_upscaled.png")));
+    // The engine never ran, so it left no work folder behind either.
+    QVERIFY(QDir::temp().entryList({QStringLiteral("img-*")}).isEmpty());
+}
+
+void TestImageUpscaler::historyEditsBeforeLoadingApply()
+{
+    const QList<ImageUpscaler::HistoryEntry> stored{entry(QStringLiteral("a.png"), false),
+                                                    entry(QStringLiteral("b.png"), false),
+                                                    entry(QStringLiteral("c.png"), false)};
+    QVERIFY(
+        KorvaneTest::writeFile(ImageUpscaler::historyPath(), ImageUpscaler::encodeHistory(stored)));
+    {
+        // Deleting one entry and clearing the whole list, each before the file has been read.
+        ImageUpscaler model;
+        QVERIFY(!model.historyLoaded());
+        model.deleteHistory({stored.at(1).id}, false);
+        QTRY_VERIFY_WITH_TIMEOUT(model.historyLoaded(), waitMs);
+        QCOMPARE(model.history(), (QList<ImageUpscaler::HistoryEntry>{stored.at(0), stored.at(2)}));
+    }
+    HistoryStore::shared().flush();
+    QCOMPARE(
+        ImageUpscaler::decodeHistory(KorvaneTest::readFile(ImageUpscaler::historyPath()))->size(),
+        2);
+    {
+        ImageUpscaler model;
+        model.clearHistory(false);
+        QTRY_VERIFY_WITH_TIMEOUT(model.historyLoaded(), waitMs);
+        QVERIFY(model.history().isEmpty());
+    }
+    HistoryStore::shared().flush();
+    QVERIFY(ImageUpscaler::decodeHistory(KorvaneTest::readFile(ImageUpscaler::historyPath()))
+                ->isEmpty());
 }
 
 KORVANE_TEST_MAIN_ON_PRIVATE_BUS(TestImageUpscaler)

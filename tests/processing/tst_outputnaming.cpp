@@ -40,6 +40,9 @@ private Q_SLOTS:
                                               << "clip_upscaled.jpg";
         QTest::newRow("a folder takes the name") << "clip_upscaled.mp4/" << "mp4"
                                                  << "clip_upscaled_1.mp4";
+        // A link whose target is missing is taken too: writing there would create the target.
+        QTest::newRow("a dangling link takes the name") << "clip_upscaled.mp4@" << "mp4"
+                                                        << "clip_upscaled_1.mp4";
     }
     void firstFreeName()
     {
@@ -51,6 +54,9 @@ private Q_SLOTS:
         for (const QString& name : existing.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
             if (name.endsWith(QLatin1Char('/'))) {
                 QVERIFY(QDir(folder).mkpath(name));
+            } else if (name.endsWith(QLatin1Char('@'))) {
+                QVERIFY(QFile::link(folder + QStringLiteral("/nowhere"),
+                                    folder + QLatin1Char('/') + name.chopped(1)));
             } else {
                 QFile file(folder + QLatin1Char('/') + name);
                 QVERIFY(file.open(QIODevice::WriteOnly));
@@ -78,6 +84,16 @@ private Q_SLOTS:
         QCOMPARE(next(), first);
         OutputNaming::release(second);
         QCOMPARE(next(), first);
+
+        // Finding and reserving in one step: back-to-back calls get distinct names.
+        const QString a = OutputNaming::reserveFirstFree(folder, QStringLiteral("clip_2160p"),
+                                                         QStringLiteral("mp4"));
+        const QString b = OutputNaming::reserveFirstFree(folder, QStringLiteral("clip_2160p"),
+                                                         QStringLiteral("mp4"));
+        QCOMPARE(a, folder + QStringLiteral("/clip_2160p.mp4"));
+        QCOMPARE(b, folder + QStringLiteral("/clip_2160p_1.mp4"));
+        OutputNaming::release(a);
+        OutputNaming::release(b);
     }
 };
 

@@ -87,6 +87,8 @@ private Q_SLOTS:
     void missingToolFailsTheJob_data();
     void missingToolFailsTheJob();
     void stopThenFinishThenRemove();
+    void destinationCheckedWhenQueued();
+    void failedSaveKeepsTheVideo();
 
 private:
     // A fresh model over the current history file, once that has been read.
@@ -676,6 +678,72 @@ void TestUpscaler::stopThenFinishThenRemove()
              (QStringList{QStringLiteral("first.mp4 could not be upscaled."),
                           QStringLiteral("second.mp4 is ready.")}));
     QCOMPARE(m_server.shown.last().summary, QStringLiteral("Upscale complete"));
+}
+
+void TestUpscaler::destinationCheckedWhenQueued()
+{
+    // The save dialog names a folder that does not exist, then the source itself: neither is
+    // queued, and the screen says why.
+    AppSettings::setAskWhereToSave(true);
+    auto model = freshModel();
+    model->load(QUrl::fromLocalFile(m_clip));
+    QTRY_VERIFY_WITH_TIMEOUT(model->srcW() > 0, waitMs);
+    const qsizetype jobsBefore = JobQueue::shared().jobs().size();
+    const QString missing = KorvaneTest::isolatedRoot() + QStringLiteral("/missing");
+    m_dialog.answer = missing + QStringLiteral("/out.mp4");
+    model->upscale(model->inputURL(), 144, Codecs::h264, AIQuality::Fast);
+    QVERIFY2(model->errorText().startsWith(QStringLiteral("The folder ") + missing +
+                                           QStringLiteral(" does not exist.")),
+             qPrintable(model->errorText()));
+    m_dialog.answer = m_clip;
+    model->upscale(model->inputURL(), 144, Codecs::h264, AIQuality::Fast);
+    QVERIFY2(model->errorText().startsWith(
+                 QStringLiteral("The upscaled video would replace its own source, clip.mp4.")),
+             qPrintable(model->errorText()));
+    QTest::qWait(50);
+    QCOMPARE(JobQueue::shared().jobs().size(), jobsBefore);
+    QVERIFY(!model->isRunning());
+    QCOMPARE(model->inputURL(), QUrl::fromLocalFile(m_clip));
+}
+
+void TestUpscaler::failedSaveKeepsTheVideo()
+{
+    // The chosen folder exists when the job is queued and is gone (a removed drive) when the
+    // video is finished.
+    AppSettings::setAskWhereToSave(true);
+    const QString drive = KorvaneTest::isolatedRoot() + QStringLiteral("/drive");
+    QVERIFY(QDir().mkpath(drive));
+    m_dialog.answer = drive + QStringLiteral("/out.mp4");
+    auto model = freshModel();
+    model->load(QUrl::fromLocalFile(m_clip));
+    QTRY_VERIFY_WITH_TIMEOUT(model->srcDuration() > 0, waitMs);
+    JobQueue::shared().setReordering(true);
+    model->upscale(model->inputURL(), 144, Codecs::h264, AIQuality::Fast);
+    QTRY_COMPARE_WITH_TIMEOUT(JobQueue::shared().jobs().size(), 1, waitMs);
+    QVERIFY(QDir(drive).removeRecursively());
+    JobQueue::shared().setReordering(false);
+    JobQueue::shared().startNext();
+    QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(), jobWaitMs);
+
+    // The history lists the failure with the kept video, which its row offers to show.
+    QCOMPARE(model->history().size(), 1);
+    const Upscaler::HistoryEntry failed = model->history().first();
+    QVERIFY(!failed.success);
+    const QString kept = failed.outputURL.toLocalFile();
+    QCOMPARE(QFileInfo(kept).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    QCOMPARE(UpscaleCore::loadMeta(kept).height, 144);
+    const QString message = model->errorText();
+    QVERIFY2(message.startsWith(QStringLiteral("The upscaled video could not be saved as ") +
+                                drive + QStringLiteral("/out.mp4")),
+             qPrintable(message));
+    QVERIFY2(message.contains(kept), qPrintable(message));
+    QCOMPARE(failed.error, std::optional<QString>(message));
+
+    // The next start's sweep leaves it alone.
+    UpscaleCore::removeTempEntries(UpscaleCore::staleTempEntries());
+    QVERIFY(QFileInfo::exists(kept));
+    QVERIFY(QFile::remove(kept));
+    UpscaleCore::removeTempEntries(UpscaleCore::staleTempEntries());
 }
 
 KORVANE_TEST_MAIN_ON_PRIVATE_BUS(TestUpscaler)

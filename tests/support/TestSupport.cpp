@@ -2,9 +2,12 @@
 
 #include <cstdlib>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QProcess>
 
 namespace KorvaneTest {
@@ -97,6 +100,29 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray turnedJpeg(int width, int height)
+{
+    QImage stored(width, height, QImage::Format_RGB32);
+    QPainter painter(&stored);
+    painter.fillRect(0, 0, width / 2, height, Qt::red);
+    painter.fillRect(width / 2, 0, width - width / 2, height, Qt::blue);
+    painter.end();
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    stored.save(&buffer, "JPEG", 95);
+    // APP1 "Exif": a big-endian TIFF header and one IFD entry, Orientation (0x0112) = 6.
+    const QByteArray tiff = QByteArray::fromHex("4d4d002a00000008"
+                                                "0001"
+                                                "011200030000000100060000"
+                                                "00000000");
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    const int length = int(payload.size()) + 2;
+    QByteArray segment = QByteArray::fromHex("ffe1");
+    segment.append(char(length >> 8)).append(char(length & 0xff)).append(payload);
+    return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
 QByteArray readFile(const QString& path)

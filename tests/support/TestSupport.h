@@ -29,6 +29,10 @@ bool writeFile(const QString& path, const QByteArray& bytes);
 // The whole content of path, or nothing when it cannot be read.
 QByteArray readFile(const QString& path);
 
+// A JPEG whose stored pixels are width × height (red left half, blue right half) with an EXIF
+// orientation tag 6, as phones write: shown upright it is height × width, red on top.
+QByteArray turnedJpeg(int width, int height);
+
 // Runs the real ffmpeg of the staged tools with arguments; returns its exit status.
 int runFFmpeg(const QStringList& arguments, QByteArray* standardError = nullptr);
 

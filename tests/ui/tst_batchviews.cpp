@@ -22,6 +22,7 @@
 #include "support/TestSupport.h"
 #include "ui/MediaModeBinding.h"
 #include "ui/batch/BatchListCard.h"
+#include "ui/batch/BatchListRow.h"
 #include "ui/batch/BatchScreen.h"
 #include "ui/batch/BatchView.h"
 #include "ui/batch/BulkImageView.h"
@@ -198,6 +199,7 @@ private Q_SLOTS:
     void runningLocksTheListUntilTheJobsEnd();
     void videoRowsFollowARealRunAndAStop();
     void imageRowsShowDoneAndFailed();
+    void keptResultRowOffersShowInFolder();
 
 private:
     QTemporaryDir m_root;
@@ -519,6 +521,30 @@ void BatchViewsTest::imageRowsShowDoneAndFailed()
     QVERIFY(done->revealButton()->isVisibleTo(s->view.get()));
     QVERIFY(QFileInfo::exists(QDir(out).filePath(QStringLiteral("fine_upscaled.jpg"))));
     QCOMPARE(s->list()->countLabel()->text(), QStringLiteral("1/2 done"));
+}
+
+void BatchViewsTest::keptResultRowOffersShowInFolder()
+{
+    // A failed item whose finished picture could not be saved shows it in the file manager.
+    QWidget host;
+    BatchListRow row(QStringLiteral("photo"), false, &host);
+    const QUrl kept = QUrl::fromLocalFile(QDir::tempPath() + QStringLiteral("/img-A-upscaled.png"));
+    row.setEntry({QUuid::createUuid(),
+                  QStringLiteral("p.png"),
+                  QStringLiteral("Not saved."),
+                  0,
+                  {},
+                  {},
+                  true,
+                  kept},
+                 false);
+    QCOMPARE(row.iconName(), QStringLiteral("xmark.circle.fill"));
+    QVERIFY(row.revealButton()->isVisibleTo(&host));
+    QList<QUrl> revealed;
+    connect(&row, &BatchListRow::revealRequested, this,
+            [&revealed](const QUrl& url) { revealed.append(url); });
+    QTest::mouseClick(row.revealButton(), Qt::LeftButton);
+    QCOMPARE(revealed, QList<QUrl>{kept});
 }
 
 KORVANE_TEST_MAIN(BatchViewsTest)

@@ -42,7 +42,8 @@ BatchListRow::Entry entry(const QString& name, const QString& status, double pro
             progress,
             eta,
             done ? QUrl::fromLocalFile(QStringLiteral("/home/sam/Upscaled/") + name) : QUrl(),
-            failed};
+            failed,
+            QUrl()};
 }
 
 // Takes this run's waiting jobs off the queue again, which ends their files as stopped.

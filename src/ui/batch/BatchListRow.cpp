@@ -73,8 +73,9 @@ BatchListRow::BatchListRow(const QString& idleIcon, bool showsProgress, QWidget*
     // "Show in Folder" stands in for the other platform's "Reveal in Finder".
     m_reveal = makeIconButton(QStringLiteral("folder"), Theme::appAccent(),
                               QStringLiteral("Show in Folder"), this);
-    connect(m_reveal, &QToolButton::clicked, this,
-            [this] { Q_EMIT revealRequested(m_entry.outputURL); });
+    connect(m_reveal, &QToolButton::clicked, this, [this] {
+        Q_EMIT revealRequested(m_entry.outputURL.isEmpty() ? m_entry.keptURL : m_entry.outputURL);
+    });
     row->addWidget(m_reveal, 0, Qt::AlignVCenter);
     m_remove = makeIconButton(QStringLiteral("xmark"), Theme::secondaryText(),
                               QStringLiteral("Remove"), this);
@@ -104,7 +105,7 @@ void BatchListRow::setEntry(const Entry& entry, bool running)
         m_progress->setValue(entry.progress, !firstTime);
     m_status->setText(live ? BatchTexts::statusLine(entry.status, entry.eta) : entry.status);
 
-    m_reveal->setVisible(!entry.outputURL.isEmpty());
+    m_reveal->setVisible(!entry.outputURL.isEmpty() || !entry.keptURL.isEmpty());
     m_remove->setVisible(!running);
 }
 

@@ -25,6 +25,7 @@ public:
         QString eta;         // remaining time, may be empty
         QUrl outputURL;      // the written file; empty until done
         bool failed = false; // failed for a reason other than a stop
+        QUrl keptURL;        // a finished result kept after a failed save; offered like an output
 
         bool operator==(const Entry&) const = default;
     };

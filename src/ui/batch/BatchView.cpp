@@ -17,7 +17,7 @@ QList<BatchListRow::Entry> entriesOf(const QList<BatchItem>& items)
     entries.reserve(items.size());
     for (const BatchItem& item : items) {
         entries.append({item.id, item.url.fileName(), item.status, item.progress, item.eta,
-                        item.outputURL, item.failed});
+                        item.outputURL, item.failed, item.keptURL});
     }
     return entries;
 }

@@ -16,8 +16,8 @@ QList<BatchListRow::Entry> entriesOf(const QList<BulkImageItem>& items)
     QList<BatchListRow::Entry> entries;
     entries.reserve(items.size());
     for (const BulkImageItem& item : items)
-        entries.append(
-            {item.id, item.url.fileName(), item.status, 0, {}, item.outputURL, item.failed});
+        entries.append({item.id, item.url.fileName(), item.status, 0, {}, item.outputURL,
+                        item.failed, item.keptURL});
     return entries;
 }
 } // namespace

@@ -16,6 +16,7 @@
 #include <QWheelEvent>
 #include <QtConcurrent>
 
+#include "engine/ImageFile.h"
 #include "ui/compare/CompareChip.h"
 #include "ui/compare/CompareControlPane.h"
 #include "ui/compare/CompareImageCard.h"
@@ -210,11 +211,7 @@ void CompareView::readImage(const Item& item)
         }
     });
     const QString path = item.url.toLocalFile();
-    watcher->setFuture(QtConcurrent::run([path] {
-        QImageReader reader(path);
-        reader.setAutoTransform(true);
-        return reader.read();
-    }));
+    watcher->setFuture(QtConcurrent::run([path] { return ImageFile::read(path); }));
 }
 
 bool CompareView::handleDrop(const QMimeData& dropped)

@@ -1,0 +1,196 @@
+// Putting finished results in place: atomic, never over what exists unless chosen, and kept in
+// the temporary folder when the destination fails.
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
+#include "processing/OutputFile.h"
+#include "support/TestSupport.h"
+
+namespace {
+QString finishedFile(const QByteArray& content)
+{
+    const QString path = WorkFolder::freshTempPath(QStringLiteral("ai-"), QStringLiteral(".mp4"));
+    KorvaneTest::writeFile(path, content);
+    return path;
+}
+
+// Every entry of folder, hidden ones included, sorted.
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+} // namespace
+
+class TestOutputFile final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void place_data()
+    {
+        QTest::addColumn<QString>("existing"); // "", "file", "dangling link"
+        QTest::addColumn<bool>("replace");
+        QTest::addColumn<QString>("placedName");
+        QTest::newRow("free name") << "" << false << "clip_2160p.mp4";
+        QTest::newRow("existing file kept") << "file" << false << "clip_2160p_1.mp4";
+        QTest::newRow("dangling link counts as taken")
+            << "dangling link" << false << "clip_2160p_1.mp4";
+        QTest::newRow("chosen file replaced") << "file" << true << "clip_2160p.mp4";
+        QTest::newRow("chosen link replaced, not followed")
+            << "dangling link" << true << "clip_2160p.mp4";
+    }
+    void place()
+    {
+        QFETCH(QString, existing);
+        QFETCH(bool, replace);
+        QFETCH(QString, placedName);
+        const QString folder = KorvaneTest::isolatedRoot() + QStringLiteral("/place/") +
+                               QLatin1String(QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(folder));
+        const QString destination = folder + QStringLiteral("/clip_2160p.mp4");
+        const QString linkTarget = folder + QStringLiteral("/elsewhere.mp4");
+        if (existing == QLatin1String("file"))
+            QVERIFY(KorvaneTest::writeFile(destination, "earlier"));
+        else if (existing == QLatin1String("dangling link"))
+            QVERIFY(QFile::link(linkTarget, destination));
+
+        const QString finished = finishedFile("new result");
+        const OutputFile::Placement placed =
+            OutputFile::place(finished, destination,
+                              replace ? OutputFile::Mode::Replace : OutputFile::Mode::KeepExisting,
+                              QStringLiteral("video"));
+        QVERIFY2(!placed.error, placed.error ? qPrintable(placed.error->message()) : "");
+        QCOMPARE(placed.path, folder + QLatin1Char('/') + placedName);
+        QCOMPARE(KorvaneTest::readFile(placed.path), QByteArray("new result"));
+        QVERIFY(!QFileInfo::exists(finished));
+        QVERIFY(!QFileInfo::exists(linkTarget));
+        if (existing == QLatin1String("file") && !replace)
+            QCOMPARE(KorvaneTest::readFile(destination), QByteArray("earlier"));
+        if (existing == QLatin1String("dangling link") && !replace)
+            QVERIFY(QFileInfo(destination).isSymLink());
+        // No hidden partial file is left behind.
+        for (const QString& name : entries(folder))
+            QVERIFY2(!name.endsWith(QLatin1String(".part")), qPrintable(name));
+    }
+
+    void copiesAcrossVolumes()
+    {
+        // /dev/shm is a memory file system on its own volume on Linux.
+        const QString folder = QStringLiteral("/dev/shm/korvane-outputfile-") +
+                               QString::number(QCoreApplication::applicationPid());
+        struct stat shm {};
+        struct stat temp {};
+        if (::stat("/dev/shm", &shm) != 0 ||
+            ::stat(QFile::encodeName(QDir::tempPath()).constData(), &temp) != 0 ||
+            shm.st_dev == temp.st_dev || !QDir().mkpath(folder))
+            QSKIP("No second volume to write to");
+        const QString finished = finishedFile("across volumes");
+        const OutputFile::Placement placed =
+            OutputFile::place(finished, folder + QStringLiteral("/a.mp4"),
+                              OutputFile::Mode::KeepExisting, QStringLiteral("video"));
+        const QByteArray content = KorvaneTest::readFile(folder + QStringLiteral("/a.mp4"));
+        const QStringList left = entries(folder);
+        QDir(folder).removeRecursively();
+        QVERIFY(!placed.error);
+        QCOMPARE(content, QByteArray("across volumes"));
+        QCOMPARE(left, QStringList{QStringLiteral("a.mp4")});
+        QVERIFY(!QFileInfo::exists(finished));
+    }
+
+    void failedMoveKeepsTheResultThroughTheSweep()
+    {
+        // The destination folder is gone (a removed drive) when the result is ready.
+        const QString folder = KorvaneTest::isolatedRoot() + QStringLiteral("/gone");
+        const QString destination = folder + QStringLiteral("/clip_upscaled.mp4");
+        const QString finished = finishedFile("hours of work");
+        const QString unrelated = finishedFile("an abandoned run");
+
+        const OutputFile::Placement placed = OutputFile::place(
+            finished, destination, OutputFile::Mode::KeepExisting, QStringLiteral("video"));
+        QVERIFY(placed.error.has_value());
+        QVERIFY(placed.path.isEmpty());
+        QCOMPARE(placed.keptPath, finished);
+        const QString message = placed.error->message();
+        QVERIFY2(message.startsWith(QStringLiteral("The upscaled video could not be saved as ") +
+                                    destination),
+                 qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("was kept at ") + finished), qPrintable(message));
+        QCOMPARE(KorvaneTest::readFile(finished), QByteArray("hours of work"));
+
+        // The next start's sweep leaves the kept result and its marker, and still clears the rest.
+        const QStringList stale = UpscaleCore::staleTempEntries();
+        QVERIFY(!stale.contains(finished));
+        QVERIFY(!stale.contains(WorkFolder::keptMarker(finished)));
+        QVERIFY(stale.contains(unrelated));
+        UpscaleCore::removeTempEntries(stale);
+        QVERIFY(QFileInfo::exists(finished));
+
+        // Once the user has moved the file away, its marker goes with the next sweep.
+        QVERIFY(QFile::remove(finished));
+        QVERIFY(UpscaleCore::staleTempEntries().contains(WorkFolder::keptMarker(finished)));
+    }
+
+    void keepMovesOutOfAWorkFolder()
+    {
+        QString kept;
+        {
+            const WorkFolder work(QStringLiteral("img-"));
+            const QString inside = work.filePath(QStringLiteral("upscaled.png"));
+            QVERIFY(KorvaneTest::writeFile(inside, "picture"));
+            kept = WorkFolder::keep(inside);
+        }
+        QCOMPARE(QFileInfo(kept).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        QCOMPARE(KorvaneTest::readFile(kept), QByteArray("picture"));
+        QVERIFY(WorkFolder::isKept(kept));
+    }
+
+    void destinationProblem_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<qint64>("needed");
+        QTest::addColumn<QString>("problem"); // the start of the message; empty for none
+        const QString root = KorvaneTest::isolatedRoot() + QStringLiteral("/dest");
+        QTest::newRow("fine") << root + QStringLiteral("/a_upscaled.png") << qint64(1000)
+                              << QString();
+        QTest::newRow("missing folder")
+            << root + QStringLiteral("/missing/a.png") << qint64(0)
+            << QStringLiteral("The folder ") + root + QStringLiteral("/missing does not exist.");
+        QTest::newRow("the source itself")
+            << root + QStringLiteral("/a.png") << qint64(0)
+            << QStringLiteral("The upscaled image would replace its own source, a.png.");
+        QTest::newRow("the source through a link")
+            << root + QStringLiteral("/link.png") << qint64(0)
+            << QStringLiteral("The upscaled image would replace its own source, a.png.");
+        QTest::newRow("not enough room")
+            << root + QStringLiteral("/b.png") << (qint64(1) << 60)
+            << QStringLiteral("There is not enough free space in ") + root;
+    }
+    void destinationProblem()
+    {
+        QFETCH(QString, destination);
+        QFETCH(qint64, needed);
+        QFETCH(QString, problem);
+        const QString root = KorvaneTest::isolatedRoot() + QStringLiteral("/dest");
+        const QString source = root + QStringLiteral("/a.png");
+        if (!QFileInfo::exists(source)) {
+            QVERIFY(KorvaneTest::writeFile(source, "source"));
+            QVERIFY(QFile::link(source, root + QStringLiteral("/link.png")));
+        }
+        const std::optional<QString> found =
+            OutputFile::destinationProblem(destination, {source}, needed, QStringLiteral("image"));
+        if (problem.isEmpty()) {
+            QVERIFY2(!found, found ? qPrintable(*found) : "");
+            return;
+        }
+        QVERIFY(found.has_value());
+        QVERIFY2(found->startsWith(problem), qPrintable(*found));
+    }
+};
+
+KORVANE_TEST_MAIN(TestOutputFile)
+#include "tst_outputfile.moc"
