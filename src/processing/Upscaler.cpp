@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -13,13 +14,16 @@
 #include <QThread>
 #include <QtConcurrent>
 
+#include "engine/EngineLog.h"
 #include "engine/SystemAdvisor.h"
+#include "engine/VideoCheck.h"
 #include "engine/UpscaleCore.h"
 #include "engine/UpscaleOptions.h"
 #include "processing/AppSettings.h"
 #include "processing/HistoryJson.h"
 #include "processing/HistoryStore.h"
 #include "processing/JobQueue.h"
+#include "processing/JobSpeed.h"
 #include "processing/MissingTools.h"
 #include "processing/Notifier.h"
 #include "processing/OutputNaming.h"
@@ -36,24 +40,6 @@ QString outputFile(const Upscaler::HistoryEntry& entry)
 bool onMainThread(const QObject* object)
 {
     return QThread::currentThread() == object->thread();
-}
-
-// What a metadata read gave: the size and duration, or nothing usable.
-struct MetaReading {
-    bool ok = false;
-    qint64 width = 0;
-    qint64 height = 0;
-    double seconds = 0;
-};
-
-MetaReading readMeta(const QString& path)
-{
-    try {
-        const UpscaleCore::Meta meta = UpscaleCore::loadMeta(path);
-        return {true, meta.width, meta.height, meta.duration};
-    } catch (...) {
-        return {};
-    }
 }
 
 // Moves the finished video into place; the platform's reason becomes the job's failure.
@@ -94,6 +80,8 @@ Upscaler::~Upscaler() = default;
 
 void Upscaler::setTargetHeight(qint64 height)
 {
+    if (height != m_targetHeight)
+        m_userChoseOptions = true;
     assign(m_targetHeight, height, &Upscaler::targetHeightChanged);
     refreshEstimate();
 }
@@ -106,7 +94,10 @@ void Upscaler::setCodec(const QString& codec)
 
 void Upscaler::setQuality(AIQuality quality)
 {
+    if (quality != m_quality)
+        m_userChoseOptions = true;
     assign(m_quality, quality, &Upscaler::qualityChanged);
+    refreshEstimate();
 }
 
 void Upscaler::setAdvancedPreview(bool on)
@@ -119,13 +110,27 @@ QString Upscaler::estimatedStorageText() const
     return storageEstimate(m_srcW, m_srcH, m_srcDuration, m_targetHeight, m_codec);
 }
 
+QString Upscaler::estimatedTimeText() const
+{
+    if (m_srcH >= m_targetHeight)
+        return {};
+    const std::optional<double> seconds = JobSpeed::estimate(
+        m_quality, JobSpeed::outputPixels(m_srcW, m_srcH, m_srcDuration, m_srcFps, m_targetHeight));
+    return seconds ? JobSpeed::durationText(*seconds) : QString();
+}
+
 void Upscaler::refreshEstimate()
 {
     const QString text = estimatedStorageText();
-    if (text == m_lastEstimate)
-        return;
-    m_lastEstimate = text;
-    Q_EMIT estimatedStorageTextChanged();
+    if (text != m_lastEstimate) {
+        m_lastEstimate = text;
+        Q_EMIT estimatedStorageTextChanged();
+    }
+    const QString time = estimatedTimeText();
+    if (time != m_lastTimeEstimate) {
+        m_lastTimeEstimate = time;
+        Q_EMIT estimatedTimeTextChanged();
+    }
 }
 
 void Upscaler::setPlayer(QMediaPlayer* player)
@@ -151,48 +156,72 @@ void Upscaler::load(const QUrl& url)
     assign(m_srcW, qint64(0), &Upscaler::srcWChanged);
     assign(m_srcH, qint64(0), &Upscaler::srcHChanged);
     assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
+    m_srcFps = 0;
     refreshEstimate();
     auto* player = new QMediaPlayer(this);
     player->setSource(url);
     setPlayer(player);
     assign(m_outputURL, QUrl(), &Upscaler::outputURLChanged);
+    // A new file starts without the previous file's problem or failure.
+    assign(m_loadProblem, QString(), &Upscaler::loadProblemChanged);
+    assign(m_errorText, QString(), &Upscaler::errorTextChanged);
+    assign(m_noticeText, QString(), &Upscaler::noticeTextChanged);
 
     const QString path = url.toLocalFile();
+    const QString name = url.fileName();
     QPointer<Upscaler> self(this);
-    QThreadPool::globalInstance()->start([self, generation, path] {
-        const MetaReading reading = readMeta(path);
+    QThreadPool::globalInstance()->start([self, generation, path, name] {
+        const VideoCheck::Outcome outcome = VideoCheck::inspect(path);
+        QString problem;
+        UpscaleRecommendation recommendation;
+        if (outcome.meta) {
+            recommendation = SystemAdvisor::recommend(outcome.meta->width, outcome.meta->height);
+        } else {
+            problem = VideoCheck::message(outcome.problem, name);
+            EngineLog::line(QStringLiteral("Korvane: ") + path +
+                            QStringLiteral(" was not loaded as a video: ") + outcome.detail);
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, generation, reading] {
+            [self, generation, meta = outcome.meta, problem, recommendation] {
                 if (self)
-                    self->applyMeta(generation, reading.ok, reading.width, reading.height,
-                                    reading.seconds);
+                    self->applyMeta(generation, meta, problem, recommendation);
             },
             Qt::QueuedConnection);
     });
 }
 
-void Upscaler::applyMeta(quint64 generation, bool ok, qint64 width, qint64 height, double seconds)
+void Upscaler::applyMeta(quint64 generation, const std::optional<VideoMeta>& meta,
+                         const QString& problem, const UpscaleRecommendation& recommendation)
 {
     // A later load or clearSelection has replaced the video this reading belongs to.
     if (generation != m_loadGeneration)
         return;
-    if (!ok) {
+    if (!meta) {
+        // The file stays named on the screen with its problem; it can't be played or upscaled.
+        setPlayer(nullptr);
         assign(m_sourceInfo, QString(), &Upscaler::sourceInfoChanged);
         assign(m_srcW, qint64(0), &Upscaler::srcWChanged);
         assign(m_srcH, qint64(0), &Upscaler::srcHChanged);
         assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
+        assign(m_loadProblem, problem, &Upscaler::loadProblemChanged);
         refreshEstimate();
         return;
     }
+    const qint64 width = meta->width;
+    const qint64 height = meta->height;
+    const double seconds = meta->duration;
+    m_srcFps = meta->fps;
     assign(m_sourceInfo, describe(width, height, seconds), &Upscaler::sourceInfoChanged);
     assign(m_srcW, width, &Upscaler::srcWChanged);
     assign(m_srcH, height, &Upscaler::srcHChanged);
     assign(m_srcDuration, seconds, &Upscaler::srcDurationChanged);
     if (width >= 1 && height >= 1) {
-        const UpscaleRecommendation recommendation = SystemAdvisor::recommend(width, height);
-        assign(m_targetHeight, recommendation.targetHeight, &Upscaler::targetHeightChanged);
-        assign(m_quality, recommendation.quality, &Upscaler::qualityChanged);
+        if (!m_recommendationApplied && !m_userChoseOptions) {
+            assign(m_targetHeight, recommendation.targetHeight, &Upscaler::targetHeightChanged);
+            assign(m_quality, recommendation.quality, &Upscaler::qualityChanged);
+        }
+        m_recommendationApplied = true;
         assign(m_recommendationText, recommendation.message, &Upscaler::recommendationTextChanged);
     }
     refreshEstimate();
@@ -253,6 +282,9 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
     Q_ASSERT(onMainThread(this));
     if (!input.isLocalFile())
         return;
+    // A file refused at load time never becomes a job (and so never a failed history entry).
+    if (input == m_inputURL && !m_loadProblem.isEmpty())
+        return;
     const std::optional<QString> dest = videoDestination(input);
     if (!dest)
         return;
@@ -270,21 +302,28 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
     options.targetHeight = targetHeight;
     options.codec = codec;
     options.quality = quality;
+    const double pixels =
+        JobSpeed::outputPixels(m_srcW, m_srcH, m_srcDuration, m_srcFps, targetHeight);
 
     UpscaleJob job;
     job.name = name;
     job.icon = QStringLiteral("film");
     job.detail =
         QString::number(targetHeight) + QStringLiteral("p · ") + AIQualities::label(quality);
-    job.run = [inputPath, destination, options](const UpscaleJob::ProgressReporter& report) {
+    job.run = [inputPath, destination, options,
+               pixels](const UpscaleJob::ProgressReporter& report) {
         UpscaleCore& core = UpscaleCore::shared();
         core.setCancelled(false);
         if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
             throw UpscaleCore::err(MissingTools::ffmpegMessage());
         if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
             throw UpscaleCore::err(MissingTools::realesrganMessage());
+        QElapsedTimer timer;
+        timer.start();
         const QString tmp = core.runAI(inputPath, options, report);
         moveIntoPlace(tmp, destination);
+        // What this machine managed refines the next estimate.
+        JobSpeed::record(options.quality, pixels, double(timer.elapsed()) / 1000.0);
         return destination;
     };
     QPointer<Upscaler> self(this);
@@ -339,13 +378,16 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
     entry.targetHeight = targetHeight;
     entry.quality = quality;
     entry.durationSec = duration;
+    if (failure && isCancellationMessage(*failure)) {
+        // The user's own stop: said plainly, not as a failure, and without a notification.
+        assign(m_noticeText, QStringLiteral("Stopped"), &Upscaler::noticeTextChanged);
+        return;
+    }
     if (failure) {
         assign(m_errorText, *failure, &Upscaler::errorTextChanged);
-        if (!isCancellationMessage(*failure)) {
-            entry.success = false;
-            entry.error = *failure;
-            setHistory(QList<HistoryEntry>{entry} + m_history.entries());
-        }
+        entry.success = false;
+        entry.error = *failure;
+        setHistory(QList<HistoryEntry>{entry} + m_history.entries());
         Notifier::upscaleFinished(name, false);
         return;
     }
@@ -355,6 +397,7 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
     entry.outputURL = output;
     setHistory(QList<HistoryEntry>{entry} + m_history.entries());
     Notifier::upscaleFinished(name, true);
+    refreshEstimate();
 }
 
 void Upscaler::clearSelection()
@@ -369,6 +412,9 @@ void Upscaler::clearSelection()
     assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
     assign(m_recommendationText, QString(), &Upscaler::recommendationTextChanged);
     assign(m_errorText, QString(), &Upscaler::errorTextChanged);
+    m_srcFps = 0;
+    assign(m_loadProblem, QString(), &Upscaler::loadProblemChanged);
+    assign(m_noticeText, QString(), &Upscaler::noticeTextChanged);
     refreshEstimate();
 }
 
@@ -376,6 +422,12 @@ void Upscaler::setErrorText(const QString& message)
 {
     Q_ASSERT(onMainThread(this));
     assign(m_errorText, message, &Upscaler::errorTextChanged);
+}
+
+void Upscaler::setNoticeText(const QString& text)
+{
+    Q_ASSERT(onMainThread(this));
+    assign(m_noticeText, text, &Upscaler::noticeTextChanged);
 }
 
 void Upscaler::setHistory(const QList<HistoryEntry>& entries)
