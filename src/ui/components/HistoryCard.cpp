@@ -381,6 +381,7 @@ QToolButton* HistoryCard::iconButton(const QString& icon, const QString& toolTip
     button->setIcon(Icons::icon(icon, color));
     button->setIconSize(QSize(16, 16));
     button->setToolTip(toolTip);
+    button->setAccessibleName(toolTip);
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }
