@@ -91,12 +91,18 @@ QString AuthManager::tokenKey() const
     return AccountStore::tokenKey(QUrl(m_apiBase).host());
 }
 
+QUrl AuthManager::loginUrl(const QString& provider) const
+{
+    const QUrl url(m_apiBase + QStringLiteral("/auth/") + provider + QStringLiteral("/start"),
+                   QUrl::StrictMode);
+    return url.isValid() && !url.isRelative() ? url : QUrl();
+}
+
 void AuthManager::startLogin(const QString& provider)
 {
     Q_ASSERT(QThread::currentThread() == thread());
-    const QUrl url(m_apiBase + QStringLiteral("/auth/") + provider + QStringLiteral("/start"),
-                   QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative())
+    const QUrl url = loginUrl(provider);
+    if (url.isEmpty())
         return;
     setErrorText(std::nullopt);
     if (!SystemOpener::open(url))

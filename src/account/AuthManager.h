@@ -51,7 +51,10 @@ public:
     bool checking() const { return m_checking; }
     std::optional<QString> errorText() const { return m_errorText; }
 
-    // Opens <apiBase>/auth/<provider>/start in the system browser.
+    // <apiBase>/auth/<provider>/start, the page where the browser signs in; invalid when the
+    // base address is not usable.
+    QUrl loginUrl(const QString& provider) const;
+    // Opens loginUrl(provider) in the system browser.
     void startLogin(const QString& provider);
     // Consumes a URL handed to the application; only korvane:// URLs are looked at.
     void handle(const QUrl& url);

@@ -21,7 +21,7 @@ bool open(const QUrl& url)
     return QDesktopServices::openUrl(url);
 }
 
-void reveal(const QString& filePath)
+void reveal(const QString& filePath, const std::function<void()>& failed)
 {
     const QUrl fileUrl = QUrl::fromLocalFile(filePath);
     if (g_interceptor) {
@@ -29,9 +29,13 @@ void reveal(const QString& filePath)
         return;
     }
     const QUrl folder = QUrl::fromLocalFile(QFileInfo(filePath).absolutePath());
+    const auto openFolder = [folder, failed] {
+        if (!QDesktopServices::openUrl(folder) && failed)
+            failed();
+    };
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        QDesktopServices::openUrl(folder);
+        openFolder();
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -41,9 +45,9 @@ void reveal(const QString& filePath)
     call << QStringList{fileUrl.toString(QUrl::FullyEncoded)} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [folder](QDBusPendingCallWatcher* finished) {
+                     [openFolder](QDBusPendingCallWatcher* finished) {
                          if (finished->isError())
-                             QDesktopServices::openUrl(folder);
+                             openFolder();
                          finished->deleteLater();
                      });
 }

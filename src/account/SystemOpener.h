@@ -17,8 +17,9 @@ using Interceptor = std::function<void(Action action, const QUrl& url)>;
 // desktop could not be asked to open it.
 bool open(const QUrl& url);
 // Shows the file selected in the file manager (org.freedesktop.FileManager1); when no file
-// manager answers, opens the file's folder instead. Never waits for the answer.
-void reveal(const QString& filePath);
+// manager answers, opens the file's folder instead, and when that fails too, calls failed (on the
+// main thread). Never waits for the answer.
+void reveal(const QString& filePath, const std::function<void()>& failed = {});
 
 // While set, open() and reveal() only report to the interceptor (open() then returns true).
 void setInterceptor(Interceptor interceptor);

@@ -20,6 +20,10 @@ namespace EngineCompat {
 
 QMap<QString, QString> realesrganEnvironment();
 
+// The type of the device that `-g 0` selects, or nullopt when there is no Vulkan device. Probed
+// on the first call and kept for the rest of the run; the first call may block for a moment.
+std::optional<VkPhysicalDeviceType> deviceType();
+
 // Whether the engine runs with the compatibility layer, given the type of the device that
 // `-g 0` selects (nullopt: no Vulkan device was found) and the value of KORVANE_ENGINE_FP32
 // ("1": on, "0": off, anything else: on exactly for a CPU device).

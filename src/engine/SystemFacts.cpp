@@ -7,11 +7,14 @@
 
 #include <QFile>
 
+#include "engine/EngineCompat.h"
+
 namespace SystemFacts {
 
 namespace {
 std::mutex g_mutex;
 std::optional<quint64> g_memoryOverride;
+std::optional<AiDevice> g_deviceOverride;
 QString g_cpuInfoPath;
 } // namespace
 
@@ -59,6 +62,26 @@ void setCpuInfoPath(const QString& path)
 {
     std::lock_guard lock(g_mutex);
     g_cpuInfoPath = path;
+}
+
+AiDevice aiDevice()
+{
+    {
+        std::lock_guard lock(g_mutex);
+        if (g_deviceOverride)
+            return *g_deviceOverride;
+    }
+    const std::optional<VkPhysicalDeviceType> type = EngineCompat::deviceType();
+    const bool gpu = type == VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU ||
+                     type == VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU ||
+                     type == VK_PHYSICAL_DEVICE_TYPE_VIRTUAL_GPU;
+    return gpu ? AiDevice::Gpu : AiDevice::Processor;
+}
+
+void setAiDeviceOverride(std::optional<AiDevice> device)
+{
+    std::lock_guard lock(g_mutex);
+    g_deviceOverride = device;
 }
 
 } // namespace SystemFacts

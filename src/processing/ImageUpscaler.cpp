@@ -520,18 +520,21 @@ void ImageUpscaler::jobFinished(const QString& name, int scale,
     entry.name = name;
     entry.date = QDateTime::currentDateTimeUtc();
     entry.scale = scale;
+    if (failure && isCancellationMessage(*failure)) {
+        // The user's own stop: said plainly, not as a failure, and without a notification.
+        assign(m_statusText, QStringLiteral("Stopped"), &ImageUpscaler::statusTextChanged);
+        return;
+    }
     if (failure) {
         assign(m_errorText, *failure, &ImageUpscaler::errorTextChanged);
         assign(m_statusText, QStringLiteral("Failed"), &ImageUpscaler::statusTextChanged);
-        if (!isCancellationMessage(*failure)) {
-            entry.success = false;
-            entry.error = *failure;
-            // A result that could not be saved is listed where it was kept, so the history row
-            // offers "Show in Folder" for it.
-            if (!box->keptPath.isEmpty())
-                entry.savedPath = box->keptPath;
-            setHistory(QList<HistoryEntry>{entry} + m_history.entries());
-        }
+        entry.success = false;
+        entry.error = *failure;
+        // A result that could not be saved is listed where it was kept, so the history row
+        // offers "Show in Folder" for it.
+        if (!box->keptPath.isEmpty())
+            entry.savedPath = box->keptPath;
+        setHistory(QList<HistoryEntry>{entry} + m_history.entries());
         Notifier::upscaleFinished(name, false);
         return;
     }

@@ -8,7 +8,8 @@ namespace Notifier {
 
 // Posts one notification for a finished single-file job, as the settings "notifyOnFinish" and
 // "notifyWithSound" say at the moment of the call: "Upscale complete" / "<name> is ready." on
-// success, "Upscale failed" / "<name> could not be upscaled." otherwise (stops included). Every
+// success, "Upscale failed" / "<name> could not be upscaled." otherwise. A stop by the user is
+// not a failure: the models do not call this for it. Every
 // call makes a new notification; the service's answer is ignored.
 void upscaleFinished(const QString& name, bool success);
 

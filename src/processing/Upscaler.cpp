@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -13,13 +14,16 @@
 #include <QThread>
 #include <QtConcurrent>
 
+#include "engine/EngineLog.h"
 #include "engine/SystemAdvisor.h"
+#include "engine/VideoCheck.h"
 #include "engine/UpscaleCore.h"
 #include "engine/UpscaleOptions.h"
 #include "processing/AppSettings.h"
 #include "processing/HistoryJson.h"
 #include "processing/HistoryStore.h"
 #include "processing/JobQueue.h"
+#include "processing/JobSpeed.h"
 #include "processing/MissingTools.h"
 #include "processing/Notifier.h"
 #include "processing/OutputFile.h"
@@ -37,26 +41,6 @@ QString outputFile(const Upscaler::HistoryEntry& entry)
 bool onMainThread(const QObject* object)
 {
     return QThread::currentThread() == object->thread();
-}
-
-// What a metadata read gave: the size and duration, or nothing usable.
-struct MetaReading {
-    bool ok = false;
-    qint64 width = 0;
-    qint64 height = 0;
-    double seconds = 0;
-    bool hdr = false;
-};
-
-MetaReading readMeta(const QString& path)
-{
-    try {
-        const UpscaleCore::Meta meta = UpscaleCore::loadMeta(path);
-        // The size as players show it: turned upright, square pixels.
-        return {true, meta.displayWidth(), meta.displayHeight(), meta.duration, meta.hdr()};
-    } catch (...) {
-        return {};
-    }
 }
 
 // Moves the finished video into place. When that fails the video is kept in the temporary
@@ -98,6 +82,8 @@ Upscaler::~Upscaler() = default;
 
 void Upscaler::setTargetHeight(qint64 height)
 {
+    if (height != m_targetHeight)
+        m_userChoseOptions = true;
     assign(m_targetHeight, height, &Upscaler::targetHeightChanged);
     refreshEstimate();
 }
@@ -110,7 +96,10 @@ void Upscaler::setCodec(const QString& codec)
 
 void Upscaler::setQuality(AIQuality quality)
 {
+    if (quality != m_quality)
+        m_userChoseOptions = true;
     assign(m_quality, quality, &Upscaler::qualityChanged);
+    refreshEstimate();
 }
 
 void Upscaler::setAdvancedPreview(bool on)
@@ -123,13 +112,27 @@ QString Upscaler::estimatedStorageText() const
     return storageEstimate(m_srcW, m_srcH, m_srcDuration, m_targetHeight, m_codec);
 }
 
+QString Upscaler::estimatedTimeText() const
+{
+    if (m_srcH >= m_targetHeight)
+        return {};
+    const std::optional<double> seconds = JobSpeed::estimate(
+        m_quality, JobSpeed::outputPixels(m_srcW, m_srcH, m_srcDuration, m_srcFps, m_targetHeight));
+    return seconds ? JobSpeed::durationText(*seconds) : QString();
+}
+
 void Upscaler::refreshEstimate()
 {
     const QString text = estimatedStorageText();
-    if (text == m_lastEstimate)
-        return;
-    m_lastEstimate = text;
-    Q_EMIT estimatedStorageTextChanged();
+    if (text != m_lastEstimate) {
+        m_lastEstimate = text;
+        Q_EMIT estimatedStorageTextChanged();
+    }
+    const QString time = estimatedTimeText();
+    if (time != m_lastTimeEstimate) {
+        m_lastTimeEstimate = time;
+        Q_EMIT estimatedTimeTextChanged();
+    }
 }
 
 void Upscaler::setPlayer(QMediaPlayer* player)
@@ -155,54 +158,80 @@ void Upscaler::load(const QUrl& url)
     assign(m_srcW, qint64(0), &Upscaler::srcWChanged);
     assign(m_srcH, qint64(0), &Upscaler::srcHChanged);
     assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
+    m_srcFps = 0;
     refreshEstimate();
     auto* player = new QMediaPlayer(this);
     player->setSource(url);
     setPlayer(player);
     assign(m_outputURL, QUrl(), &Upscaler::outputURLChanged);
+    // A new file starts without the previous file's problem or failure.
+    assign(m_loadProblem, QString(), &Upscaler::loadProblemChanged);
+    assign(m_errorText, QString(), &Upscaler::errorTextChanged);
+    assign(m_noticeText, QString(), &Upscaler::noticeTextChanged);
 
     const QString path = url.toLocalFile();
+    const QString name = url.fileName();
     QPointer<Upscaler> self(this);
-    QThreadPool::globalInstance()->start([self, generation, path] {
-        const MetaReading reading = readMeta(path);
+    QThreadPool::globalInstance()->start([self, generation, path, name] {
+        const VideoCheck::Outcome outcome = VideoCheck::inspect(path);
+        QString problem;
+        UpscaleRecommendation recommendation;
+        if (outcome.meta) {
+            recommendation = SystemAdvisor::recommend(outcome.meta->displayWidth(),
+                                                       outcome.meta->displayHeight());
+        } else {
+            problem = VideoCheck::message(outcome.problem, name);
+            EngineLog::line(QStringLiteral("Korvane: ") + path +
+                            QStringLiteral(" was not loaded as a video: ") + outcome.detail);
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, generation, reading] {
+            [self, generation, meta = outcome.meta, problem, recommendation] {
                 if (self)
-                    self->applyMeta(generation, reading.ok, reading.width, reading.height,
-                                    reading.seconds, reading.hdr);
+                    self->applyMeta(generation, meta, problem, recommendation);
             },
             Qt::QueuedConnection);
     });
 }
 
-void Upscaler::applyMeta(quint64 generation, bool ok, qint64 width, qint64 height, double seconds,
-                         bool hdr)
+void Upscaler::applyMeta(quint64 generation, const std::optional<VideoMeta>& meta,
+                         const QString& problem, const UpscaleRecommendation& recommendation)
 {
     // A later load or clearSelection has replaced the video this reading belongs to.
     if (generation != m_loadGeneration)
         return;
-    if (!ok) {
+    if (!meta) {
+        // The file stays named on the screen with its problem; it can't be played or upscaled.
+        setPlayer(nullptr);
         assign(m_sourceInfo, QString(), &Upscaler::sourceInfoChanged);
         assign(m_srcW, qint64(0), &Upscaler::srcWChanged);
         assign(m_srcH, qint64(0), &Upscaler::srcHChanged);
         assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
+        assign(m_loadProblem, problem, &Upscaler::loadProblemChanged);
         refreshEstimate();
         return;
     }
+    // The size as players show it: turned upright, square pixels.
+    const qint64 width = meta->displayWidth();
+    const qint64 height = meta->displayHeight();
+    const double seconds = meta->duration;
+    m_srcFps = meta->fps;
     assign(m_sourceInfo, describe(width, height, seconds), &Upscaler::sourceInfoChanged);
     assign(m_srcW, width, &Upscaler::srcWChanged);
     assign(m_srcH, height, &Upscaler::srcHChanged);
     assign(m_srcDuration, seconds, &Upscaler::srcDurationChanged);
     if (width >= 1 && height >= 1) {
-        const UpscaleRecommendation recommendation = SystemAdvisor::recommend(width, height);
-        assign(m_targetHeight, recommendation.targetHeight, &Upscaler::targetHeightChanged);
-        assign(m_quality, recommendation.quality, &Upscaler::qualityChanged);
+        if (!m_recommendationApplied && !m_userChoseOptions) {
+            assign(m_targetHeight, recommendation.targetHeight, &Upscaler::targetHeightChanged);
+            assign(m_quality, recommendation.quality, &Upscaler::qualityChanged);
+        }
+        m_recommendationApplied = true;
         // The upscale of an HDR video is tone-mapped to standard range; say so before it starts.
         const QString hdrNote =
             QStringLiteral("HDR video: the upscale is converted to standard range");
         assign(m_recommendationText,
-               hdr ? recommendation.message + QLatin1Char('\n') + hdrNote : recommendation.message,
+               meta->hdr() ? recommendation.message + QLatin1Char('\n') + hdrNote
+                           : recommendation.message,
                &Upscaler::recommendationTextChanged);
     }
     refreshEstimate();
@@ -275,6 +304,9 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
     Q_ASSERT(onMainThread(this));
     if (!input.isLocalFile())
         return;
+    // A file refused at load time never becomes a job (and so never a failed history entry).
+    if (input == m_inputURL && !m_loadProblem.isEmpty())
+        return;
     // A name chosen in the save dialog may replace that file; a name made here never replaces.
     const OutputFile::Mode mode =
         AppSettings::askWhereToSave() ? OutputFile::Mode::Replace : OutputFile::Mode::KeepExisting;
@@ -303,6 +335,8 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
     options.targetHeight = targetHeight;
     options.codec = codec;
     options.quality = quality;
+    const double pixels =
+        JobSpeed::outputPixels(m_srcW, m_srcH, m_srcDuration, m_srcFps, targetHeight);
 
     UpscaleJob job;
     job.name = name;
@@ -310,8 +344,8 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
     job.detail =
         QString::number(targetHeight) + QStringLiteral("p · ") + AIQualities::label(quality);
     const auto kept = std::make_shared<QString>();
-    job.run = [inputPath, destination, options, mode,
-               kept](const UpscaleJob::ProgressReporter& report) {
+    job.run = [inputPath, destination, options, mode, kept,
+               pixels](const UpscaleJob::ProgressReporter& report) {
         UpscaleCore& core = UpscaleCore::shared();
         core.setCancelled(false);
         if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
@@ -321,8 +355,13 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
         if (mode == OutputFile::Mode::Replace && OutputFile::sameFile(inputPath, destination))
             throw UpscaleCore::err(QStringLiteral("The upscaled video would replace its own "
                                                   "source. Choose another name."));
+        QElapsedTimer timer;
+        timer.start();
         const QString tmp = core.runAI(inputPath, options, report);
-        return moveIntoPlace(tmp, destination, mode, kept.get());
+        const QString placed = moveIntoPlace(tmp, destination, mode, kept.get());
+        // What this machine managed refines the next estimate.
+        JobSpeed::record(options.quality, pixels, double(timer.elapsed()) / 1000.0);
+        return placed;
     };
     QPointer<Upscaler> self(this);
     // The name stays taken until the job has written its file (or will never write it).
@@ -378,15 +417,18 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
     entry.targetHeight = targetHeight;
     entry.quality = quality;
     entry.durationSec = duration;
+    if (failure && isCancellationMessage(*failure)) {
+        // The user's own stop: said plainly, not as a failure, and without a notification.
+        assign(m_noticeText, QStringLiteral("Stopped"), &Upscaler::noticeTextChanged);
+        return;
+    }
     if (failure) {
         assign(m_errorText, *failure, &Upscaler::errorTextChanged);
-        if (!isCancellationMessage(*failure)) {
-            entry.success = false;
-            entry.error = *failure;
-            if (!location.isEmpty())
-                entry.outputURL = QUrl::fromLocalFile(location);
-            setHistory(QList<HistoryEntry>{entry} + m_history.entries());
-        }
+        entry.success = false;
+        entry.error = *failure;
+        if (!location.isEmpty())
+            entry.outputURL = QUrl::fromLocalFile(location);
+        setHistory(QList<HistoryEntry>{entry} + m_history.entries());
         Notifier::upscaleFinished(name, false);
         return;
     }
@@ -396,6 +438,7 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
     entry.outputURL = output;
     setHistory(QList<HistoryEntry>{entry} + m_history.entries());
     Notifier::upscaleFinished(name, true);
+    refreshEstimate();
 }
 
 void Upscaler::clearSelection()
@@ -410,6 +453,9 @@ void Upscaler::clearSelection()
     assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
     assign(m_recommendationText, QString(), &Upscaler::recommendationTextChanged);
     assign(m_errorText, QString(), &Upscaler::errorTextChanged);
+    m_srcFps = 0;
+    assign(m_loadProblem, QString(), &Upscaler::loadProblemChanged);
+    assign(m_noticeText, QString(), &Upscaler::noticeTextChanged);
     refreshEstimate();
 }
 
@@ -417,6 +463,12 @@ void Upscaler::setErrorText(const QString& message)
 {
     Q_ASSERT(onMainThread(this));
     assign(m_errorText, message, &Upscaler::errorTextChanged);
+}
+
+void Upscaler::setNoticeText(const QString& text)
+{
+    Q_ASSERT(onMainThread(this));
+    assign(m_noticeText, text, &Upscaler::noticeTextChanged);
 }
 
 void Upscaler::setHistory(const QList<HistoryEntry>& entries)

@@ -12,6 +12,8 @@
 #include <QUuid>
 
 #include "engine/AIQuality.h"
+#include "engine/SystemAdvisor.h"
+#include "engine/VideoMeta.h"
 #include "processing/HistoryList.h"
 
 // The model behind the single-video screen: the loaded video and what is known about it, the
@@ -42,8 +44,11 @@ class Upscaler final : public QObject {
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(QUrl outputURL READ outputURL NOTIFY outputURLChanged)
     Q_PROPERTY(QString errorText READ errorText WRITE setErrorText NOTIFY errorTextChanged)
+    Q_PROPERTY(QString loadProblem READ loadProblem NOTIFY loadProblemChanged)
+    Q_PROPERTY(QString noticeText READ noticeText NOTIFY noticeTextChanged)
     Q_PROPERTY(
         QString estimatedStorageText READ estimatedStorageText NOTIFY estimatedStorageTextChanged)
+    Q_PROPERTY(QString estimatedTimeText READ estimatedTimeText NOTIFY estimatedTimeTextChanged)
     Q_PROPERTY(
         QList<Upscaler::HistoryEntry> history READ history WRITE setHistory NOTIFY historyChanged)
     Q_PROPERTY(bool historyLoaded READ historyLoaded NOTIFY historyLoadedChanged)
@@ -88,17 +93,30 @@ public:
     const QString& errorText() const { return m_errorText; }
     // Shows a failure the model did not meet itself (the screen's first-frame preview).
     void setErrorText(const QString& message);
+    // Why the loaded file can't be upscaled ("“clip.mp4” is empty."); empty while it is being
+    // read and once it has been read as a video.
+    const QString& loadProblem() const { return m_loadProblem; }
+    // True once the loaded file has been read as a video.
+    bool readyToUpscale() const { return !m_inputURL.isEmpty() && m_srcH > 0; }
+    // A neutral line about the last job ("Stopped") or the screen's last action ("Saved a copy
+    // as …"), empty otherwise.
+    const QString& noticeText() const { return m_noticeText; }
+    void setNoticeText(const QString& text);
     QString estimatedStorageText() const;
+    // "Takes about 12 min on this computer" for the loaded video with the chosen options, from
+    // the speed of earlier jobs of that quality; empty when there is nothing to go by.
+    QString estimatedTimeText() const;
     const QList<HistoryEntry>& history() const { return m_history.entries(); }
     // Every assignment is saved (once the history file has been read).
     void setHistory(const QList<HistoryEntry>& entries);
     // True once the history file has been read.
     bool historyLoaded() const { return m_history.loaded(); }
 
-    // Makes url the current video and reads its size and duration in the background.
+    // Makes url the current video and reads its size and duration in the background; a file
+    // that can't be read as a video is refused with loadProblem, and nothing is recorded.
     void load(const QUrl& url);
     // Queues one video job with these settings and clears the screen; does nothing when the user
-    // cancels the save dialog.
+    // cancels the save dialog or when input is the loaded file and it was refused.
     void upscale(const QUrl& input, qint64 targetHeight, const QString& codec, AIQuality quality);
     // Forgets the loaded video; settings, the last output and the history stay.
     void clearSelection();
@@ -141,13 +159,16 @@ Q_SIGNALS:
     void isRunningChanged();
     void outputURLChanged();
     void errorTextChanged();
+    void loadProblemChanged();
+    void noticeTextChanged();
     void estimatedStorageTextChanged();
+    void estimatedTimeTextChanged();
     void historyChanged();
     void historyLoadedChanged();
 
 private:
-    void applyMeta(quint64 generation, bool ok, qint64 width, qint64 height, double seconds,
-                   bool hdr);
+    void applyMeta(quint64 generation, const std::optional<VideoMeta>& meta, const QString& problem,
+                   const UpscaleRecommendation& recommendation);
     void jobFinished(const QString& name, qint64 targetHeight, AIQuality quality, double duration,
                      const QString& location, const std::optional<QString>& failure);
     void jobRemoved();
@@ -179,9 +200,17 @@ private:
     bool m_isRunning = false;
     QUrl m_outputURL;
     QString m_errorText;
+    QString m_loadProblem;
+    QString m_noticeText;
     QString m_lastEstimate;
+    QString m_lastTimeEstimate;
+    double m_srcFps = 0;
     HistoryList<HistoryEntry> m_history;
 
+    // The recommendation sets the options once, for the first video, and never over the user's
+    // own choice.
+    bool m_recommendationApplied = false;
+    bool m_userChoseOptions = false;
     int m_outstanding = 0;
     // Bumped by every load and clearSelection, so metadata of a file no longer shown is dropped.
     quint64 m_loadGeneration = 0;

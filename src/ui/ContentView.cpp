@@ -129,6 +129,9 @@ ContentView::ContentView(AuthManager& auth, JobQueue& queue, QWidget* parent)
     m_roots->addWidget(m_checking);
     m_roots->addWidget(m_split);
     m_nowBar = new NowBar(m_queue, this);
+    m_detailLayout->setContentsMargins(0, 0, 0, m_nowBar->reservedHeight());
+    connect(m_nowBar, &NowBar::reservedHeightChanged, this,
+            [this](int height) { m_detailLayout->setContentsMargins(0, 0, 0, height); });
     connect(&m_videoMode, &MediaModeBinding::changed, this, &ContentView::showDetail);
     connect(&m_imageMode, &MediaModeBinding::changed, this, &ContentView::showDetail);
 
@@ -244,7 +247,12 @@ QWidget* ContentView::buildSplitView()
     addScreen(new CompareView(m_detail), QStringLiteral("Compare"));
     addScreen(new SettingsView(*m_upscaler, UpdateChecker::shared(), m_detail),
               QStringLiteral("Settings"));
-    row->addWidget(m_detail, 1);
+    // The detail area keeps its content above the now bar while the bar shows.
+    auto* detailArea = new QWidget(split);
+    m_detailLayout = new QVBoxLayout(detailArea);
+    m_detailLayout->setContentsMargins(0, 0, 0, 0);
+    m_detailLayout->addWidget(m_detail);
+    row->addWidget(detailArea, 1);
     return split;
 }
 

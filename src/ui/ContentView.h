@@ -18,6 +18,7 @@ class ProfileRow;
 class QDialog;
 class QListWidget;
 class QStackedWidget;
+class QVBoxLayout;
 
 // The root of the window once setup is done: the sign-in screen, "Signing you in…" while the
 // profile is fetched, or the split view with the five tabs. The now bar floats over all three.
@@ -92,6 +93,7 @@ private:
     QListWidget* m_sidebar = nullptr;
     ProfileRow* m_profileRow = nullptr;
     QStackedWidget* m_detail = nullptr;
+    QVBoxLayout* m_detailLayout = nullptr;
     NowBar* m_nowBar = nullptr;
     QDialog* m_profileSheet = nullptr;
 };

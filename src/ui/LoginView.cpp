@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGestureEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -172,7 +175,7 @@ void LoginView::buildSidePanel()
     glass->setPixmap(Icons::pixmap(QStringLiteral("magnifyingglass"), QSize(11, 11),
                                    devicePixelRatioF(), QColor(255, 255, 255, 178)));
     hint->addWidget(glass);
-    hint->addWidget(whiteLabel(QStringLiteral("Pinch to zoom · double-tap to reset"),
+    hint->addWidget(whiteLabel(QStringLiteral("Scroll to zoom · double-click to reset"),
                                Theme::font(11), 178, m_panel));
     hint->addStretch();
     column->addLayout(hint);
@@ -194,8 +197,15 @@ QPushButton* LoginView::makeProviderButton(const QString& title, const QString& 
             .arg(enabled ? 31 : 13)
             .arg(enabled ? 46 : 20));
     connect(button, &QPushButton::clicked, this, [this, provider] {
-        setShowLogin(false);
         m_auth.startLogin(provider);
+        if (m_auth.errorText()) {
+            // No browser could be opened: the sheet stays, with the link to open by hand.
+            m_failedLink = m_auth.loginUrl(provider);
+            setShowLogin(true);
+            return;
+        }
+        m_failedLink.clear();
+        setShowLogin(false);
     });
     return button;
 }
@@ -233,6 +243,22 @@ void LoginView::buildPopup()
     m_error->setWordWrap(true);
     m_error->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::failureColor().name()));
     column->addWidget(m_error);
+    m_linkRow = new QWidget(m_popup);
+    auto* linkRow = new QHBoxLayout(m_linkRow);
+    linkRow->setContentsMargins(0, 0, 0, 0);
+    linkRow->setSpacing(8);
+    m_link = new QLineEdit(m_linkRow);
+    m_link->setReadOnly(true);
+    m_link->setFont(Theme::font(11));
+    m_link->setAccessibleName(QStringLiteral("Sign-in link"));
+    m_copyLink = new QPushButton(QStringLiteral("Copy Link"), m_linkRow);
+    connect(m_copyLink, &QPushButton::clicked, this, [this] {
+        QGuiApplication::clipboard()->setText(m_link->text());
+        m_copyLink->setText(QStringLiteral("Copied"));
+    });
+    linkRow->addWidget(m_link, 1);
+    linkRow->addWidget(m_copyLink);
+    column->addWidget(m_linkRow);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), m_popup);
     cancel->setStyleSheet(QStringLiteral("QPushButton { color: white; background: transparent; "
                                          "border: none; padding: 6px; }"));
@@ -247,8 +273,13 @@ void LoginView::setShowLogin(bool show)
     m_showLogin = show;
     if (show) {
         const auto error = m_auth.errorText();
-        m_error->setText(error.value_or(QString()));
+        const bool offerLink = error.has_value() && !m_failedLink.isEmpty();
+        m_error->setText(offerLink ? *error + QStringLiteral(" Open this link in your browser:")
+                                   : error.value_or(QString()));
         m_error->setVisible(error.has_value());
+        m_link->setText(offerLink ? m_failedLink.toString() : QString());
+        m_copyLink->setText(QStringLiteral("Copy Link"));
+        m_linkRow->setVisible(offerLink);
         layoutChildren();
     }
     m_popupBackdrop->setVisible(show);

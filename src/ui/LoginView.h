@@ -3,10 +3,12 @@
 #include <optional>
 
 #include <QImage>
+#include <QUrl>
 #include <QWidget>
 
 class AuthManager;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QVariantAnimation;
 
@@ -37,6 +39,9 @@ public:
     QWidget* popup() const { return m_popup; }
     QWidget* popupBackdrop() const { return m_popupBackdrop; }
     QList<QPushButton*> providerButtons() const { return m_providers; }
+    // The sign-in link offered when no browser could be opened, and its copy button.
+    QLineEdit* linkField() const { return m_link; }
+    QPushButton* copyLinkButton() const { return m_copyLink; }
 
 Q_SIGNALS:
     void samplesLoaded();
@@ -72,6 +77,10 @@ private:
     QWidget* m_popupBackdrop = nullptr;
     QWidget* m_popup = nullptr;
     QLabel* m_error = nullptr;
+    QWidget* m_linkRow = nullptr;
+    QLineEdit* m_link = nullptr;
+    QPushButton* m_copyLink = nullptr;
+    QUrl m_failedLink; // the page the browser could not be opened on
     QList<QPushButton*> m_providers;
     QVariantAnimation* m_zoomReset = nullptr;
 };

@@ -109,6 +109,14 @@ void NowBar::relayout()
     const int panelWidth = std::min(660 + 56, area.width() - 2 * 24 + 56);
     const int panelHeight = std::min(m_panel->sizeHint().height(), area.height());
     m_panel->setGeometry((area.width() - panelWidth) / 2, 16 - 16, panelWidth, panelHeight);
+    // From the pill's visible top edge to the bottom, with a little air above it.
+    const int reserved = QueueTexts::displayJob(m_queue)
+                             ? area.height() - (m_pill->y() + m_pill->visibleRect().top()) + 12
+                             : 0;
+    if (reserved != m_reserved) {
+        m_reserved = reserved;
+        Q_EMIT reservedHeightChanged(reserved);
+    }
     // Clicks reach the window wherever nothing of the bar is shown.
     if (m_expanded)
         clearMask();

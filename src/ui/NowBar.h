@@ -27,9 +27,13 @@ public:
     NowPill* pill() const { return m_pill; }
     QueuePanel* panel() const { return m_panel; }
     QWidget* backdrop() const { return m_backdrop; }
+    // The height at the bottom of the window that the pill takes while jobs exist (0 otherwise):
+    // the window's screens keep their content out of it.
+    int reservedHeight() const { return m_reserved; }
 
 Q_SIGNALS:
     void expandedChanged(bool expanded);
+    void reservedHeightChanged(int height);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,6 +47,7 @@ private:
     JobQueue& m_queue;
     bool m_expanded = false;
     bool m_pulseStarted = false;
+    int m_reserved = 0;
     QWidget* m_backdrop;
     NowPill* m_pill;
     QueuePanel* m_panel;

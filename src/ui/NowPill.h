@@ -29,6 +29,8 @@ public:
     void startPulse();
 
     QSize sizeHint() const override;
+    // The pill as drawn inside the widget, without the room its shadow takes.
+    QRect visibleRect() const { return contentRect().toAlignedRect(); }
 
 Q_SIGNALS:
     void openRequested();

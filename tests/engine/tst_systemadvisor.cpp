@@ -19,6 +19,8 @@ QString writeCpuInfo(const QByteArray& contents)
 }
 } // namespace
 
+Q_DECLARE_METATYPE(SystemFacts::AiDevice)
+
 class TestSystemAdvisor final : public QObject {
     Q_OBJECT
 
@@ -27,47 +29,73 @@ private Q_SLOTS:
     {
         SystemFacts::setCpuInfoPath({});
         SystemFacts::setPhysicalMemoryOverride(std::nullopt);
+        SystemFacts::setAiDeviceOverride(std::nullopt);
     }
 
     void recommend_data()
     {
+        using SystemFacts::AiDevice;
+        QTest::addColumn<AiDevice>("device");
         QTest::addColumn<qint64>("width");
         QTest::addColumn<qint64>("height");
+        QTest::addColumn<qint64>("targetHeight");
+        QTest::addColumn<AIQuality>("quality");
         QTest::addColumn<QString>("message");
-        QTest::newRow("landscape") << 1920LL << 1080LL
-                                   << QStringLiteral("Recommended: Detailed at 4K for this "
-                                                     "1920×1080 landscape clip on Apple M2 (16 "
-                                                     "GB). (Max = sharper but slower.)");
-        QTest::newRow("portrait") << 1080LL << 1920LL
-                                  << QStringLiteral("Recommended: Detailed at 4K for this "
-                                                    "1080×1920 portrait clip on Apple M2 (16 GB). "
-                                                    "(Max = sharper but slower.)");
-        QTest::newRow("square is landscape")
-            << 720LL << 720LL
-            << QStringLiteral("Recommended: Detailed at 4K for this 720×720 landscape clip on "
-                              "Apple M2 (16 GB). (Max = sharper but slower.)");
-        QTest::newRow("already 4K") << 3840LL << 2160LL
-                                    << QStringLiteral("This video is already 4K (3840×2160) — "
-                                                      "upscaling isn't needed.");
-        QTest::newRow("portrait 4K by height")
-            << 2160LL << 3840LL
-            << QStringLiteral("This video is already 4K (2160×3840) — upscaling isn't needed.");
-        QTest::newRow("unknown size") << 0LL << 0LL << QString();
-        QTest::newRow("unknown height") << 1920LL << 0LL << QString();
+        const auto gpu = [](const char* name, qint64 w, qint64 h, const QString& message) {
+            QTest::newRow(name) << AiDevice::Gpu << w << h << 2160LL << AIQuality::Detailed
+                                << message;
+        };
+        gpu("landscape", 1920, 1080,
+            QStringLiteral("Recommended: Detailed at 4K for this 1920×1080 landscape clip on "
+                           "Apple M2 (16 GB). (Max = sharper but slower.)"));
+        gpu("portrait", 1080, 1920,
+            QStringLiteral("Recommended: Detailed at 4K for this 1080×1920 portrait clip on Apple "
+                           "M2 (16 GB). (Max = sharper but slower.)"));
+        gpu("square is landscape", 720, 720,
+            QStringLiteral("Recommended: Detailed at 4K for this 720×720 landscape clip on Apple "
+                           "M2 (16 GB). (Max = sharper but slower.)"));
+        gpu("already 4K", 3840, 2160,
+            QStringLiteral("This video is already 4K (3840×2160) — upscaling isn't needed."));
+        gpu("portrait 4K by height", 2160, 3840,
+            QStringLiteral("This video is already 4K (2160×3840) — upscaling isn't needed."));
+        gpu("unknown size", 0, 0, QString());
+        gpu("unknown height", 1920, 0, QString());
+
+        // Without a GPU: Fast, and 1080p unless the source already has 1080 lines.
+        QTest::newRow("processor, 720p")
+            << AiDevice::Processor << 1280LL << 720LL << 1080LL << AIQuality::Fast
+            << QStringLiteral("Recommended: Fast at 1080p for this 1280×720 landscape clip. No GPU "
+                              "was found, so the AI runs on Apple M2 (16 GB), which is much "
+                              "slower. (Detailed and Max take several times longer.)");
+        QTest::newRow("processor, portrait 1080 wide")
+            << AiDevice::Processor << 1080LL << 1920LL << 2160LL << AIQuality::Fast
+            << QStringLiteral("Recommended: Fast at 4K for this 1080×1920 portrait clip. No GPU "
+                              "was found, so the AI runs on Apple M2 (16 GB), which is much "
+                              "slower. (Detailed and Max take several times longer.)");
+        QTest::newRow("processor, already 4K")
+            << AiDevice::Processor << 3840LL << 2160LL << 2160LL << AIQuality::Fast
+            << QStringLiteral("This video is already 4K (3840×2160) — upscaling isn't needed.");
+        QTest::newRow("processor, unknown size")
+            << AiDevice::Processor << 0LL << 0LL << 1080LL << AIQuality::Fast << QString();
     }
     void recommend()
     {
+        QFETCH(SystemFacts::AiDevice, device);
         QFETCH(qint64, width);
         QFETCH(qint64, height);
+        QFETCH(qint64, targetHeight);
+        QFETCH(AIQuality, quality);
         QFETCH(QString, message);
         SystemFacts::setCpuInfoPath(writeCpuInfo("processor\t: 0\nvendor_id\t: X\n"
                                                  "model name\t: Apple M2\nflags\t: fpu\n\n"
                                                  "processor\t: 1\nmodel name\t: Other\n"));
         SystemFacts::setPhysicalMemoryOverride(16 * GiB);
+        // Through the machine's fact, as the video model asks.
+        SystemFacts::setAiDeviceOverride(device);
         const UpscaleRecommendation recommendation = SystemAdvisor::recommend(width, height);
         QCOMPARE(recommendation.message, message);
-        QCOMPARE(recommendation.targetHeight, qint64(2160));
-        QCOMPARE(recommendation.quality, AIQuality::Detailed);
+        QCOMPARE(recommendation.targetHeight, targetHeight);
+        QCOMPARE(recommendation.quality, quality);
     }
 
     void chipFallsBackWhenTheSystemDoesNotSay_data()
@@ -85,14 +113,17 @@ private Q_SLOTS:
                                         : writeCpuInfo(cpuinfo));
         QCOMPARE(SystemAdvisor::chip(), QStringLiteral("your computer"));
         SystemFacts::setPhysicalMemoryOverride(8 * GiB);
-        QVERIFY(SystemAdvisor::recommend(1280, 720).message.contains(
-            QStringLiteral(" clip on your computer (8 GB).")));
+        QVERIFY(SystemAdvisor::recommend(1280, 720, SystemFacts::AiDevice::Gpu)
+                    .message.contains(QStringLiteral(" clip on your computer (8 GB).")));
     }
 
-    void realMachineHasABrandAndMemory()
+    void realMachineHasABrandMemoryAndAiDevice()
     {
         QVERIFY(!SystemAdvisor::chip().isEmpty());
         QVERIFY(SystemAdvisor::ramInt() >= 1);
+        // The Vulkan probe answers (this machine may or may not have a GPU), and keeps its answer.
+        const SystemFacts::AiDevice device = SystemFacts::aiDevice();
+        QCOMPARE(SystemFacts::aiDevice(), device);
     }
 
     void ramIntRounding_data()

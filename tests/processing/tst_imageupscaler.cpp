@@ -490,13 +490,13 @@ void TestImageUpscaler::stoppedJobLeavesNoEntry()
     model->run();
     QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(), jobWaitMs);
     QVERIFY(stopAsked);
-    QVERIFY2(model->errorText().contains(QStringLiteral("Cancelled")),
-             qPrintable(model->errorText()));
-    QCOMPARE(model->statusText(), QStringLiteral("Failed"));
+    // A stop is neither an error nor a failure notice.
+    QVERIFY2(model->errorText().isEmpty(), qPrintable(model->errorText()));
+    QCOMPARE(model->statusText(), QStringLiteral("Stopped"));
     QVERIFY(model->history().isEmpty());
     QVERIFY(!QFileInfo::exists(m_folder + QStringLiteral("/stopped_upscaled.png")));
-    QTRY_COMPARE_WITH_TIMEOUT(m_server.shown.size(), shownBefore + 1, waitMs);
-    QCOMPARE(m_server.shown.last().summary, QStringLiteral("Upscale failed"));
+    QTest::qWait(300);
+    QCOMPARE(m_server.shown.size(), shownBefore);
 }
 
 void TestImageUpscaler::pngJpgAndMatchingSize()

@@ -26,7 +26,7 @@
 #include "ui/batch/BatchScreen.h"
 #include "ui/batch/BatchView.h"
 #include "ui/batch/BulkImageView.h"
-#include "ui/batch/FilePicker.h"
+#include "ui/components/FilePicker.h"
 #include "ui/components/DropCard.h"
 #include "ui/components/GradientProgressBar.h"
 #include "ui/components/ProminentButton.h"
@@ -43,15 +43,17 @@ public:
     QList<FilesRequest> fileRequests;
     QList<FolderRequest> folderRequests;
 
-    QList<QUrl> chooseFiles(const FilesRequest& request) override
+    void chooseFiles(const FilesRequest& request, const FilesChosen& done) override
     {
         fileRequests.append(request);
-        return files;
+        if (!files.isEmpty())
+            done(files);
     }
-    std::optional<QUrl> chooseFolder(const FolderRequest& request) override
+    void chooseFolder(const FolderRequest& request, const FolderChosen& done) override
     {
         folderRequests.append(request);
-        return folder;
+        if (folder)
+            done(*folder);
     }
 };
 
@@ -278,7 +280,7 @@ void BatchViewsTest::collectsFilesWithoutDuplicates()
     QVERIFY(dropOn(s->screen->dropCard(), dropped));
     QCOMPARE(s->rowNames(), names);
     for (const BatchListRow* row : s->rows()) {
-        QCOMPARE(row->statusText(), QStringLiteral("Queued"));
+        QCOMPARE(row->statusText(), QStringLiteral("Ready"));
         QCOMPARE(row->iconName(), idleIcon);
         QVERIFY(!row->progressBar()->isVisibleTo(s->view.get()));
         QVERIFY(!row->revealButton()->isVisibleTo(s->view.get()));

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include "support/FileDialogDriver.h"
 #include "support/TestSupport.h"
 #include "ui/compare/CompareChip.h"
 #include "ui/compare/CompareControlPane.h"
@@ -106,6 +107,14 @@ void TestCompareView::startsEmpty()
     QVERIFY(!isShown(view.findChild<QPushButton*>(QStringLiteral("reset"))));
     QVERIFY(!isShown(view.findChild<QWidget*>(QStringLiteral("aspectControl"))));
     QVERIFY(view.nextSlotIsA());
+
+    // Its button opens Qt's own dialog; the picture typed into it and accepted joins the strip.
+    auto* add = view.placeholder()->findChild<QPushButton*>();
+    QVERIFY(add);
+    QTest::mouseClick(add, Qt::LeftButton);
+    QVERIFY(KorvaneTest::acceptInFileDialog(m_red.toLocalFile()));
+    QTRY_COMPARE(view.chips().size(), 1);
+    QVERIFY(isShown(view.strip()));
 }
 
 void TestCompareView::decidesVideosByType_data()

@@ -1,10 +1,20 @@
 // The window's routing, the sidebar, the account screens and their texts, on real widgets.
+#include <atomic>
+#include <memory>
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QClipboard>
 #include <QDialog>
+#include <QImage>
+#include <QLineEdit>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QThread>
 
 #include "account/AccountStore.h"
 #include "account/AuthManager.h"
@@ -14,6 +24,12 @@
 #include "processing/JobQueue.h"
 #include "support/TestSupport.h"
 #include "ui/ContentView.h"
+#include "ui/NowBar.h"
+#include "ui/NowPill.h"
+#include "ui/compare/CompareChip.h"
+#include "ui/compare/CompareView.h"
+#include "ui/components/DropCard.h"
+#include "ui/components/Segmented.h"
 #include "ui/LoginView.h"
 #include "ui/ProfileRow.h"
 #include "ui/ProfileTexts.h"
@@ -34,6 +50,26 @@ void storeFreshUser(const QByteArray& json)
 UserInfo user(const QByteArray& json)
 {
     return UserInfo::decode(json).value();
+}
+
+// The part of widget that shows on screen, in root's coordinates: its rectangle clipped by each
+// parent up to root (scroll areas, stacks).
+QRect shownRect(const QWidget* widget, const QWidget* root)
+{
+    QRect shown(widget->mapTo(root, QPoint(0, 0)), widget->size());
+    for (const QWidget* parent = widget->parentWidget(); parent && parent != root;
+         parent = parent->parentWidget())
+        shown &= QRect(parent->mapTo(root, QPoint(0, 0)), parent->size());
+    return shown;
+}
+
+// What a person clicks or types into.
+bool interactive(const QWidget* widget)
+{
+    return qobject_cast<const QAbstractButton*>(widget) ||
+           qobject_cast<const QAbstractSlider*>(widget) || qobject_cast<const QLineEdit*>(widget) ||
+           qobject_cast<const Segmented*>(widget) || qobject_cast<const DropCard*>(widget) ||
+           qobject_cast<const CompareChip*>(widget);
 }
 } // namespace
 
@@ -263,6 +299,109 @@ private Q_SLOTS:
         QVERIFY(loaded.wait(5000) || loaded.size() == 1);
         qputenv("KORVANE_RESOURCES", saved);
         QVERIFY(!login.hasSample());
+    }
+
+    // While a job runs, the now bar floats at the bottom of the window; no screen puts anything
+    // a person uses under it.
+    void nowBarCoversNoControls()
+    {
+        storeFreshUser(R"({"username":"ada"})");
+        AuthManager auth(std::chrono::milliseconds(300));
+        auth.handle(kCallback);
+        ContentView view(auth, m_queue);
+        view.resize(1100, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.nowBar()->reservedHeight(), 0);
+
+        // The compare screen with two pictures, so its strip shows.
+        QList<QUrl> pictures;
+        for (const QString& name : {QStringLiteral("a.png"), QStringLiteral("b.png")}) {
+            const QString path = QDir::temp().filePath(name);
+            QImage picture(40, 30, QImage::Format_RGB32);
+            picture.fill(Qt::darkCyan);
+            QVERIFY(picture.save(path));
+            pictures.append(QUrl::fromLocalFile(path));
+        }
+        auto* compare = view.findChild<CompareView*>();
+        compare->addFiles(pictures);
+        QTRY_COMPARE(compare->chips().size(), 2);
+
+        auto released = std::make_shared<std::atomic<bool>>(false);
+        UpscaleJob job;
+        job.name = QStringLiteral("clip.mp4");
+        job.icon = QStringLiteral("film");
+        job.detail = QStringLiteral("1080p · Fast");
+        job.run = [released](const UpscaleJob::ProgressReporter& report) {
+            report(0.3, QStringLiteral("AI enhancing frames…"), QStringLiteral("1m 5s"));
+            while (!released->load())
+                QThread::msleep(5);
+            return QString();
+        };
+        job.onComplete = [](const UpscaleJob::Result&) {};
+        m_queue.enqueue({job});
+        const auto release = qScopeGuard([&] {
+            released->store(true);
+            QTRY_VERIFY(m_queue.jobs().isEmpty());
+        });
+        QTRY_VERIFY(view.nowBar()->pill()->isVisible());
+        QVERIFY(view.nowBar()->reservedHeight() > 0);
+
+        NowPill* pill = view.nowBar()->pill();
+        const QRect pillShown(pill->mapTo(&view, pill->visibleRect().topLeft()),
+                              pill->visibleRect().size());
+        using Tab = ContentView::Tab;
+        for (const Tab tab : {Tab::Home, Tab::Image, Tab::Video, Tab::Compare, Tab::Settings}) {
+            view.setTab(tab);
+            QApplication::processEvents();
+            QWidget* screen = view.findChild<QWidget*>(view.detailTitle());
+            QVERIFY(screen);
+            QVERIFY2(shownRect(screen, &view).bottom() < pillShown.top(),
+                     qPrintable(view.detailTitle()));
+            int checked = 0;
+            for (const QWidget* widget : screen->findChildren<QWidget*>()) {
+                if (!interactive(widget) || !widget->isVisible())
+                    continue;
+                const QRect shown = shownRect(widget, &view);
+                if (shown.isEmpty())
+                    continue;
+                ++checked;
+                QVERIFY2(!shown.intersects(pillShown),
+                         qPrintable(view.detailTitle() + QStringLiteral(": ") +
+                                    QString::fromLatin1(widget->metaObject()->className()) +
+                                    QLatin1Char(' ') + widget->objectName()));
+            }
+            QVERIFY2(checked > 0, qPrintable(view.detailTitle()));
+        }
+    }
+
+    // Without a browser, the sign-in sheet stays open with the message and a link to copy.
+    void signInWithoutABrowserOffersTheLink()
+    {
+        SystemOpener::setInterceptor({});
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QDir::tempPath().toLocal8Bit() + "/no-programs");
+        const auto restore = qScopeGuard([&] {
+            qputenv("PATH", path);
+            SystemOpener::setInterceptor(
+                [this](SystemOpener::Action, const QUrl& url) { m_opened.append(url); });
+        });
+        AuthManager auth(std::chrono::milliseconds(300));
+        LoginView login(auth);
+        login.resize(1100, 700);
+        login.show();
+        login.setShowLogin(true);
+        QVERIFY(!login.linkField()->isVisible());
+        QTest::mouseClick(login.providerButtons().at(0), Qt::LeftButton);
+        QVERIFY(login.showLogin());
+        QVERIFY(login.popup()->isVisible());
+        QCOMPARE(auth.errorText(), QStringLiteral("Couldn't open your web browser to sign in."));
+        QVERIFY(login.linkField()->isVisible());
+        QCOMPARE(QUrl(login.linkField()->text()), auth.loginUrl(QStringLiteral("google")));
+        QVERIFY(login.linkField()->text().endsWith(QStringLiteral("/auth/google/start")));
+        QTest::mouseClick(login.copyLinkButton(), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), login.linkField()->text());
+        QCOMPARE(login.copyLinkButton()->text(), QStringLiteral("Copied"));
     }
 
     void signInPopup()

@@ -63,7 +63,7 @@ void TestDashboardFigures::oneImageSuccess()
         {}, {image(QStringLiteral("cat.png"), kNow.addSecs(-60), true)}, kNow);
     QCOMPARE(figures.insight(), QStringLiteral("You've upscaled 1 item locally, saving about "
                                                "$0.00–$0.00 vs. cloud tools."));
-    QCOMPARE(figures.splitText(), QStringLiteral("0 videos · 1 images"));
+    QCOMPARE(figures.splitText(), QStringLiteral("0 videos · 1 image"));
     QCOMPARE(figures.footageText(), QStringLiteral("0s"));
 }
 
@@ -116,7 +116,7 @@ void TestDashboardFigures::successPercent_data()
     QTest::addColumn<QString>("percent");
     QTest::addColumn<QString>("split");
     QTest::newRow("2 of 3") << 1 << 1 << 1 << QStringLiteral("66%")
-                            << QStringLiteral("1 videos · 1 images");
+                            << QStringLiteral("1 video · 1 image");
     QTest::newRow("29 of 100") << 29 << 0 << 71 << QStringLiteral("29%")
                                << QStringLiteral("29 videos · 0 images");
     QTest::newRow("none of 2") << 0 << 0 << 2 << QStringLiteral("0%")

@@ -100,7 +100,8 @@ void TestHomeView::emptyHistories()
     QCOMPARE(home.findChild<SuccessRing*>()->text(), QStringLiteral("100%"));
     QCOMPARE(home.findChild<SuccessRing*>()->rate(), 1.0);
     QCOMPARE(text(home, QStringLiteral("failed")), QStringLiteral("0"));
-    QCOMPARE(text(home, QStringLiteral("failedCaption")), QStringLiteral("No failed jobs 🎉"));
+    QVERIFY(
+        text(home, QStringLiteral("failedCaption")).startsWith(QStringLiteral("No failed jobs")));
     QCOMPARE(text(home, QStringLiteral("footage")), QStringLiteral("0s"));
     for (const QString& empty : {QStringLiteral("videoEmpty"), QStringLiteral("imageEmpty")}) {
         QVERIFY2(shown(home, empty), qPrintable(empty));
@@ -177,7 +178,7 @@ void TestHomeView::successRateAndRecentRow()
     QCOMPARE(home.findChild<SuccessRing*>()->text(), QStringLiteral("60%"));
     QCOMPARE(text(home, QStringLiteral("failed")), QStringLiteral("2"));
     QCOMPARE(text(home, QStringLiteral("failedCaption")), QStringLiteral("Failed or stopped jobs"));
-    QCOMPARE(text(home, QStringLiteral("split")), QStringLiteral("2 videos · 1 images"));
+    QCOMPARE(text(home, QStringLiteral("split")), QStringLiteral("2 videos · 1 image"));
     QCOMPARE(recentRow(home),
              (QStringList{QStringLiteral("b.png Failed"), QStringLiteral("a.mp4 Completed"),
                           QStringLiteral("c.png Completed")}));

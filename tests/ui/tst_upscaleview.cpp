@@ -19,6 +19,7 @@
 #include "processing/HistoryStore.h"
 #include "processing/JobQueue.h"
 #include "processing/Upscaler.h"
+#include "support/FileDialogDriver.h"
 #include "support/ModelTestSupport.h"
 #include "support/TestSupport.h"
 #include "ui/JobProgressSection.h"
@@ -135,6 +136,38 @@ class TestUpscaleView final : public QObject {
         return path;
     }
 
+    // Writes one kind of file that is no readable video, named after the table's rows.
+    void makeBroken(const QString& name, const QString& path)
+    {
+        if (name == QStringLiteral("folder.mp4")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (name == QStringLiteral("empty.mp4")) {
+            QVERIFY(KorvaneTest::writeFile(path, {}));
+        } else if (name == QStringLiteral("truncated.mp4")) {
+            // The index of an MP4 is written last; the first half of the file has none.
+            const QString whole = makeClip(QStringLiteral("whole.mp4"), QStringLiteral("64x36"), 8);
+            const QByteArray bytes = KorvaneTest::readFile(whole);
+            QVERIFY(KorvaneTest::writeFile(path, bytes.left(bytes.size() / 2)));
+        } else {
+            const QStringList arguments =
+                name == QStringLiteral("sound.mp4")
+                    ? QStringList{QStringLiteral("sine=duration=1"), QStringLiteral("-f"),
+                                  QStringLiteral("mp4")}
+                    : QStringList{QStringLiteral("testsrc=size=32x18"),
+                                  QStringLiteral("-frames:v"),
+                                  QStringLiteral("1"),
+                                  QStringLiteral("-c:v"),
+                                  QStringLiteral("png"),
+                                  QStringLiteral("-f"),
+                                  QStringLiteral("image2")};
+            QCOMPARE(
+                KorvaneTest::runFFmpeg(QStringList{QStringLiteral("-y"), QStringLiteral("-f"),
+                                                   QStringLiteral("lavfi"), QStringLiteral("-i")} +
+                                       arguments + QStringList{path}),
+                0);
+        }
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -211,10 +244,13 @@ private Q_SLOTS:
             QVERIFY(screen.batch.items().isEmpty());
             QCOMPARE(screen.view.dropCard()->title(), QStringLiteral("drop0.mp4"));
             QCOMPARE(screen.view.dropCard()->detail(), QStringLiteral("Reading…"));
-            // Not a readable video: the card keeps "Reading…" and the button stays usable.
-            QTRY_COMPARE_WITH_TIMEOUT(screen.upscaler.sourceInfo(), QString(), waitMs);
-            QCOMPARE(screen.view.dropCard()->detail(), QStringLiteral("Reading…"));
-            QVERIFY(screen.pane().primaryButton()->isEnabled());
+            // Nothing there: refused with the file's name, and nothing to upscale.
+            QVERIFY(!screen.pane().primaryButton()->isEnabled());
+            QTRY_COMPARE_WITH_TIMEOUT(screen.view.dropCard()->detail(),
+                                      QStringLiteral("“drop0.mp4” can't be found — it may have "
+                                                     "been moved or deleted."),
+                                      waitMs);
+            QVERIFY(!screen.pane().primaryButton()->isEnabled());
         } else {
             QVERIFY(screen.upscaler.inputURL().isEmpty());
             QCOMPARE(screen.mode.value(), MediaMode::Multiple);
@@ -237,11 +273,85 @@ private Q_SLOTS:
         QCOMPARE(screen.view.dropCard()->title(), QStringLiteral("Drop a video here"));
         QVERIFY(!screen.pane().primaryButton()->isEnabled());
         QCOMPARE(screen.pane().primaryButton()->title(), QStringLiteral("Upscale Video"));
-        // A click on the card opens the picker.
+    }
+
+    void browsingLoadsTheChosenVideo()
+    {
+        // Qt's own dialog, as Debian's Qt uses without a platform theme: typing the path and
+        // pressing Return loads the video.
+        Screen screen;
         QTest::mouseClick(screen.view.dropCard(), Qt::LeftButton);
-        QVERIFY(screen.view.importer());
-        QCOMPARE(screen.view.importer()->fileMode(), QFileDialog::ExistingFiles);
-        screen.view.importer()->reject();
+        QFileDialog* dialog = KorvaneTest::openFileDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+        QVERIFY(KorvaneTest::acceptInFileDialog(m_clip));
+        QCOMPARE(screen.upscaler.inputURL(), QUrl::fromLocalFile(m_clip));
+        QTRY_VERIFY_WITH_TIMEOUT(screen.pane().primaryButton()->isEnabled(), waitMs);
+        QCOMPARE(screen.view.dropCard()->title(), QStringLiteral("clip.mp4"));
+        QVERIFY(screen.view.dropCard()->detail().startsWith(QStringLiteral("32×18")));
+
+        // The next dialog opens in the folder the clip came from; cancelling changes nothing.
+        QTest::mouseClick(screen.view.changeButton(), Qt::LeftButton);
+        dialog = KorvaneTest::openFileDialog();
+        QVERIFY(dialog);
+        QCOMPARE(QFileInfo(dialog->directory().absolutePath()).canonicalFilePath(),
+                 QFileInfo(m_folder).canonicalFilePath());
+        dialog->reject();
+        QCOMPARE(screen.upscaler.inputURL(), QUrl::fromLocalFile(m_clip));
+    }
+
+    void brokenFilesAreRefusedAtLoad_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << QStringLiteral("empty.mp4")
+                               << QStringLiteral("“empty.mp4” is empty.");
+        QTest::newRow("truncated") << QStringLiteral("truncated.mp4")
+                                   << QStringLiteral("“truncated.mp4” can't be read as a video — "
+                                                     "the file may be incomplete or damaged.");
+        QTest::newRow("sound only") << QStringLiteral("sound.mp4")
+                                    << QStringLiteral("“sound.mp4” has sound but no picture.");
+        QTest::newRow("picture renamed")
+            << QStringLiteral("photo.mp4")
+            << QStringLiteral("“photo.mp4” is a picture, not a video — upscale it on the Image "
+                              "screen.");
+        QTest::newRow("folder") << QStringLiteral("folder.mp4")
+                                << QStringLiteral("“folder.mp4” is a folder, not a video.");
+    }
+
+    void brokenFilesAreRefusedAtLoad()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        const QString path = m_folder + QStringLiteral("/broken/") + name;
+        QVERIFY(QDir().mkpath(m_folder + QStringLiteral("/broken")));
+        makeBroken(name, path);
+        Screen screen;
+        VideoControlPane& pane = screen.pane();
+        // An earlier failure is not left under the next file.
+        screen.upscaler.setErrorText(QStringLiteral("An earlier failure"));
+
+        screen.upscaler.load(QUrl::fromLocalFile(path));
+        QVERIFY(pane.errorLine()->isHidden());
+        QTRY_COMPARE_WITH_TIMEOUT(screen.upscaler.loadProblem(), message, waitMs);
+        QCOMPARE(screen.view.dropCard()->title(), name);
+        QCOMPARE(screen.view.dropCard()->detail(), message);
+        QVERIFY(screen.view.dropCard()->showsProblem());
+        QVERIFY(!pane.primaryButton()->isEnabled());
+        QVERIFY(!screen.view.playButton()->isEnabled());
+        // Even asked directly, the model queues nothing and records nothing.
+        screen.upscaler.upscale(screen.upscaler.inputURL(), 1080, Codecs::h264, AIQuality::Fast);
+        QVERIFY(!screen.upscaler.isRunning());
+        QVERIFY(JobQueue::shared().jobs().isEmpty());
+        QVERIFY(screen.upscaler.history().isEmpty());
+
+        // A readable video takes its place, without the problem.
+        screen.upscaler.load(QUrl::fromLocalFile(m_clip));
+        QVERIFY(screen.upscaler.loadProblem().isEmpty());
+        QCOMPARE(screen.view.dropCard()->detail(), QStringLiteral("Reading…"));
+        QVERIFY(!screen.view.dropCard()->showsProblem());
+        QTRY_VERIFY_WITH_TIMEOUT(pane.primaryButton()->isEnabled(), waitMs);
+        QVERIFY(screen.view.dropCard()->detail().startsWith(QStringLiteral("32×18")));
     }
 
     void alreadyHighSource()
@@ -250,11 +360,11 @@ private Q_SLOTS:
         Screen screen;
         VideoControlPane& pane = screen.pane();
         screen.upscaler.load(QUrl::fromLocalFile(tall));
-        // Height not read yet: never counts as already high.
+        // Height not read yet: never counts as already high, and there is nothing to upscale yet.
         QCOMPARE(screen.upscaler.srcH(), 0);
         QVERIFY(!screen.view.alreadyHighRes());
         QVERIFY(!pane.alreadyHighNote()->isVisibleTo(&pane));
-        QVERIFY(pane.primaryButton()->isEnabled());
+        QVERIFY(!pane.primaryButton()->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(screen.upscaler.srcH(), 2160, waitMs);
 
         choose(pane.resolutionControl(), 1); // 4K
@@ -283,11 +393,15 @@ private Q_SLOTS:
 
     void previewFailureShowsTheError()
     {
-        const QString notVideo = m_folder + QStringLiteral("/notes.mp4");
-        QVERIFY(KorvaneTest::writeFile(notVideo, "not a video"));
+        // A video that was readable when loaded and is damaged by the time the preview runs.
+        const QString changing = m_folder + QStringLiteral("/changing.mp4");
+        QFile::remove(changing);
+        QVERIFY(QFile::copy(m_clip, changing));
         Screen screen;
         VideoControlPane& pane = screen.pane();
-        screen.upscaler.load(QUrl::fromLocalFile(notVideo));
+        screen.upscaler.load(QUrl::fromLocalFile(changing));
+        QTRY_VERIFY_WITH_TIMEOUT(pane.primaryButton()->isEnabled(), waitMs);
+        QVERIFY(KorvaneTest::writeFile(changing, "not a video any more"));
         screen.upscaler.setAdvancedPreview(true);
         pane.primaryButton()->click();
         QVERIFY(screen.view.previewBusy());
@@ -299,12 +413,9 @@ private Q_SLOTS:
         QVERIFY(pane.errorLine()->isVisibleTo(&pane));
         QVERIFY(!pane.errorLine()->text().isEmpty());
         QVERIFY(!screen.upscaler.isRunning());
-        // The words are the model's error line: loading another video leaves them, as it leaves
-        // any failure of the model, and forgetting the video clears them.
+        // The words are the model's error line; the next video starts without them.
         QCOMPARE(screen.upscaler.errorText(), pane.errorLine()->text());
         screen.upscaler.load(QUrl::fromLocalFile(m_clip));
-        QVERIFY(pane.errorLine()->isVisibleTo(&pane));
-        screen.upscaler.clearSelection();
         QVERIFY(!pane.errorLine()->isVisibleTo(&pane));
     }
 
@@ -423,24 +534,36 @@ private Q_SLOTS:
                            .value(1);
         QCOMPARE(button->toolTip(), QStringLiteral("Save a copy…"));
 
-        // Cancelled: nothing happens.
+        // Cancelled: nothing happens. The suggestion is a new name beside the video.
         button->click();
         QCOMPARE(m_dialog.requests.size(), 1);
-        QCOMPARE(QFileInfo(m_dialog.requests.first().suggestedPath).fileName(),
-                 QStringLiteral("clip_upscaled.mp4"));
+        QCOMPARE(m_dialog.requests.first().suggestedPath,
+                 m_folder + QStringLiteral("/clip_upscaled copy.mp4"));
         QVERIFY(m_dialog.requests.first().nameFilter.contains(QStringLiteral("*.mp4")));
+        QVERIFY(screen.upscaler.noticeText().isEmpty());
 
-        // A chosen place gets the copy, replacing what was there.
+        // A chosen place gets the copy, replacing what was there, and the pane says so.
         m_dialog.answer = copy;
         button->click();
-        QTRY_COMPARE_WITH_TIMEOUT(KorvaneTest::readFile(copy), QByteArray("upscaled video"),
-                                  waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            screen.upscaler.noticeText(),
+            QStringLiteral("Saved a copy as ") + HistoryCard::abbreviatedPath(copy), waitMs);
+        QCOMPARE(KorvaneTest::readFile(copy), QByteArray("upscaled video"));
+        QVERIFY(screen.pane().noticeLine()->isVisible());
 
-        // Choosing the video itself keeps it.
+        // Once a copy exists beside the video, the next suggestion is numbered.
+        QVERIFY(KorvaneTest::writeFile(m_folder + QStringLiteral("/clip_upscaled copy.mp4"), "x"));
+        m_dialog.answer.reset();
+        button->click();
+        QCOMPARE(m_dialog.requests.last().suggestedPath,
+                 m_folder + QStringLiteral("/clip_upscaled copy 2.mp4"));
+
+        // Choosing the video itself keeps it and says why nothing was copied.
         m_dialog.answer = output;
-        screen.view.saveAs(QUrl::fromLocalFile(output), QStringLiteral("clip.mov"));
+        screen.view.saveAs(QUrl::fromLocalFile(output));
         QThreadPool::globalInstance()->waitForDone();
         QCOMPARE(KorvaneTest::readFile(output), QByteArray("upscaled video"));
+        QVERIFY(screen.upscaler.errorText().contains(QStringLiteral("the upscaled video itself")));
     }
 
     void previewThenUpscaleEndToEnd()
@@ -487,8 +610,8 @@ private Q_SLOTS:
         QVERIFY(sheet->upscaled().height() > 18);
         QCOMPARE(screen.view.previewSize(),
                  VideoScreenTexts::previewSizeText(sheet->upscaled().size()));
-        QCOMPARE(sheet->caption(), QStringLiteral("upscaled → ") + screen.view.previewSize() +
-                                       QStringLiteral(" · click to zoom"));
+        QCOMPARE(sheet->caption(), VideoScreenTexts::previewCaption(
+                                       screen.view.previewSize(), screen.upscaler.targetHeight()));
         sheet->zoomInto(QStringLiteral("Upscaled"));
         QCOMPARE(sheet->zoomItem()->label, QStringLiteral("Upscaled"));
         QVERIFY(sheet->zoomSheet()->isVisible());

@@ -126,7 +126,7 @@ bool renderVideoScreens(const QDir& out)
             screen.load(clip);
         PreviewSheet* sheet = screen.view->previewSheet();
         const QImage upscaled = frame(true).scaled(2560, 1440);
-        sheet->setImages(frame(false), upscaled, QStringLiteral("2560×1440"));
+        sheet->setImages(frame(false), upscaled, QStringLiteral("2560×1440"), 2160);
         ok &= save(*sheet, QSize(1040, 660), out, QStringLiteral("video-preview.png"));
         sheet->hide();
     }

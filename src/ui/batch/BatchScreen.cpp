@@ -9,14 +9,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "account/SystemOpener.h"
 #include "engine/AIQuality.h"
 #include "ui/MediaModeBinding.h"
 #include "ui/batch/BatchListCard.h"
 #include "ui/batch/BatchTexts.h"
-#include "ui/batch/FilePicker.h"
+#include "ui/components/FilePicker.h"
 #include "ui/components/ControlPane.h"
 #include "ui/components/DropCard.h"
+#include "ui/components/FileActions.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
@@ -80,7 +80,7 @@ BatchScreen::BatchScreen(const BatchScreenLook& look, MediaModeBinding& mode, Mo
             m_model.remove(id);
     });
     connect(m_listCard, &BatchListCard::revealRequested, this,
-            [](const QUrl& output) { SystemOpener::reveal(output.toLocalFile()); });
+            [this](const QUrl& output) { FileActions::reveal(this, output.toLocalFile()); });
     connect(primaryButton(), &QPushButton::clicked, this, &BatchScreen::chooseFolderAndStart);
 
     setState({}, false, 0);
@@ -104,21 +104,25 @@ void BatchScreen::pickFiles()
 {
     if (m_model.isRunning())
         return;
-    const QList<QUrl> chosen =
-        FilePicker::current().chooseFiles({this, m_look.pickerMessage, m_look.pickerFilter});
-    // The run may have started while the dialog was open.
-    if (!chosen.isEmpty() && !m_model.isRunning())
-        m_model.add(chosen);
+    FilePicker::current().chooseFiles(
+        {this, m_look.pickerMessage, m_look.pickerFilters, m_look.pickerPlace},
+        [this](const QList<QUrl>& chosen) {
+            // The run may have started while the dialog was open.
+            if (!m_model.isRunning())
+                m_model.add(chosen);
+        });
 }
 
 void BatchScreen::chooseFolderAndStart()
 {
     if (m_model.isRunning() || m_model.isEmpty())
         return;
-    const std::optional<QUrl> folder = FilePicker::current().chooseFolder(
-        {this, m_look.folderMessage, QStringLiteral("Save Here")});
-    if (folder && !folder->isEmpty())
-        m_model.start(*folder);
+    FilePicker::current().chooseFolder(
+        {this, m_look.folderMessage, QStringLiteral("Save Here"), m_look.pickerPlace},
+        [this](const QUrl& folder) {
+            if (!folder.isEmpty() && !m_model.isRunning() && !m_model.isEmpty())
+                m_model.start(folder);
+        });
 }
 
 QList<Segmented::Option> BatchScreen::qualityOptions()
@@ -156,7 +160,10 @@ void BatchScreen::setOptionLocked(Segmented* control, bool locked)
 void BatchScreen::setState(const QList<BatchListRow::Entry>& entries, bool running, int completed)
 {
     m_dropCard->setInert(running);
-    m_listCard->setEntries(entries, running, completed);
+    QList<BatchListRow::Entry> shown = entries;
+    for (BatchListRow::Entry& entry : shown)
+        entry.status = BatchTexts::shownStatus(entry.status, running);
+    m_listCard->setEntries(shown, running, completed);
     m_runningNoteCard->setVisible(running);
     m_runningNote->setText(BatchTexts::runningNote(completed, int(entries.size())));
     primaryButton()->setTitle(BatchTexts::primaryTitle(running));

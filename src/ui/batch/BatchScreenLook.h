@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include "ui/components/FilePicker.h"
 
 // What tells the multiple-video screen and the multiple-image screen apart: their words and
 // icons. Everything else about the two screens is the same.
@@ -17,8 +20,9 @@ struct BatchScreenLook {
     QString emptyText;
     QString itemIcon;      // a row's icon while neither done nor failed
     bool showsProgress;    // rows show a progress bar and the remaining time
-    QString pickerMessage; // the file picker's message and name filter
-    QString pickerFilter;
+    QString pickerMessage; // the file picker's message, name filters and first folder
+    QStringList pickerFilters;
+    FilePicker::Place pickerPlace;
     QString folderMessage; // the destination folder picker's message
 
     static BatchScreenLook videos()
@@ -36,8 +40,8 @@ struct BatchScreenLook {
                 QStringLiteral("film"),
                 true,
                 QStringLiteral("Choose videos to upscale"),
-                QStringLiteral("Videos (*.mp4 *.m4v *.mov *.qt *.mkv *.webm *.avi *.mpg *.mpeg "
-                               "*.ts *.m2ts *.mts *.wmv *.flv *.3gp)"),
+                FilePicker::videoFilters(),
+                FilePicker::Place::Videos,
                 QStringLiteral("Choose a folder to save all upscaled videos")};
     }
 
@@ -56,8 +60,8 @@ struct BatchScreenLook {
                 QStringLiteral("photo"),
                 false,
                 QStringLiteral("Choose one or more images to upscale"),
-                QStringLiteral("Images (*.png *.jpg *.jpeg *.webp *.bmp *.gif *.tif *.tiff "
-                               "*.heic *.heif)"),
+                FilePicker::imageFilters(),
+                FilePicker::Place::Pictures,
                 QStringLiteral("Choose a folder to save all upscaled images")};
     }
 };

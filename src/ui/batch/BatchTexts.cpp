@@ -4,8 +4,14 @@ namespace BatchTexts {
 
 bool isRunningPhase(const QString& status)
 {
-    return status != QStringLiteral("Queued") && status != QStringLiteral("Done") &&
-           status != QStringLiteral("Failed") && status != QStringLiteral("Stopped");
+    return status != QStringLiteral("Queued") && status != QStringLiteral("Ready") &&
+           status != QStringLiteral("Done") && status != QStringLiteral("Failed") &&
+           status != QStringLiteral("Stopped");
+}
+
+QString shownStatus(const QString& status, bool running)
+{
+    return !running && status == QStringLiteral("Queued") ? QStringLiteral("Ready") : status;
 }
 
 QString statusLine(const QString& status, const QString& eta)

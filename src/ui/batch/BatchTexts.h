@@ -9,6 +9,8 @@ namespace BatchTexts {
 // "Failed", "Stopped"). Progress and remaining time belong to running files only: the list keeps
 // the last values of a file that ended or waits again, and they would mislead there.
 bool isRunningPhase(const QString& status);
+// What a row says: a file added while no run goes on is "Ready", not yet "Queued".
+QString shownStatus(const QString& status, bool running);
 // A row's status line: the status, then " · " and the remaining time when there is one.
 QString statusLine(const QString& status, const QString& eta);
 // The list header's count, for example "2/5 upscaled" (suffix " upscaled" or " done").

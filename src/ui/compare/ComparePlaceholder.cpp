@@ -79,6 +79,8 @@ void ComparePlaceholder::setContent(const QString& iconName, const QString& titl
     m_iconName = iconName;
     m_title->setText(title);
     m_subtitle->setText(subtitle);
+    // A wrapped label asks its layout for one line unless told how tall its lines make it.
+    m_subtitle->setMinimumHeight(m_subtitle->heightForWidth(m_subtitle->width()));
     m_icon->update();
 }
 

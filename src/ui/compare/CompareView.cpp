@@ -1,7 +1,6 @@
 #include "CompareView.h"
 
 #include <QDragEnterEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
@@ -24,6 +23,7 @@
 #include "ui/compare/SyncedCompare.h"
 #include "ui/components/BeforeAfterSlider.h"
 #include "ui/components/DropCard.h"
+#include "ui/components/FilePicker.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Theme.h"
 
@@ -47,19 +47,6 @@ bool typeIsOneOf(const QMimeType& type, std::initializer_list<QLatin1String> pre
         }
     }
     return false;
-}
-
-// The picker's filter: the usual video containers and every picture format Qt can read.
-QStringList pickerFilters()
-{
-    QStringList images;
-    const QList<QByteArray> formats = QImageReader::supportedImageFormats();
-    for (const QByteArray& format : formats)
-        images << QStringLiteral("*.") + QString::fromLatin1(format);
-    const QString videos = QStringLiteral("*.mp4 *.m4v *.mov *.qt *.avi *.mkv *.webm *.mpg *.mpeg");
-    return {QCoreApplication::translate("CompareView", "Videos and images (%1 %2)")
-                .arg(videos, images.join(QLatin1Char(' '))),
-            QCoreApplication::translate("CompareView", "All files (*)")};
 }
 
 } // namespace
@@ -337,13 +324,9 @@ QWidget* CompareView::strip() const
 
 void CompareView::openPicker()
 {
-    // Not modal for the application: the chosen files arrive through the signal.
-    auto* dialog = new QFileDialog(window(), tr("Add videos or images"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setNameFilters(pickerFilters());
-    connect(dialog, &QFileDialog::urlsSelected, this, &CompareView::addFiles);
-    dialog->open();
+    FilePicker::current().chooseFiles(
+        {this, tr("Add videos or images"), FilePicker::mediaFilters(), FilePicker::Place::Videos},
+        [this](const QList<QUrl>& urls) { addFiles(urls); });
 }
 
 bool CompareView::eventFilter(QObject* watched, QEvent* event)

@@ -117,9 +117,20 @@ void DropCard::setTitle(const QString& text)
 
 void DropCard::setDetail(const QString& text, bool monospaced)
 {
+    m_problem = false;
+    setTextColor(m_detail, Theme::secondaryText());
+    m_detail->setToolTip(QString());
     m_detail->setFont(Theme::font(12, QFont::Normal, monospaced));
     m_detail->setFullText(text);
     m_detail->setVisible(!text.isEmpty());
+}
+
+void DropCard::setProblem(const QString& text)
+{
+    setDetail(text);
+    m_problem = true;
+    setTextColor(m_detail, Theme::failureColor());
+    m_detail->setToolTip(text);
 }
 
 QString DropCard::title() const

@@ -38,6 +38,10 @@ public:
     void setTitle(const QString& text);
     // The second line, secondary colour; monospaced for technical details such as a video's size.
     void setDetail(const QString& text, bool monospaced = false);
+    // The second line as a problem with the loaded file, in the failure colour; the full text is
+    // also the line's tooltip, for when it is shortened.
+    void setProblem(const QString& text);
+    bool showsProblem() const { return m_problem; }
     // Where the screen adds its trailing buttons and icons (at the right end of a Row card, under
     // the texts of a Centered card).
     QHBoxLayout* trailing() const { return m_trailing; }
@@ -81,4 +85,5 @@ private:
     bool m_dragOver = false;
     bool m_inert = false;
     bool m_pressed = false;
+    bool m_problem = false;
 };

@@ -15,6 +15,7 @@
 #include "ui/components/ElidedLabel.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Icons.h"
+#include "ui/components/StatusTag.h"
 #include "ui/components/Theme.h"
 
 namespace {
@@ -308,7 +309,34 @@ QString HistoryCard::abbreviatedPath(const QString& path)
     return path;
 }
 
-QWidget* HistoryCard::nameCell(const QString& icon, const QString& name)
+QWidget* HistoryCard::statusCell(bool success, const std::optional<QString>& error, bool centred)
+{
+    auto* cell = new QWidget;
+    auto* row = new QHBoxLayout(cell);
+    row->setContentsMargins(6, 0, 6, 0);
+    auto* tag = new StatusTag(success, cell);
+    if (error) {
+        tag->setToolTip(QStringLiteral("Failed: ") + *error);
+        tag->setAccessibleDescription(*error);
+    }
+    if (centred)
+        row->addStretch();
+    row->addWidget(tag);
+    row->addStretch();
+    return cell;
+}
+
+QString HistoryCard::rowTip(const QString& name, const QString& savedPath,
+                            const std::optional<QString>& error)
+{
+    if (error)
+        return name + QStringLiteral("\nFailed: ") + *error;
+    if (!savedPath.isEmpty())
+        return name + QStringLiteral("\nSaved as ") + abbreviatedPath(savedPath);
+    return name;
+}
+
+QWidget* HistoryCard::nameCell(const QString& icon, const QString& name, const QString& tip)
 {
     auto* cell = new QWidget;
     auto* row = new QHBoxLayout(cell);
@@ -322,6 +350,7 @@ QWidget* HistoryCard::nameCell(const QString& icon, const QString& name)
     label->setObjectName(QStringLiteral("name"));
     label->setFont(Theme::font(13));
     row->addWidget(label, 1);
+    cell->setToolTip(tip.isEmpty() ? name : tip);
     return cell;
 }
 
@@ -352,6 +381,7 @@ QToolButton* HistoryCard::iconButton(const QString& icon, const QString& toolTip
     button->setIcon(Icons::icon(icon, color));
     button->setIconSize(QSize(16, 16));
     button->setToolTip(toolTip);
+    button->setAccessibleName(toolTip);
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }

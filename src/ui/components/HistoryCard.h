@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <functional>
 
 #include <QList>
@@ -91,7 +93,13 @@ public:
 
     // Cell builders shared by the screens' tables.
     // An icon in the accent colour beside a name shortened in the middle.
-    static QWidget* nameCell(const QString& icon, const QString& name);
+    // The name with its icon; the tooltip tells rows of the same name apart (see rowTip).
+    static QWidget* nameCell(const QString& icon, const QString& name, const QString& tip = {});
+    // The success or failure tag; a failure's reason is its tooltip.
+    static QWidget* statusCell(bool success, const std::optional<QString>& error, bool centred);
+    // "clip.mov" over "Saved as ~/Videos/clip_upscaled.mp4" or "Failed: <reason>".
+    static QString rowTip(const QString& name, const QString& savedPath,
+                          const std::optional<QString>& error);
     // Secondary text, one line, shortened in the middle; small when asked.
     static QWidget* textCell(const QString& text, bool small = false);
     // A borderless icon button with a tooltip.

@@ -59,8 +59,10 @@ QString DashboardFigures::insight() const
 
 QString DashboardFigures::splitText() const
 {
-    return QString::number(videoSuccesses) + QStringLiteral(" videos · ") +
-           QString::number(imageSuccesses) + QStringLiteral(" images");
+    return QString::number(videoSuccesses) +
+           (videoSuccesses == 1 ? QStringLiteral(" video · ") : QStringLiteral(" videos · ")) +
+           QString::number(imageSuccesses) +
+           (imageSuccesses == 1 ? QStringLiteral(" image") : QStringLiteral(" images"));
 }
 
 QString DashboardFigures::successPercentText() const

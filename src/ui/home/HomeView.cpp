@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollArea>
+#include <QTextLayout>
 
 #include "account/AuthManager.h"
 #include "processing/ImageUpscaler.h"
@@ -25,6 +26,31 @@
 
 namespace {
 constexpr int kMaxContentWidth = 1100;
+
+// True when every character of text has a glyph in font or in a fallback font the system has;
+// an emoji without an emoji font would show as an empty box.
+bool drawable(const QString& text, const QFont& font)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        for (const quint32 glyph : run.glyphIndexes()) {
+            if (glyph == 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+QString noFailuresCaption(const QFont& font)
+{
+    const QString party = QStringLiteral("🎉");
+    return drawable(party, font) ? QStringLiteral("No failed jobs ") + party
+                                 : QStringLiteral("No failed jobs");
+}
+
 constexpr int kPadding = 20;
 constexpr int kSectionSpacing = 16;
 constexpr int kCardSpacing = 14;
@@ -303,7 +329,7 @@ void HomeView::refresh()
     m_splitText->setText(f.splitText());
     m_ring->setValue(f.successRate, f.successPercentText());
     m_failed->setText(QString::number(f.failures()));
-    m_failedCaption->setText(f.failures() == 0 ? QStringLiteral("No failed jobs 🎉")
+    m_failedCaption->setText(f.failures() == 0 ? noFailuresCaption(m_failedCaption->font())
                                                : QStringLiteral("Failed or stopped jobs"));
     m_footage->setText(f.footageText());
 

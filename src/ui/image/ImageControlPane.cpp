@@ -116,6 +116,9 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
     m_error = ControlPane::label(QString(), Theme::font(12), Theme::failureColor(), content);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pane->addItem(m_error);
+    m_stopped = ControlPane::label(QStringLiteral("Stopped"), Theme::font(12),
+                                   Theme::secondaryText(), content);
+    m_pane->addItem(m_stopped);
     m_saved = ControlPane::label(QString(), Theme::font(12), Theme::secondaryText(), content);
     m_saved->setMaximumHeight(m_saved->fontMetrics().lineSpacing() * 2 + 2);
     m_pane->addItem(m_saved);
@@ -125,7 +128,8 @@ ImageControlPane::ImageControlPane(ImageUpscaler& upscaler, MediaModeBinding& mo
     for (auto changed : {&ImageUpscaler::hasSelectionChanged, &ImageUpscaler::srcWChanged,
                          &ImageUpscaler::srcHChanged, &ImageUpscaler::estimatedSizeTextChanged,
                          &ImageUpscaler::estimatedTimeTextChanged, &ImageUpscaler::errorTextChanged,
-                         &ImageUpscaler::isRunningChanged, &ImageUpscaler::inputURLChanged})
+                         &ImageUpscaler::isRunningChanged, &ImageUpscaler::inputURLChanged,
+                         &ImageUpscaler::statusTextChanged})
         connect(&m_upscaler, changed, this, &ImageControlPane::refresh);
     // The output size follows the scale, which announces itself before the derived texts do.
     connect(&m_upscaler, &ImageUpscaler::scaleChanged, this, &ImageControlPane::refresh);
@@ -231,6 +235,8 @@ void ImageControlPane::refresh()
 
     m_error->setText(m_upscaler.errorText());
     m_error->setVisible(!m_upscaler.errorText().isEmpty());
+    // A stop by the user is said plainly, apart from failures.
+    m_stopped->setVisible(m_upscaler.statusText() == QStringLiteral("Stopped"));
 
     primaryButton()->setTitle(ImageScreenTexts::primaryTitle(m_upscaler.isRunning()));
     primaryButton()->setEnabled(!m_upscaler.inputURL().isEmpty());

@@ -40,6 +40,7 @@ public:
     // The sharpness, brightness, contrast and saturation sliders, in that order.
     QList<QSlider*> adjustmentSliders() const { return m_sliders; }
     QLabel* errorLine() const { return m_error; }
+    QLabel* stoppedLine() const { return m_stopped; }
     QLabel* savedLine() const { return m_saved; }
     ProminentButton* primaryButton() const;
 
@@ -76,5 +77,6 @@ private:
     QWidget* m_adjustments = nullptr;
     QList<QSlider*> m_sliders;
     QLabel* m_error = nullptr;
+    QLabel* m_stopped = nullptr;
     QLabel* m_saved = nullptr;
 };

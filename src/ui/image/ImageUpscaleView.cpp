@@ -1,25 +1,23 @@
 #include "ui/image/ImageUpscaleView.h"
 
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "account/SystemOpener.h"
 #include "processing/BulkImageProcessor.h"
 #include "processing/ImageUpscaler.h"
 #include "processing/JobQueue.h"
 #include "ui/JobProgressSection.h"
 #include "ui/LoginView.h"
 #include "ui/components/DropCard.h"
+#include "ui/components/FileActions.h"
+#include "ui/components/FilePicker.h"
 #include "ui/components/HistoryCard.h"
 #include "ui/components/Icons.h"
-#include "ui/components/StatusTag.h"
 #include "ui/components/Theme.h"
 #include "ui/image/ImageControlPane.h"
 #include "ui/image/ImageScreenTexts.h"
@@ -28,18 +26,6 @@ namespace {
 enum HistoryColumn { NameColumn, ScaleColumn, StatusColumn, SavedToColumn, RevealColumn };
 
 // The picker's filter: every picture format this system can read.
-QString imageFilter()
-{
-    QStringList patterns;
-    for (const QByteArray& format : QImageReader::supportedImageFormats())
-        patterns.append(QStringLiteral("*.") + QString::fromLatin1(format));
-    for (const QString& extra : {QStringLiteral("*.heic"), QStringLiteral("*.heif")}) {
-        if (!patterns.contains(extra))
-            patterns.append(extra);
-    }
-    return QStringLiteral("Images (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
-}
-
 QWidget* centered(QWidget* child)
 {
     auto* cell = new QWidget;
@@ -101,11 +87,7 @@ ImageUpscaleView::ImageUpscaleView(ImageUpscaler& upscaler, BulkImageProcessor& 
     refreshHistoryRows();
 }
 
-ImageUpscaleView::~ImageUpscaleView()
-{
-    if (m_importer)
-        m_importer->deleteLater();
-}
+ImageUpscaleView::~ImageUpscaleView() = default;
 
 void ImageUpscaleView::buildDropCard()
 {
@@ -159,23 +141,9 @@ void ImageUpscaleView::routeSelection(const QList<QUrl>& urls)
 
 void ImageUpscaleView::openImporter()
 {
-    if (m_importer) {
-        m_importer->raise();
-        m_importer->activateWindow();
-        return;
-    }
-    m_importer = new QFileDialog(window(), QStringLiteral("Choose images"));
-    m_importer->setFileMode(QFileDialog::ExistingFiles);
-    m_importer->setNameFilter(imageFilter());
-    m_importer->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_importer, &QFileDialog::urlsSelected, this,
-            [this](const QList<QUrl>& urls) { routeSelection(urls); });
-    m_importer->open();
-}
-
-QFileDialog* ImageUpscaleView::importer() const
-{
-    return m_importer;
+    FilePicker::current().chooseFiles({this, QStringLiteral("Choose images"),
+                                       FilePicker::imageFilters(), FilePicker::Place::Pictures},
+                                      [this](const QList<QUrl>& urls) { routeSelection(urls); });
 }
 
 void ImageUpscaleView::loadSamples()
@@ -300,15 +268,17 @@ void ImageUpscaleView::refreshHistoryRows()
     for (const ImageUpscaler::HistoryEntry& entry : entries)
         ids.append(entry.id);
     const QSet<QString> existing = m_existing;
-    m_history->setRows(ids, [entries, existing](qsizetype row, int column) -> QWidget* {
+    m_history->setRows(ids, [this, entries, existing](qsizetype row, int column) -> QWidget* {
         const ImageUpscaler::HistoryEntry& entry = entries.at(row);
         switch (column) {
         case NameColumn:
-            return HistoryCard::nameCell(QStringLiteral("photo"), entry.name);
+            return HistoryCard::nameCell(
+                QStringLiteral("photo"), entry.name,
+                HistoryCard::rowTip(entry.name, entry.savedPath.value_or(QString()), entry.error));
         case ScaleColumn:
             return HistoryCard::textCell(ImageScreenTexts::scaleText(entry.scale));
         case StatusColumn:
-            return centered(new StatusTag(entry.success));
+            return HistoryCard::statusCell(entry.success, entry.error, true);
         case SavedToColumn:
             return HistoryCard::textCell(ImageScreenTexts::savedToText(entry), true);
         default:
@@ -320,7 +290,7 @@ void ImageUpscaleView::refreshHistoryRows()
             QStringLiteral("folder"), QStringLiteral("Show in Folder"), Theme::appAccent());
         const QString path = *entry.savedPath;
         QObject::connect(reveal, &QToolButton::clicked, reveal,
-                         [path] { SystemOpener::reveal(path); });
+                         [this, path] { FileActions::reveal(this, path); });
         return centered(reveal);
     });
 }

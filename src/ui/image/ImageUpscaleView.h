@@ -22,7 +22,6 @@ class HistoryCard;
 class ImageControlPane;
 class ImageUpscaler;
 class JobProgressSection;
-class QFileDialog;
 class QToolButton;
 
 // The image tab's screen in single mode: the drop card, the result area (the comparison of a
@@ -46,8 +45,6 @@ public:
     void routeSelection(const QList<QUrl>& urls);
     // Opens the image picker (several files may be chosen); it never blocks.
     void openImporter();
-    // The open picker, or nullptr.
-    QFileDialog* importer() const;
 
     // Reads the example pair in the background unless it is already there.
     void loadSamples();
@@ -95,7 +92,6 @@ private:
     ImageControlPane* m_pane = nullptr;
     JobProgressSection* m_progress = nullptr;
     HistoryCard* m_history = nullptr;
-    QPointer<QFileDialog> m_importer;
 
     QImage m_sampleOriginal;
     QImage m_sampleUpscaled;

@@ -177,13 +177,13 @@ QWidget* PreviewSheet::makeCard(const QString& title, PreviewImageButton*& butto
 }
 
 void PreviewSheet::setImages(const QImage& original, const QImage& upscaled,
-                             const QString& previewSize)
+                             const QString& previewSize, qint64 targetHeight)
 {
     m_original = original;
     m_upscaled = upscaled;
     showImageOrBusy(m_originalButton, original);
     showImageOrBusy(m_upscaledButton, upscaled);
-    m_caption->setText(VideoScreenTexts::previewCaption(previewSize));
+    m_caption->setText(VideoScreenTexts::previewCaption(previewSize, targetHeight));
     m_caption->setVisible(!previewSize.isEmpty());
 }
 

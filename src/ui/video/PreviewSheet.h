@@ -22,12 +22,13 @@ class PreviewSheet final : public QDialog {
 public:
     explicit PreviewSheet(QWidget* parent = nullptr);
 
-    // The two frames and the upscaled frame's size text ("1280×720"); empty images show a busy
-    // indicator in their card.
-    void setImages(const QImage& original, const QImage& upscaled, const QString& previewSize);
+    // The two frames, the upscaled frame's size text ("1280×720") and the chosen output height;
+    // empty images show a busy indicator in their card.
+    void setImages(const QImage& original, const QImage& upscaled, const QString& previewSize,
+                   qint64 targetHeight);
     QImage original() const { return m_original; }
     QImage upscaled() const { return m_upscaled; }
-    // "upscaled → 1280×720 · click to zoom", or empty.
+    // "AI preview 1280×720 · video output 4K · click to zoom", or empty.
     QString caption() const;
 
     // Opens the zoom sheet on the card with this title ("Original" or "Upscaled"), if it has a

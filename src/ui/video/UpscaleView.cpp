@@ -1,16 +1,19 @@
 #include "ui/video/UpscaleView.h"
 
+#include <functional>
+
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMimeData>
+#include <QPointer>
 #include <QThreadPool>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "account/SystemOpener.h"
 #include "engine/UpscaleCore.h"
 #include "engine/UpscaleOptions.h"
 #include "processing/BatchProcessor.h"
@@ -20,9 +23,10 @@
 #include "ui/JobProgressSection.h"
 #include "ui/MediaModeBinding.h"
 #include "ui/components/DropCard.h"
+#include "ui/components/FileActions.h"
+#include "ui/components/FilePicker.h"
 #include "ui/components/HistoryCard.h"
 #include "ui/components/Icons.h"
-#include "ui/components/StatusTag.h"
 #include "ui/components/Theme.h"
 #include "ui/home/SavingsCard.h"
 #include "ui/video/CompareSheet.h"
@@ -34,34 +38,30 @@
 namespace {
 const QString kVideoIcon = QStringLiteral("film");
 
-// The file types the picker offers: common movie containers.
-const QString kVideoFilter =
-    QStringLiteral("Videos (*.mp4 *.m4v *.mov *.qt *.mkv *.webm *.avi *.mpg *.mpeg *.m2ts *.mts "
-                   "*.ts *.wmv *.flv *.3gp)");
-
-QWidget* statusCell(bool success)
+// Copies source over destination in the background and reports to done on the receiver's
+// thread: an empty reason on success. The source itself is never removed.
+void copyInBackground(const QString& source, const QString& destination, QObject* receiver,
+                      std::function<void(const QString& failure)> done)
 {
-    auto* cell = new QWidget;
-    auto* row = new QHBoxLayout(cell);
-    row->setContentsMargins(6, 0, 6, 0);
-    row->addWidget(new StatusTag(success, cell));
-    row->addStretch();
-    return cell;
-}
-
-// Copies source over destination in the background; failures stay silent. The source itself
-// is never removed, even when the user picked it (or a link to it) as the destination.
-void copyInBackground(const QString& source, const QString& destination)
-{
-    QThreadPool::globalInstance()->start([source, destination] {
-        const QFileInfo from(source);
-        if (!from.exists())
-            return;
-        const QFileInfo to(destination);
-        if (to.exists() && to.canonicalFilePath() == from.canonicalFilePath())
-            return;
-        QFile::remove(destination);
-        QFile::copy(source, destination);
+    QPointer<QObject> guard(receiver);
+    QThreadPool::globalInstance()->start([source, destination, guard, done] {
+        QString failure;
+        QFile from(source);
+        if (!from.exists()) {
+            failure = QStringLiteral("the upscaled video is no longer there");
+        } else {
+            if (QFileInfo::exists(destination) || QFileInfo(destination).isSymLink())
+                QFile::remove(destination);
+            if (!from.copy(destination))
+                failure = from.errorString();
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, failure] {
+                if (guard)
+                    done(failure);
+            },
+            Qt::QueuedConnection);
     });
 }
 } // namespace
@@ -83,7 +83,7 @@ UpscaleView::UpscaleView(Upscaler& upscaler, BatchProcessor& batch, MediaModeBin
 
     connect(m_pane, &VideoControlPane::primaryClicked, this, &UpscaleView::onUpscaleTapped);
     connect(m_pane, &VideoControlPane::saveCopyClicked, this,
-            [this] { saveAs(m_upscaler.outputURL(), m_upscaler.fileName()); });
+            [this] { saveAs(m_upscaler.outputURL()); });
     connect(m_pane, &VideoControlPane::compareClicked, this, &UpscaleView::openCompare);
     connect(m_previewSheet, &PreviewSheet::continueRequested, this, &UpscaleView::runFull);
 
@@ -93,8 +93,8 @@ UpscaleView::UpscaleView(Upscaler& upscaler, BatchProcessor& batch, MediaModeBin
         refreshDropCard();
         refreshPane();
     });
-    for (const auto signal :
-         {&Upscaler::fileNameChanged, &Upscaler::sourceInfoChanged, &Upscaler::playerChanged})
+    for (const auto signal : {&Upscaler::fileNameChanged, &Upscaler::sourceInfoChanged,
+                              &Upscaler::playerChanged, &Upscaler::loadProblemChanged})
         connect(&m_upscaler, signal, this, &UpscaleView::refreshDropCard);
     connect(&m_upscaler, &Upscaler::playerChanged, this, [this] {
         if (!m_upscaler.player() && m_playerSheet->isVisible())
@@ -176,7 +176,10 @@ void UpscaleView::refreshDropCard()
         m_dropCard->setIcon(QStringLiteral("video.fill"), DropCard::IconFill::Accent);
         m_dropCard->setTitle(m_upscaler.fileName());
         const QString info = m_upscaler.sourceInfo();
-        m_dropCard->setDetail(info.isEmpty() ? QStringLiteral("Reading…") : info, true);
+        if (!m_upscaler.loadProblem().isEmpty())
+            m_dropCard->setProblem(m_upscaler.loadProblem());
+        else
+            m_dropCard->setDetail(info.isEmpty() ? QStringLiteral("Reading…") : info, true);
     } else {
         m_dropCard->setIcon(QStringLiteral("film.stack"), DropCard::IconFill::Gradient);
         m_dropCard->setTitle(QStringLiteral("Drop a video here"));
@@ -204,12 +207,14 @@ void UpscaleView::refreshHistory()
         const Upscaler::HistoryEntry& entry = entries.at(row);
         switch (column) {
         case 0:
-            return HistoryCard::nameCell(kVideoIcon, entry.name);
+            return HistoryCard::nameCell(
+                kVideoIcon, entry.name,
+                HistoryCard::rowTip(entry.name, entry.outputURL.toLocalFile(), entry.error));
         case 1:
             return HistoryCard::textCell(
                 VideoScreenTexts::qualityColumnText(entry.quality, entry.targetHeight));
         case 2:
-            return statusCell(entry.success);
+            return HistoryCard::statusCell(entry.success, entry.error, false);
         default:
             break;
         }
@@ -231,10 +236,9 @@ void UpscaleView::refreshHistory()
         buttons->addWidget(copy);
         buttons->addStretch();
         const QUrl output = entry.outputURL;
-        const QString name = entry.name;
         connect(reveal, &QToolButton::clicked, this,
-                [output] { SystemOpener::reveal(output.toLocalFile()); });
-        connect(copy, &QToolButton::clicked, this, [this, output, name] { saveAs(output, name); });
+                [this, output] { FileActions::reveal(this, output.toLocalFile()); });
+        connect(copy, &QToolButton::clicked, this, [this, output] { saveAs(output); });
         return cell;
     });
 }
@@ -290,7 +294,8 @@ void UpscaleView::onUpscaleTapped()
     options.codec = m_upscaler.codec();
     options.quality = m_upscaler.quality();
     UpscaleCore::shared().previewImages(
-        input.toLocalFile(), options, this, [this](const UpscaleCore::PreviewResult& result) {
+        input.toLocalFile(), options, this,
+        [this, targetHeight = options.targetHeight](const UpscaleCore::PreviewResult& result) {
             m_previewBusy = false;
             if (result.error) {
                 // The model's error line shows it; the button works again.
@@ -302,7 +307,8 @@ void UpscaleView::onUpscaleTapped()
             m_previewUpscaled = result.images.upscaled;
             m_previewSize = VideoScreenTexts::previewSizeText(m_previewUpscaled.size());
             refreshPane();
-            m_previewSheet->setImages(m_previewOriginal, m_previewUpscaled, m_previewSize);
+            m_previewSheet->setImages(m_previewOriginal, m_previewUpscaled, m_previewSize,
+                                      targetHeight);
             m_previewSheet->open();
         });
 }
@@ -358,41 +364,43 @@ bool UpscaleView::outputBelongsToInput() const
            m_outputSource == m_upscaler.inputURL();
 }
 
-void UpscaleView::saveAs(const QUrl& url, const QString& baseName)
+void UpscaleView::saveAs(const QUrl& url)
 {
     const QString source = url.toLocalFile();
     if (source.isEmpty())
         return;
     SaveDialog::Request request;
-    request.suggestedPath =
-        QFileInfo(source).dir().filePath(VideoScreenTexts::copyFileName(baseName));
+    request.suggestedPath = VideoScreenTexts::copyPath(source);
     request.message = QStringLiteral("Choose where to save a copy of the upscaled video");
     request.nameFilter = QStringLiteral("MPEG-4 movie (*.mp4)");
     request.defaultSuffix = QStringLiteral("mp4");
     const std::optional<QString> chosen = SaveDialog::ask(request);
     if (!chosen || chosen->isEmpty())
         return;
-    copyInBackground(source, *chosen);
+    const QString destination = *chosen;
+    const QFileInfo to(destination);
+    if (to.exists() && to.canonicalFilePath() == QFileInfo(source).canonicalFilePath()) {
+        m_upscaler.setErrorText(QStringLiteral("That is the upscaled video itself. Choose "
+                                               "another name or folder for the copy."));
+        return;
+    }
+    copyInBackground(source, destination, this, [this, destination](const QString& failure) {
+        const QString place = HistoryCard::abbreviatedPath(destination);
+        if (failure.isEmpty()) {
+            m_upscaler.setErrorText(QString());
+            m_upscaler.setNoticeText(QStringLiteral("Saved a copy as ") + place);
+        } else {
+            m_upscaler.setErrorText(QStringLiteral("Couldn't save a copy as ") + place +
+                                    QStringLiteral(": ") + failure);
+        }
+    });
 }
 
 void UpscaleView::openImporter()
 {
-    if (m_importer) {
-        m_importer->raise();
-        return;
-    }
-    auto* dialog = new QFileDialog(this, QStringLiteral("Choose one or more videos to upscale"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setNameFilter(kVideoFilter);
-    connect(dialog, &QFileDialog::urlsSelected, this, &UpscaleView::routeSelection);
-    m_importer = dialog;
-    dialog->open();
-}
-
-QFileDialog* UpscaleView::importer() const
-{
-    return m_importer.data();
+    FilePicker::current().chooseFiles({this, QStringLiteral("Choose one or more videos to upscale"),
+                                       FilePicker::videoFilters(), FilePicker::Place::Videos},
+                                      [this](const QList<QUrl>& urls) { routeSelection(urls); });
 }
 
 void UpscaleView::openPlayer()

@@ -3,7 +3,6 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
-#include <QPointer>
 #include <QUrl>
 #include <QUuid>
 #include <QWidget>
@@ -16,7 +15,6 @@ class JobProgressSection;
 class MediaModeBinding;
 class PlayerSheet;
 class PreviewSheet;
-class QFileDialog;
 class QLabel;
 class QMimeData;
 class QToolButton;
@@ -50,9 +48,10 @@ public:
     void onUpscaleTapped();
     // Queues the full upscale of the loaded video with the model's current settings.
     void runFull();
-    // Copies a finished video to a place the user picks, suggesting "<base>_upscaled.mp4". The
-    // copy runs in the background; choosing the file itself as the destination does nothing.
-    void saveAs(const QUrl& url, const QString& baseName);
+    // Copies a finished video to a place the user picks, suggesting "<name> copy.mp4" beside it.
+    // The copy runs in the background and the pane says when it is saved or why not; choosing
+    // the video itself is refused with a word.
+    void saveAs(const QUrl& url);
 
     bool alreadyHighRes() const;
     QString primaryTitle() const;
@@ -64,9 +63,8 @@ public:
     // True when the model's last output was made from the video loaded now.
     bool outputBelongsToInput() const;
 
-    // Opens the picker (as a click on the drop card does); the open picker, or nullptr.
+    // Opens the picker (as a click on the drop card does); never blocks.
     void openImporter();
-    QFileDialog* importer() const;
     void openPlayer();
     void openCompare();
 
@@ -111,5 +109,4 @@ private:
     PreviewSheet* m_previewSheet;
     PlayerSheet* m_playerSheet;
     CompareSheet* m_compareSheet;
-    QPointer<QFileDialog> m_importer;
 };

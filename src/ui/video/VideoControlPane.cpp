@@ -72,6 +72,9 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
         ControlPane::label(QString(), Theme::font(11), Theme::secondaryText(), m_storage);
     storageRow->addWidget(m_storageText, 1);
     m_pane->addItem(m_storage);
+    m_time = ControlPane::label(QString(), Theme::font(11), Theme::secondaryText(), content);
+    m_time->setObjectName(QStringLiteral("estimatedTime"));
+    m_pane->addItem(m_time);
 
     m_quality = new Segmented(
         Segmented::optionsOf<int>({{QStringLiteral("Fast"), int(AIQuality::Fast)},
@@ -101,6 +104,8 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     m_error = ControlPane::label(QString(), Theme::font(12), Theme::failureColor(), content);
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pane->addItem(m_error);
+    m_notice = ControlPane::label(QString(), Theme::font(12), Theme::secondaryText(), content);
+    m_pane->addItem(m_notice);
     m_highNote = ControlPane::label(QString(), Theme::font(12), QColor(255, 149, 0), content);
     m_pane->addItem(m_highNote);
 
@@ -159,7 +164,8 @@ void VideoControlPane::bindControls()
           &Upscaler::codecChanged, &Upscaler::qualityChanged, &Upscaler::recommendationTextChanged,
           &Upscaler::advancedPreviewChanged, &Upscaler::isRunningChanged,
           &Upscaler::outputURLChanged, &Upscaler::errorTextChanged,
-          &Upscaler::estimatedStorageTextChanged})
+          &Upscaler::estimatedStorageTextChanged, &Upscaler::estimatedTimeTextChanged,
+          &Upscaler::loadProblemChanged, &Upscaler::noticeTextChanged})
         connect(&m_upscaler, signal, this, refreshAll);
 }
 
@@ -194,9 +200,13 @@ void VideoControlPane::refresh()
     const QString storage = m_upscaler.estimatedStorageText();
     m_storageText->setText(storage);
     m_storage->setVisible(!storage.isEmpty());
+    m_time->setText(m_upscaler.estimatedTimeText());
+    m_time->setVisible(!m_time->text().isEmpty());
 
     m_error->setText(m_upscaler.errorText());
     m_error->setVisible(!m_upscaler.errorText().isEmpty());
+    m_notice->setText(m_upscaler.noticeText());
+    m_notice->setVisible(!m_upscaler.noticeText().isEmpty());
     const bool high = alreadyHighRes();
     m_highNote->setText(high ? VideoScreenTexts::alreadyHighNote(m_upscaler.srcH()) : QString());
     m_highNote->setVisible(high);
@@ -208,5 +218,6 @@ void VideoControlPane::refresh()
     m_savedBlock->setVisible(saved);
 
     primaryButton()->setTitle(primaryTitle());
-    primaryButton()->setEnabled(!m_upscaler.inputURL().isEmpty() && !m_previewBusy && !high);
+    // Until the loaded file has been read as a video there is nothing to upscale.
+    primaryButton()->setEnabled(m_upscaler.readyToUpscale() && !m_previewBusy && !high);
 }

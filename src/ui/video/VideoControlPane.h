@@ -38,6 +38,8 @@ public:
     QWidget* storageEstimate() const { return m_storage; }
     QLabel* storageText() const { return m_storageText; }
     QLabel* errorLine() const { return m_error; }
+    QLabel* noticeLine() const { return m_notice; }
+    QLabel* timeLine() const { return m_time; }
     QLabel* alreadyHighNote() const { return m_highNote; }
     QWidget* savedOutputBlock() const { return m_savedBlock; }
     QLabel* savedToLabel() const { return m_savedTo; }
@@ -69,6 +71,8 @@ private:
     QLabel* m_recommendationText;
     QWidget* m_storage;
     QLabel* m_storageText;
+    QLabel* m_notice = nullptr;
+    QLabel* m_time = nullptr;
     QLabel* m_error;
     QLabel* m_highNote;
     QWidget* m_savedBlock;

@@ -1,5 +1,8 @@
 #include "ui/video/VideoScreenTexts.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "processing/OutputNaming.h"
 #include "ui/components/HistoryCard.h"
 
@@ -39,11 +42,18 @@ QString previewSizeText(const QSize& size)
     return QString::number(size.width()) + QStringLiteral("×") + QString::number(size.height());
 }
 
-QString previewCaption(const QString& previewSize)
+QString previewCaption(const QString& previewSize, qint64 targetHeight)
 {
     if (previewSize.isEmpty())
         return {};
-    return QStringLiteral("upscaled → ") + previewSize + QStringLiteral(" · click to zoom");
+    return QStringLiteral("AI preview ") + previewSize + QStringLiteral(" · video output ") +
+           resolutionLabel(targetHeight) + QStringLiteral(" · click to zoom");
+}
+
+QString resolutionLabel(qint64 targetHeight)
+{
+    return targetHeight >= 2160 ? QStringLiteral("4K")
+                                : QString::number(targetHeight) + QLatin1Char('p');
 }
 
 QString qualityColumnText(AIQuality quality, qint64 targetHeight)
@@ -52,9 +62,15 @@ QString qualityColumnText(AIQuality quality, qint64 targetHeight)
            QLatin1Char('p');
 }
 
-QString copyFileName(const QString& baseName)
+QString copyPath(const QString& outputPath)
 {
-    return OutputNaming::baseName(baseName) + QStringLiteral("_upscaled.mp4");
+    const QFileInfo output(outputPath);
+    const QString stem =
+        output.dir().filePath(OutputNaming::baseName(output.fileName()) + QStringLiteral(" copy"));
+    QString candidate = stem + QStringLiteral(".mp4");
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = stem + QLatin1Char(' ') + QString::number(n) + QStringLiteral(".mp4");
+    return candidate;
 }
 
 } // namespace VideoScreenTexts

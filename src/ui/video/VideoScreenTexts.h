@@ -20,11 +20,16 @@ QString primaryTitle(bool previewBusy, bool advancedPreview, bool isRunning);
 QString savedToText(const QString& outputPath);
 // "1280×720" for an upscaled preview frame.
 QString previewSizeText(const QSize& size);
-// "upscaled → 1280×720 · click to zoom", or empty without a size.
-QString previewCaption(const QString& previewSize);
+// "AI preview 512×288 · video output 1080p · click to zoom", or empty without a size. The preview
+// shows the model's effect on the first frame at the model's own scale, not the output's size,
+// so the caption names both.
+QString previewCaption(const QString& previewSize, qint64 targetHeight);
+// "1080p", or "4K" for 2160 and more.
+QString resolutionLabel(qint64 targetHeight);
 // "Detailed · 2160p" for the history table.
 QString qualityColumnText(AIQuality quality, qint64 targetHeight);
-// "clip_upscaled.mp4" for a video named "clip.mov": the name suggested for a saved copy.
-QString copyFileName(const QString& baseName);
+// Where a copy of a finished video is suggested: beside it as "<name> copy.mp4", or
+// "<name> copy 2.mp4" and so on when that is taken.
+QString copyPath(const QString& outputPath);
 
 } // namespace VideoScreenTexts
