@@ -14,7 +14,9 @@ namespace Bootstrap {
 
 bool toolsInstalled()
 {
-    return UpscaleCore::toolsInstalled();
+    // The executables are moved into place last, so they exist only after a whole extraction;
+    // an unpacking folder left beside them means an earlier one was interrupted all the same.
+    return UpscaleCore::toolsInstalled() && ZipExtractor::leftovers(UpscaleCore::toolsFolder()).isEmpty();
 }
 
 void installToolsIfNeeded()
@@ -38,6 +40,7 @@ void installToolsIfNeeded()
         return;
     }
 
+    ZipExtractor::removeLeftovers(folder);
     if (const auto failure = ZipExtractor::extract(archive, folder)) {
         EngineLog::line(QStringLiteral("Korvane: tool extraction failed (") +
                         QString::number(failure->status) + QStringLiteral("): ") + failure->text);
