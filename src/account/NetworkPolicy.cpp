@@ -9,6 +9,7 @@ namespace NetworkPolicy {
 
 namespace {
 constexpr char limitProperty[] = "korvane_network_limit";
+constexpr char maxBytesProperty[] = "korvane_network_max_bytes";
 
 void stop(QNetworkReply* reply, Limit limit)
 {
@@ -59,6 +60,7 @@ void guardRedirects(QNetworkReply* reply)
 
 void bound(QNetworkReply* reply, std::chrono::milliseconds deadline, qint64 maxBytes)
 {
+    reply->setProperty(maxBytesProperty, maxBytes);
     auto* timer = new QTimer(reply);
     timer->setSingleShot(true);
     QObject::connect(timer, &QTimer::timeout, reply, [reply] { stop(reply, Limit::Deadline); });
@@ -73,7 +75,13 @@ void bound(QNetworkReply* reply, std::chrono::milliseconds deadline, qint64 maxB
 Limit exceededLimit(const QNetworkReply* reply)
 {
     const QVariant limit = reply->property(limitProperty);
-    return limit.isValid() ? static_cast<Limit>(limit.toInt()) : Limit::None;
+    if (limit.isValid())
+        return static_cast<Limit>(limit.toInt());
+    // A small server's whole answer can arrive before any progress is reported.
+    const QVariant maxBytes = reply->property(maxBytesProperty);
+    if (maxBytes.isValid() && reply->bytesAvailable() > maxBytes.toLongLong())
+        return Limit::Size;
+    return Limit::None;
 }
 
 } // namespace NetworkPolicy

@@ -30,7 +30,8 @@ enum class Limit { None, Deadline, Size };
 // Aborts the reply once the deadline has passed since now, however steadily data trickles in, or
 // once its body announces or reaches more than maxBytes.
 void bound(QNetworkReply* reply, std::chrono::milliseconds deadline, qint64 maxBytes);
-// The limit that ended a bounded reply, Limit::None when none did.
+// The limit that ended a bounded reply, or that its unread body exceeds: Limit::None when none
+// did. Check it before reading a finished reply.
 Limit exceededLimit(const QNetworkReply* reply);
 
 } // namespace NetworkPolicy

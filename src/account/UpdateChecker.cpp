@@ -165,7 +165,8 @@ void UpdateChecker::finishCheck(QNetworkReply* reply, bool userInitiated)
         setStatus(userInitiated ? Status::failed(checkFailedText) : Status::idle());
     };
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError || httpStatus < 200 || httpStatus > 299)
+    if (reply->error() != QNetworkReply::NoError || httpStatus < 200 || httpStatus > 299 ||
+        NetworkPolicy::exceededLimit(reply) != NetworkPolicy::Limit::None)
         return fail();
     const std::optional<Manifest> manifest = decodeManifest(reply->readAll());
     if (!manifest)

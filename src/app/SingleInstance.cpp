@@ -198,6 +198,7 @@ void SingleInstance::accept(QLocalSocket* socket)
             return;
         *done = true;
         socket->write(acknowledgement);
+        socket->flush();
         socket->disconnectFromServer();
         Q_EMIT activated();
         UrlHandoff::deliver(*urls);

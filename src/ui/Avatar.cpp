@@ -58,7 +58,8 @@ void Avatar::setUser(const QString& urlString, const QString& name)
     NetworkPolicy::bound(reply, deadline, maxPictureBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply, urlString] {
         reply->deleteLater();
-        if (reply->error() != QNetworkReply::NoError || urlString != m_url)
+        if (reply->error() != QNetworkReply::NoError || urlString != m_url ||
+            NetworkPolicy::exceededLimit(reply) != NetworkPolicy::Limit::None)
             return;
         // Decoding a picture of a few megabytes is work for a worker thread.
         const QByteArray body = reply->readAll();
