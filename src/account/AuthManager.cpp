@@ -153,7 +153,8 @@ void AuthManager::fetchMe()
     abortFetch();
     setChecking(true);
     QNetworkRequest request(QUrl(m_apiBase + QStringLiteral("/me")));
-    request.setTransferTimeout(static_cast<int>(std::min(m_requestTimeout, requestSilence).count()));
+    request.setTransferTimeout(
+        static_cast<int>(std::min(m_requestTimeout, requestSilence).count()));
     // Qt would copy the Authorization header into a redirected request: only the same origin.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::SameOriginRedirectPolicy);

@@ -34,8 +34,7 @@ bool isSecureOrLoopback(const QUrl& url)
     if (!url.isValid() || url.host().isEmpty())
         return false;
     const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("https") ||
-           (scheme == QLatin1String("http") && isLoopback(url));
+    return scheme == QLatin1String("https") || (scheme == QLatin1String("http") && isLoopback(url));
 }
 
 bool redirectAllowed(const QUrl& from, const QUrl& to)

@@ -150,7 +150,8 @@ void UpdateChecker::check(bool userInitiated)
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(static_cast<int>(std::min(m_manifestTimeout, manifestSilence).count()));
+    request.setTransferTimeout(
+        static_cast<int>(std::min(m_manifestTimeout, manifestSilence).count()));
     QNetworkReply* reply = m_network->get(request);
     NetworkPolicy::bound(reply, m_manifestTimeout, maxManifestBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply, userInitiated] {
@@ -178,10 +179,9 @@ void UpdateChecker::finishCheck(QNetworkReply* reply, bool userInitiated)
                                        : compareVersions(manifest->version, currentVersion()) > 0;
     if (newer) {
         m_checksums.insert(*downloadUrl, manifest->sha256);
-        setStatus(Status::available(manifest->version, *downloadUrl, manifest->notes,
-                                    manifest->sha256));
-    }
-    else
+        setStatus(
+            Status::available(manifest->version, *downloadUrl, manifest->notes, manifest->sha256));
+    } else
         setStatus(Status::upToDate());
 }
 

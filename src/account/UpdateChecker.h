@@ -31,10 +31,10 @@ public:
     struct Status {
         enum class Kind { Idle, Checking, UpToDate, Available, Failed };
         Kind kind = Kind::Idle;
-        QString version; // Available
-        QUrl url;        // Available: where the installer is
-        QString notes;   // Available: empty when the manifest has none
-        QString message; // Failed
+        QString version;   // Available
+        QUrl url;          // Available: where the installer is
+        QString notes;     // Available: empty when the manifest has none
+        QString message;   // Failed
         QByteArray sha256; // Available: the installer's lower-case hex digest; empty when none
         bool operator==(const Status&) const = default;
 

@@ -27,8 +27,8 @@ bool renameNoReplace(const QString& from, const QString& to)
 {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
-                    RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
         return true;
     if (errno != EINVAL && errno != ENOSYS)
         return false;
@@ -64,8 +64,9 @@ public:
         if (!QDir().mkpath(m_request.folder))
             return end(Outcome::Failed,
                        QStringLiteral("Could not create the folder %1.").arg(m_request.folder));
-        m_part = std::make_unique<QTemporaryFile>(QDir(m_request.folder).filePath(
-            QLatin1Char('.') + m_request.fileName + QStringLiteral("-XXXXXX.part")));
+        m_part = std::make_unique<QTemporaryFile>(
+            QDir(m_request.folder)
+                .filePath(QLatin1Char('.') + m_request.fileName + QStringLiteral("-XXXXXX.part")));
         if (!m_part->open())
             return end(Outcome::Failed, m_part->errorString());
 
@@ -136,14 +137,16 @@ private:
         const QString saved = UpdateDownloader::placeWithoutReplacing(
             m_part->fileName(), m_request.folder, m_request.fileName);
         if (saved.isEmpty())
-            return end(Outcome::Failed,
-                       QStringLiteral("Could not move the download into %1.").arg(m_request.folder));
+            return end(
+                Outcome::Failed,
+                QStringLiteral("Could not move the download into %1.").arg(m_request.folder));
         m_part->setAutoRemove(false);
         // Only an installer whose checksum matched is made runnable.
         const auto readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                               QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
         const auto runnable = QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther;
-        QFile::setPermissions(saved, verified && isAppImage(saved) ? readable | runnable : readable);
+        QFile::setPermissions(saved,
+                              verified && isAppImage(saved) ? readable | runnable : readable);
         end(Outcome::Saved, {}, saved, verified);
     }
 

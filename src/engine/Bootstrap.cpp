@@ -16,7 +16,8 @@ bool toolsInstalled()
 {
     // The executables are moved into place last, so they exist only after a whole extraction;
     // an unpacking folder left beside them means an earlier one was interrupted all the same.
-    return UpscaleCore::toolsInstalled() && ZipExtractor::leftovers(UpscaleCore::toolsFolder()).isEmpty();
+    return UpscaleCore::toolsInstalled() &&
+           ZipExtractor::leftovers(UpscaleCore::toolsFolder()).isEmpty();
 }
 
 void installToolsIfNeeded()
@@ -48,9 +49,8 @@ void installToolsIfNeeded()
     }
 
     const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                            QFile::ReadUser | QFile::WriteUser | QFile::ExeUser |
-                            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                            QFile::ExeOther;
+                            QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup |
+                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     QFile::setPermissions(UpscaleCore::ffmpeg(), executable);
     QFile::setPermissions(UpscaleCore::realesrganBinary(), executable);
 

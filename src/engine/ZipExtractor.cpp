@@ -112,8 +112,7 @@ std::optional<ExtractionFailure> extract(const QString& archivePath, const QStri
 {
     int openError = 0;
     std::unique_ptr<zip_t, ZipCloser> archive(
-        zip_open(QFile::encodeName(archivePath).constData(), ZIP_RDONLY,
-                 &openError));
+        zip_open(QFile::encodeName(archivePath).constData(), ZIP_RDONLY, &openError));
     if (!archive) {
         zip_error_t error;
         zip_error_init_with_code(&error, openError);
@@ -123,7 +122,8 @@ std::optional<ExtractionFailure> extract(const QString& archivePath, const QStri
     }
 
     // The private folder sits inside the destination so the final moves stay on one volume.
-    QTemporaryDir staging(destination + QLatin1Char('/') + stagingPrefix + QStringLiteral("XXXXXX"));
+    QTemporaryDir staging(destination + QLatin1Char('/') + stagingPrefix +
+                          QStringLiteral("XXXXXX"));
     if (!staging.isValid())
         return fromErrno(EACCES, QStringLiteral("cannot create a folder in ") + destination);
 
@@ -145,9 +145,8 @@ std::optional<ExtractionFailure> extract(const QString& archivePath, const QStri
             system == ZIP_OPSYS_UNIX) {
             const mode_t fullMode = mode_t(attributes >> 16);
             if (S_ISLNK(fullMode))
-                return ExtractionFailure{ZIP_ER_INCONS,
-                                         QStringLiteral("links are not allowed in the archive: ") +
-                                             name};
+                return ExtractionFailure{
+                    ZIP_ER_INCONS, QStringLiteral("links are not allowed in the archive: ") + name};
             executable = (fullMode & S_IXUSR) != 0;
         }
 
@@ -170,8 +169,9 @@ QStringList leftovers(const QString& destination)
 {
     QStringList found;
     const QStringList names =
-        QDir(destination).entryList({stagingPrefix + QLatin1Char('*')},
-                                    QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+        QDir(destination)
+            .entryList({stagingPrefix + QLatin1Char('*')},
+                       QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QString& name : names)
         found.append(destination + QLatin1Char('/') + name);
     return found;

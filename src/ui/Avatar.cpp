@@ -113,7 +113,8 @@ void Avatar::paintEvent(QPaintEvent*)
     painter.drawText(circle, Qt::AlignCenter, initials());
     if (!m_picture.isNull()) {
         // Fill the circle, cropping the longer side.
-        const QSize scaled = m_picture.size().scaled(m_size, m_size, Qt::KeepAspectRatioByExpanding);
+        const QSize scaled =
+            m_picture.size().scaled(m_size, m_size, Qt::KeepAspectRatioByExpanding);
         const QRectF target((m_size - scaled.width()) / 2.0, (m_size - scaled.height()) / 2.0,
                             scaled.width(), scaled.height());
         painter.drawImage(target, m_picture);

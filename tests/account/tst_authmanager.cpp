@@ -39,13 +39,6 @@ UserInfo serverProfile()
 
 constexpr qint64 never = std::numeric_limits<qint64>::min();
 
-int fileMode(const QString& path)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return -1;
-    return static_cast<int>(info.st_mode & 0777);
-}
 } // namespace
 
 class TestAuthManager final : public QObject {
@@ -187,7 +180,7 @@ private Q_SLOTS:
         QCOMPARE(auth.token(), std::optional(storedToken));
         QCOMPARE(AccountStore::token(tokenKey()), std::optional(storedToken));
         // The token is a credential: the settings file is private to its owner.
-        QCOMPARE(fileMode(settingsFile), 0600);
+        QCOMPARE(KorvaneTest::fileMode(settingsFile), 0600);
         QTRY_COMPARE(m_server->requestCount(QStringLiteral("/me")), 1);
         QTRY_VERIFY(!auth.checking());
     }
@@ -335,8 +328,8 @@ private Q_SLOTS:
         QTest::newRow("JWT") << "eyJhbGciOiJIUzI1NiJ9.eyJzdWIiOiIxIn0.c2ln-_" << true;
         QTest::newRow("every allowed sign") << "aZ09-._~+/==" << true;
         QTest::newRow("longest") << QString(AuthManager::maxTokenLength, QLatin1Char('a')) << true;
-        QTest::newRow("too long")
-            << QString(AuthManager::maxTokenLength + 1, QLatin1Char('a')) << false;
+        QTest::newRow("too long") << QString(AuthManager::maxTokenLength + 1, QLatin1Char('a'))
+                                  << false;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("padding only") << "==" << false;
         QTest::newRow("padding inside") << "a=b" << false;

@@ -39,15 +39,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("to");
         QTest::addColumn<bool>("allowed");
         QTest::newRow("https to another https host")
-            << "https://korvane.app/latest" << "https://cdn.example.com/K.AppImage" << true;
+            << "https://korvane.app/latest"
+            << "https://cdn.example.com/K.AppImage" << true;
         QTest::newRow("https to http") << "https://korvane.app/latest"
                                        << "http://cdn.example.com/K.AppImage" << false;
         QTest::newRow("https to http on loopback") << "https://korvane.app/latest"
                                                    << "http://127.0.0.1/K.AppImage" << false;
-        QTest::newRow("loopback http to loopback http")
-            << "http://127.0.0.1:1/latest" << "http://127.0.0.1:2/K.AppImage" << true;
-        QTest::newRow("loopback http to public http")
-            << "http://127.0.0.1:1/latest" << "http://example.com/K.AppImage" << false;
+        QTest::newRow("loopback http to loopback http") << "http://127.0.0.1:1/latest"
+                                                        << "http://127.0.0.1:2/K.AppImage" << true;
+        QTest::newRow("loopback http to public http") << "http://127.0.0.1:1/latest"
+                                                      << "http://example.com/K.AppImage" << false;
         QTest::newRow("https to a local file") << "https://korvane.app/latest"
                                                << "file:///tmp/K.AppImage" << false;
     }

@@ -79,12 +79,12 @@ Q_DECLARE_METATYPE(Scenario)
 // Failure output names the state.
 char* toString(const UpdateChecker::DownloadState& state)
 {
-    return QTest::toString(QStringLiteral("kind %1, fraction %2, file \"%3\", message \"%4\", %5")
-                               .arg(static_cast<int>(state.kind))
-                               .arg(state.fraction)
-                               .arg(state.file, state.message,
-                                    state.verified ? QStringLiteral("verified")
-                                                   : QStringLiteral("not verified")));
+    return QTest::toString(
+        QStringLiteral("kind %1, fraction %2, file \"%3\", message \"%4\", %5")
+            .arg(static_cast<int>(state.kind))
+            .arg(state.fraction)
+            .arg(state.file, state.message,
+                 state.verified ? QStringLiteral("verified") : QStringLiteral("not verified")));
 }
 
 class TestUpdateChecker final : public QObject {
@@ -268,11 +268,15 @@ private Q_SLOTS:
         const QByteArray digest = DevServer::sha256Hex("installer");
         QTest::newRow("published checksum, any case")
             << "1.0"
-            << "1" << 200 << manifest(QByteArray(R"("version":"2","sha256":")" + digest.toUpper() + QByteArray(1, 0x22)))
+            << "1" << 200
+            << manifest(QByteArray(R"("version":"2","sha256":")" + digest.toUpper() +
+                                   QByteArray(1, 0x22)))
             << true << Status::available(QStringLiteral("2"), url, QString(), digest);
         QTest::newRow("checksum too short, user")
             << "1.0"
-            << "1" << 200 << manifest(QByteArray(R"("version":"2","sha256":")" + digest.left(60) + QByteArray(1, 0x22)))
+            << "1" << 200
+            << manifest(QByteArray(R"("version":"2","sha256":")" + digest.left(60) +
+                                   QByteArray(1, 0x22)))
             << true << Status::failed(checkFailed);
         QTest::newRow("bad downloadURL, automatic")
             << "1.0"
@@ -448,9 +452,9 @@ private Q_SLOTS:
         QSignalSpy changes(&checker, &UpdateChecker::downloadChanged);
         checker.downloadUpdate(url);
         QCOMPARE(checker.download(), DownloadState::downloading(0));
-        QTRY_COMPARE(checker.download(),
-                     DownloadState::finished(m_downloads + QStringLiteral("/Korvane.AppImage"),
-                                             false));
+        QTRY_COMPARE(
+            checker.download(),
+            DownloadState::finished(m_downloads + QStringLiteral("/Korvane.AppImage"), false));
     }
 
     void manifestThatTricklesEndsAtTheDeadline()
@@ -469,9 +473,9 @@ private Q_SLOTS:
 
     void oversizedManifestFails()
     {
-        m_server->setResponse(QStringLiteral("/apps/korvane.json"),
-                              {200, "application/json",
-                               "{\"notes\":\"" + QByteArray(100 * 1024, 'x') + "\"}"});
+        m_server->setResponse(
+            QStringLiteral("/apps/korvane.json"),
+            {200, "application/json", "{\"notes\":\"" + QByteArray(100 * 1024, 'x') + "\"}"});
         UpdateChecker checker({QStringLiteral("1.0"), QStringLiteral("1")});
         checker.check(true);
         QTRY_COMPARE(checker.status(), Status::failed(checkFailed));
@@ -500,8 +504,8 @@ private Q_SLOTS:
         QTest::newRow("longer than announced")
             << Scenario::LongerThanAnnounced << DownloadState::failed(downloadFailed) << false;
         QTest::newRow("cancelled") << Scenario::Cancelled << DownloadState::idle() << false;
-        QTest::newRow("disk full") << Scenario::DiskFull << DownloadState::failed(downloadFailed)
-                                   << false;
+        QTest::newRow("disk full")
+            << Scenario::DiskFull << DownloadState::failed(downloadFailed) << false;
         QTest::newRow("destination not a folder")
             << Scenario::DestinationNotAFolder << DownloadState::failed(downloadFailed) << false;
     }
@@ -536,14 +540,14 @@ private Q_SLOTS:
             m_server->setResponse(QStringLiteral("/downloads/latest"), {302, "text/plain", ""});
             m_server->setDelivery(
                 QStringLiteral("/downloads/latest"),
-                {.headers = {{"Location", scenario == Scenario::RedirectOnLoopback
-                                              ? fileUrl(QStringLiteral("Korvane.AppImage")).toUtf8()
-                                              : QByteArray("http://example.com/Korvane.AppImage")}}});
+                {.headers = {
+                     {"Location", scenario == Scenario::RedirectOnLoopback
+                                      ? fileUrl(QStringLiteral("Korvane.AppImage")).toUtf8()
+                                      : QByteArray("http://example.com/Korvane.AppImage")}}});
             break;
         case Scenario::LongerThanAnnounced:
             // Qt stops reading at a Content-Length; in chunked encoding the header is only a claim.
-            m_server->setDelivery(path,
-                                  {.announcedLength = installer.size() / 2, .chunked = true});
+            m_server->setDelivery(path, {.announcedLength = installer.size() / 2, .chunked = true});
             break;
         case Scenario::Cancelled:
         case Scenario::DiskFull:

@@ -66,7 +66,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("existing");
         QTest::addColumn<bool>("rewritten");
-        const QByteArray ours = DesktopIntegration::desktopEntry(QStringLiteral("/usr/bin/korvane"));
+        const QByteArray ours =
+            DesktopIntegration::desktopEntry(QStringLiteral("/usr/bin/korvane"));
         QTest::newRow("ours, same program") << ours << false;
         QTest::newRow("ours, program moved")
             << DesktopIntegration::desktopEntry(QStringLiteral("/tmp/.mount_Korv1/usr/bin/korvane"))
@@ -75,8 +76,8 @@ private Q_SLOTS:
         edited.replace("X-Korvane-Generated=true\n", "");
         edited.replace("/usr/bin/korvane", "/opt/mine/korvane");
         QTest::newRow("edited by the user") << edited << false;
-        QTest::newRow("written by the user") << QByteArray("[Desktop Entry]\nExec=korvane %u\n")
-                                             << false;
+        QTest::newRow("written by the user")
+            << QByteArray("[Desktop Entry]\nExec=korvane %u\n") << false;
     }
 
     void existingEntries()

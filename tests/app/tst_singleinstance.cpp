@@ -25,13 +25,6 @@
 #include "support/TestSupport.h"
 
 namespace {
-int fileMode(const QString& path)
-{
-    struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return -1;
-    return static_cast<int>(info.st_mode & 07777);
-}
 
 // A launch as main() makes it, in a process of its own: "--launch <folder> <count> <urls…>".
 // The one that becomes the running instance prints "running" and then, once it holds count URLs
@@ -160,8 +153,8 @@ private Q_SLOTS:
         SingleInstance running;
         QCOMPARE(running.claim({}), SingleInstance::Role::Running);
         QCOMPARE(running.serverName(), runtime + QStringLiteral("/korvane-instance"));
-        QCOMPARE(fileMode(runtime), 0700);
-        QCOMPARE(fileMode(running.serverName()) & 077, 0);
+        QCOMPARE(KorvaneTest::fileMode(runtime), 0700);
+        QCOMPARE(KorvaneTest::fileMode(running.serverName()) & 077, 0);
 
         // Without a runtime folder: a folder of our own in the cache folder, made private.
         const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
@@ -172,7 +165,7 @@ private Q_SLOTS:
         const QString folder = SingleInstance::defaultFolder();
         qputenv("XDG_RUNTIME_DIR", saved);
         QCOMPARE(folder, own);
-        QCOMPARE(fileMode(own), 0700);
+        QCOMPARE(KorvaneTest::fileMode(own), 0700);
     }
 
     void onlyAPrivateFolderIsUsed_data()
@@ -244,8 +237,8 @@ private Q_SLOTS:
         QList<QByteArray> lines = running.trimmed().split('\n');
         QCOMPARE(lines.takeFirst(), QByteArray("running"));
         std::sort(lines.begin(), lines.end());
-        QCOMPARE(lines, (QList<QByteArray>{"korvane://auth?token=first",
-                                           "korvane://auth?token=second"}));
+        QCOMPARE(lines,
+                 (QList<QByteArray>{"korvane://auth?token=first", "korvane://auth?token=second"}));
     }
 
     void scrubbedArguments()
@@ -303,8 +296,8 @@ private Q_SLOTS:
         first.start(korvane, {QStringLiteral("korvane://auth?token=s3cret-token")});
         QVERIFY(first.waitForStarted());
         // Once it listens, it has taken the URL.
-        const QString socket =
-            environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + QStringLiteral("/korvane-instance");
+        const QString socket = environment.value(QStringLiteral("XDG_RUNTIME_DIR")) +
+                               QStringLiteral("/korvane-instance");
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 30000);
         const QByteArray commandLine =
             KorvaneTest::readFile(QStringLiteral("/proc/%1/cmdline").arg(first.processId()));

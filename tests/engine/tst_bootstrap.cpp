@@ -15,13 +15,6 @@ constexpr auto mode755 = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner 
                          QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup |
                          QFile::ReadOther | QFile::ExeOther;
 
-int fileMode(const QString& path)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return -1;
-    return static_cast<int>(info.st_mode & 07777);
-}
 } // namespace
 
 class TestBootstrap final : public QObject {
@@ -111,11 +104,11 @@ private Q_SLOTS:
         const QString source = KorvaneTest::isolatedRoot() + QStringLiteral("/archive-src");
         const QString model = QStringLiteral("/realesrgan/models/m.param");
         QCOMPARE(::chmod(QFile::encodeName(source + model).constData(), mode_t(archived)), 0);
-        QCOMPARE(fileMode(source + model), archived);
+        QCOMPARE(KorvaneTest::fileMode(source + model), archived);
         QVERIFY(KorvaneTest::zipFolder(source, m_resources + QStringLiteral("/Tools.zip")));
         Bootstrap::installToolsIfNeeded();
         QVERIFY(Bootstrap::toolsInstalled());
-        QCOMPARE(fileMode(UpscaleCore::toolsFolder() + model), installed);
+        QCOMPARE(KorvaneTest::fileMode(UpscaleCore::toolsFolder() + model), installed);
     }
 
     // A crash during an extraction leaves its unpacking folder behind, possibly with the

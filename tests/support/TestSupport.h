@@ -28,6 +28,8 @@ bool zipFolder(const QString& sourceFolder, const QString& zipPath);
 bool writeFile(const QString& path, const QByteArray& bytes);
 // The whole content of path, or nothing when it cannot be read.
 QByteArray readFile(const QString& path);
+// The permission bits of path (setuid, setgid and sticky included), or -1 when it does not exist.
+int fileMode(const QString& path);
 
 // Runs the real ffmpeg of the staged tools with arguments; returns its exit status.
 int runFFmpeg(const QStringList& arguments, QByteArray* standardError = nullptr);

@@ -40,10 +40,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("web address") << m_server.baseUrl() + QStringLiteral("/downloads/small.png")
-                                     << true;
-        QTest::newRow("too large") << m_server.baseUrl() + QStringLiteral("/downloads/huge.bmp")
-                                   << false;
+        QTest::newRow("web address")
+            << m_server.baseUrl() + QStringLiteral("/downloads/small.png") << true;
+        QTest::newRow("too large")
+            << m_server.baseUrl() + QStringLiteral("/downloads/huge.bmp") << false;
         QTest::newRow("local file")
             << QUrl::fromLocalFile(KorvaneTest::isolatedRoot() + QStringLiteral("/me.png"))
                    .toString()

@@ -201,9 +201,8 @@ void DevServer::serve(QTcpSocket* socket, const QByteArray& head)
         out += name + ": " + value + "\r\n";
     out += "Connection: close\r\n\r\n";
     if (delivery.delayMs > 0) {
-        QTimer::singleShot(delivery.delayMs, socket, [socket, out, body, delivery] {
-            send(socket, out, body, delivery);
-        });
+        QTimer::singleShot(delivery.delayMs, socket,
+                           [socket, out, body, delivery] { send(socket, out, body, delivery); });
         return;
     }
     send(socket, out, body, delivery);

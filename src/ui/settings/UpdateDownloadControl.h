@@ -12,9 +12,8 @@ class StatusLine;
 
 // The installer download of an available update, in each of its states: the download button
 // (with a fallback to the browser), the progress while it runs with a way to cancel it, the
-// finished file with a way to show it, and a failure with "Try Again". It shows the state it is given; the owner follows the
-// update checker.
-// Threading: main thread.
+// finished file with a way to show it, and a failure with "Try Again". It shows the state it is
+// given; the owner follows the update checker. Threading: main thread.
 class UpdateDownloadControl final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateDownloadControl)
