@@ -5,14 +5,22 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QThread>
 
 #include "account/AccountStore.h"
+#include "account/NetworkPolicy.h"
 #include "account/SystemOpener.h"
 
 namespace {
 const QString productionApiBase = QStringLiteral("https://api.korvane.app");
 constexpr qint64 refreshAfterSeconds = 864000; // ten days
+// The profile request may take up to its deadline, but not sit silent for longer than this.
+constexpr std::chrono::milliseconds requestSilence{30000};
+const QString decodingText =
+    QStringLiteral("The data couldn't be read because it isn't in the correct format.");
+const QString invalidLinkText =
+    QStringLiteral("The sign-in link wasn't valid. Please try signing in again.");
 
 // What a user reads when the profile request does not get through.
 QString networkErrorText(const QNetworkReply* reply)
@@ -76,6 +84,12 @@ AuthManager::~AuthManager()
         reply->disconnect(this);
 }
 
+bool AuthManager::isValidToken(const QString& token)
+{
+    static const QRegularExpression b64token(QStringLiteral("^[A-Za-z0-9._~+/-]+=*$"));
+    return !token.isEmpty() && token.size() <= maxTokenLength && b64token.match(token).hasMatch();
+}
+
 QString AuthManager::configuredApiBase()
 {
     QString base = qEnvironmentVariable("KORVANE_API_BASE");
@@ -116,9 +130,19 @@ void AuthManager::handle(const QUrl& url)
         return;
     if (!url.host().isEmpty() && url.host().toLower() == QLatin1String("auth")) {
         if (const std::optional<QString> t = queryValue(url, QStringLiteral("token"))) {
-            AccountStore::setToken(tokenKey(), *t);
-            setToken(*t);
-            QMetaObject::invokeMethod(this, &AuthManager::fetchMe, Qt::QueuedConnection);
+            if (!isValidToken(*t)) {
+                setErrorText(invalidLinkText);
+            } else {
+                // Another account's profile and requests do not carry over to this token.
+                if (m_token != t) {
+                    abortFetch();
+                    setUser(std::nullopt);
+                    clearCache();
+                }
+                AccountStore::setToken(tokenKey(), *t);
+                setToken(*t);
+                QMetaObject::invokeMethod(this, &AuthManager::fetchMe, Qt::QueuedConnection);
+            }
         }
     }
     Q_EMIT activationRequested();
@@ -129,21 +153,50 @@ void AuthManager::fetchMe()
     Q_ASSERT(QThread::currentThread() == thread());
     if (!m_token)
         return;
+    // One request per token at a time.
+    if (m_fetch && m_fetchToken == *m_token)
+        return;
+    abortFetch();
     setChecking(true);
     QNetworkRequest request(QUrl(m_apiBase + QStringLiteral("/me")));
-    request.setTransferTimeout(static_cast<int>(m_requestTimeout.count()));
+    request.setTransferTimeout(
+        static_cast<int>(std::min(m_requestTimeout, requestSilence).count()));
+    // Qt would copy the Authorization header into a redirected request: only the same origin.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
     request.setRawHeader("Authorization", "Bearer " + m_token->toUtf8());
     QNetworkReply* reply = m_network->get(request);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    NetworkPolicy::bound(reply, m_requestTimeout, maxProfileBytes);
+    m_fetch = reply;
+    m_fetchToken = *m_token;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, token = *m_token] {
         reply->deleteLater();
-        finishFetch(reply);
+        if (m_fetch == reply)
+            m_fetch = nullptr;
+        finishFetch(reply, token);
     });
 }
 
-void AuthManager::finishFetch(QNetworkReply* reply)
+void AuthManager::abortFetch()
 {
+    if (!m_fetch)
+        return;
+    QNetworkReply* reply = std::exchange(m_fetch, nullptr);
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+    setChecking(false);
+}
+
+void AuthManager::finishFetch(QNetworkReply* reply, const QString& token)
+{
+    // An answer for a token that was signed out or replaced meanwhile changes nothing.
+    if (m_token != token)
+        return;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (isTransportError(reply->error()) || !status.isValid()) {
+    if (NetworkPolicy::exceededLimit(reply) == NetworkPolicy::Limit::Size) {
+        failFetch(decodingText);
+    } else if (isTransportError(reply->error()) || !status.isValid()) {
         failFetch(networkErrorText(reply));
     } else if (status.toInt() == 401) {
         signOut();
@@ -151,8 +204,7 @@ void AuthManager::finishFetch(QNetworkReply* reply)
         setUser(std::move(user));
         saveCache();
     } else {
-        failFetch(QStringLiteral("The data couldn't be read because it isn't in the correct "
-                                 "format."));
+        failFetch(decodingText);
     }
     setChecking(false);
 }
@@ -167,6 +219,7 @@ void AuthManager::failFetch(const QString& message)
 void AuthManager::signOut()
 {
     Q_ASSERT(QThread::currentThread() == thread());
+    abortFetch();
     setToken(std::nullopt);
     setUser(std::nullopt);
     AccountStore::removeToken(tokenKey());

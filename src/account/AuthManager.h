@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -16,7 +17,10 @@ class QNetworkReply;
 // server hands back (through a korvane://auth?token=… callback URL), fetches and caches the
 // signed-in user's profile, and signs out.
 //
-// States: signed out (no token), signing in (a token, no profile), signed in (both).
+// States: signed out (no token), signing in (a token, no profile), signed in (both). A profile
+// request belongs to the token it was sent with: signing out or a new token aborts it, and an
+// answer for a token that is no longer current changes nothing. The token travels only to the
+// account server's own origin (redirects elsewhere are refused).
 // Threading: main thread only. Network answers arrive as signals on the main thread; nothing here
 // waits for the network.
 class AuthManager final : public QObject {
@@ -28,7 +32,12 @@ class AuthManager final : public QObject {
     Q_PROPERTY(std::optional<QString> errorText READ errorText NOTIFY errorTextChanged)
 
 public:
+    // The whole profile request ends after this, however steadily it receives.
     static constexpr std::chrono::milliseconds defaultRequestTimeout{60000};
+    // A profile answer is a few hundred bytes.
+    static constexpr qint64 maxProfileBytes = 1024 * 1024;
+    // A bearer token is a short text.
+    static constexpr qsizetype maxTokenLength = 4096;
 
     // The one instance of the application, created on first use and never destroyed.
     static AuthManager& shared();
@@ -56,7 +65,8 @@ public:
     QUrl loginUrl(const QString& provider) const;
     // Opens loginUrl(provider) in the system browser.
     void startLogin(const QString& provider);
-    // Consumes a URL handed to the application; only korvane:// URLs are looked at.
+    // Consumes a URL handed to the application; only korvane:// URLs are looked at. A token that
+    // is not a plausible bearer token is refused.
     void handle(const QUrl& url);
     // Refreshes the profile from GET <apiBase>/me; returns at once.
     void fetchMe();
@@ -66,6 +76,9 @@ public:
     // The value of the first query item named exactly name; nullopt when the URL is invalid,
     // has no query, has no such item, or the item has no value.
     static std::optional<QString> queryValue(const QUrl& url, const QString& name);
+    // 1 to maxTokenLength characters of the bearer token alphabet (letters, digits and
+    // "-._~+/", then optional "=" padding).
+    static bool isValidToken(const QString& token);
 
 Q_SIGNALS:
     void tokenChanged();
@@ -76,7 +89,8 @@ Q_SIGNALS:
     void activationRequested();
 
 private:
-    void finishFetch(QNetworkReply* reply);
+    void finishFetch(QNetworkReply* reply, const QString& token);
+    void abortFetch();
     void failFetch(const QString& message);
     void loadCache();
     void saveCache();
@@ -89,6 +103,8 @@ private:
     const QString m_apiBase;
     const std::chrono::milliseconds m_requestTimeout;
     QNetworkAccessManager* m_network = nullptr;
+    QPointer<QNetworkReply> m_fetch; // the profile request in flight, for m_fetchToken
+    QString m_fetchToken;
     std::optional<QString> m_token;
     std::optional<UserInfo> m_user;
     bool m_checking = false;

@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include "account/NetworkPolicy.h"
 #include "account/SystemOpener.h"
 
 namespace {
@@ -23,15 +24,29 @@ const QString checkFailedText =
     QStringLiteral("Couldn't check for updates. Check your connection and try again.");
 const QString downloadFailedText =
     QStringLiteral("Download failed. Please try again or use your browser.");
+const QString damagedText = QStringLiteral("The download was damaged or altered. Try again.");
+// The manifest may trickle in for up to its deadline, but not sit silent for longer than this.
+constexpr std::chrono::milliseconds manifestSilence{15000};
 
 struct Manifest {
     QString version;
     std::optional<qint64> build;
     QString downloadURL;
     QString notes;
+    QByteArray sha256;
 };
 
-// Required "version" and "downloadURL" texts; optional integer "build" and text "notes".
+// 64 hexadecimal digits, returned in lower case.
+std::optional<QByteArray> parseSha256(const QJsonValue& value)
+{
+    static const QRegularExpression digest(QStringLiteral("^[0-9A-Fa-f]{64}$"));
+    if (!value.isString() || !digest.match(value.toString()).hasMatch())
+        return std::nullopt;
+    return value.toString().toLower().toLatin1();
+}
+
+// Required "version" and "downloadURL" texts; optional integer "build", text "notes" and
+// hexadecimal "sha256" of the installer.
 std::optional<Manifest> decodeManifest(const QByteArray& body)
 {
     QJsonParseError error{};
@@ -43,9 +58,10 @@ std::optional<Manifest> decodeManifest(const QByteArray& body)
     const QJsonValue url = object.value(QLatin1String("downloadURL"));
     const QJsonValue build = object.value(QLatin1String("build"));
     const QJsonValue notes = object.value(QLatin1String("notes"));
+    const QJsonValue sha256 = object.value(QLatin1String("sha256"));
     if (!version.isString() || !url.isString())
         return std::nullopt;
-    Manifest manifest{version.toString(), std::nullopt, url.toString(), QString()};
+    Manifest manifest{version.toString(), std::nullopt, url.toString(), QString(), QByteArray()};
     if (!build.isUndefined() && !build.isNull()) {
         const double number = build.toDouble(std::nan(""));
         if (!build.isDouble() || std::trunc(number) != number || std::abs(number) > 9.0e15)
@@ -57,16 +73,20 @@ std::optional<Manifest> decodeManifest(const QByteArray& body)
             return std::nullopt;
         manifest.notes = notes.toString();
     }
+    if (!sha256.isUndefined() && !sha256.isNull()) {
+        const std::optional<QByteArray> digest = parseSha256(sha256);
+        if (!digest)
+            return std::nullopt;
+        manifest.sha256 = *digest;
+    }
     return manifest;
 }
 
-// Only web addresses are fetched as installers.
+// Installers come over https only (plain http only from the local development server).
 std::optional<QUrl> parseDownloadUrl(const QString& text)
 {
     const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() ||
-        (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
+    if (!NetworkPolicy::isSecureOrLoopback(url))
         return std::nullopt;
     return url;
 }
@@ -130,8 +150,10 @@ void UpdateChecker::check(bool userInitiated)
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(static_cast<int>(m_manifestTimeout.count()));
+    request.setTransferTimeout(
+        static_cast<int>(std::min(m_manifestTimeout, manifestSilence).count()));
     QNetworkReply* reply = m_network->get(request);
+    NetworkPolicy::bound(reply, m_manifestTimeout, maxManifestBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply, userInitiated] {
         reply->deleteLater();
         finishCheck(reply, userInitiated);
@@ -144,7 +166,8 @@ void UpdateChecker::finishCheck(QNetworkReply* reply, bool userInitiated)
         setStatus(userInitiated ? Status::failed(checkFailedText) : Status::idle());
     };
     const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError || httpStatus < 200 || httpStatus > 299)
+    if (reply->error() != QNetworkReply::NoError || httpStatus < 200 || httpStatus > 299 ||
+        NetworkPolicy::exceededLimit(reply) != NetworkPolicy::Limit::None)
         return fail();
     const std::optional<Manifest> manifest = decodeManifest(reply->readAll());
     if (!manifest)
@@ -154,9 +177,11 @@ void UpdateChecker::finishCheck(QNetworkReply* reply, bool userInitiated)
         return fail();
     const bool newer = manifest->build ? currentBuild() < *manifest->build
                                        : compareVersions(manifest->version, currentVersion()) > 0;
-    if (newer)
-        setStatus(Status::available(manifest->version, *downloadUrl, manifest->notes));
-    else
+    if (newer) {
+        m_checksums.insert(*downloadUrl, manifest->sha256);
+        setStatus(
+            Status::available(manifest->version, *downloadUrl, manifest->notes, manifest->sha256));
+    } else
         setStatus(Status::upToDate());
 }
 
@@ -166,36 +191,67 @@ void UpdateChecker::downloadUpdate(const QUrl& url)
     if (m_download.kind == DownloadState::Kind::Downloading)
         return;
     setDownload(DownloadState::downloading(0));
+    const quint64 serial = ++m_downloadSerial;
 
     // The actions run on the downloader's thread; they post to the main thread and hold the
-    // checker weakly.
+    // checker weakly. A download that was cancelled or replaced reports nothing.
     const QPointer<UpdateChecker> weak(this);
-    m_downloader.setOnProgress([weak](double fraction) {
+    const auto current = [weak, serial] {
+        return weak && weak->m_downloadSerial == serial &&
+               weak->m_download.kind == DownloadState::Kind::Downloading;
+    };
+    m_downloader.setOnProgress([weak, current](double fraction) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [weak, fraction] {
-                if (weak)
+            [weak, current, fraction] {
+                if (current())
                     weak->setDownload(DownloadState::downloading(fraction));
             },
             Qt::QueuedConnection);
     });
-    m_downloader.setOnFinish([weak](const DownloadResult& result) {
+    m_downloader.setOnFinish([weak, current](const DownloadResult& result) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [weak, result] {
-                if (!weak)
-                    return;
-                if (!result.ok) {
-                    weak->setDownload(DownloadState::failed(downloadFailedText));
-                    return;
-                }
-                weak->setDownload(DownloadState::finished(result.file));
-                SystemOpener::reveal(result.file);
-                SystemOpener::open(QUrl::fromLocalFile(result.file));
+            [weak, current, result] {
+                if (current())
+                    weak->finishDownload(result);
             },
             Qt::QueuedConnection);
     });
-    m_downloader.start(url, downloadFolder(), installerFileName(url));
+    m_downloader.start(
+        {url, downloadFolder(), installerFileName(url), m_checksums.value(url, QByteArray())});
+}
+
+void UpdateChecker::finishDownload(const DownloadResult& result)
+{
+    using Outcome = DownloadResult::Outcome;
+    switch (result.outcome) {
+    case Outcome::Saved:
+        setDownload(DownloadState::finished(result.file, result.verified));
+        SystemOpener::reveal(result.file);
+        // A file nobody vouched for is shown, never started.
+        if (result.verified)
+            SystemOpener::open(QUrl::fromLocalFile(result.file));
+        return;
+    case Outcome::Damaged:
+        setDownload(DownloadState::failed(damagedText));
+        return;
+    case Outcome::Cancelled:
+        setDownload(DownloadState::idle());
+        return;
+    case Outcome::Failed:
+        setDownload(DownloadState::failed(downloadFailedText));
+        return;
+    }
+}
+
+void UpdateChecker::cancelDownload()
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (m_download.kind != DownloadState::Kind::Downloading)
+        return;
+    m_downloader.cancel();
+    setDownload(DownloadState::idle());
 }
 
 int UpdateChecker::compareVersions(const QString& a, const QString& b)

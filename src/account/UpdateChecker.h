@@ -3,6 +3,8 @@
 #include <chrono>
 #include <optional>
 
+#include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -13,7 +15,8 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // Finds out whether a newer build is published (a JSON manifest at a fixed address) and, on
-// request, downloads its installer to the Downloads folder, shows it and opens it.
+// request, downloads its installer to the Downloads folder and shows it. The installer is opened
+// only when the manifest published its SHA-256 checksum and the download matched it.
 //
 // Threading: main thread only. The manifest request answers on the main thread; the download runs
 // on the downloader's worker thread and its progress and end are posted back here.
@@ -28,40 +31,49 @@ public:
     struct Status {
         enum class Kind { Idle, Checking, UpToDate, Available, Failed };
         Kind kind = Kind::Idle;
-        QString version; // Available
-        QUrl url;        // Available: where the installer is
-        QString notes;   // Available: empty when the manifest has none
-        QString message; // Failed
+        QString version;   // Available
+        QUrl url;          // Available: where the installer is
+        QString notes;     // Available: empty when the manifest has none
+        QString message;   // Failed
+        QByteArray sha256; // Available: the installer's lower-case hex digest; empty when none
         bool operator==(const Status&) const = default;
 
         static Status idle() { return {}; }
-        static Status checking() { return {Kind::Checking, {}, {}, {}, {}}; }
-        static Status upToDate() { return {Kind::UpToDate, {}, {}, {}, {}}; }
-        static Status available(const QString& version, const QUrl& url, const QString& notes)
+        static Status checking() { return {Kind::Checking, {}, {}, {}, {}, {}}; }
+        static Status upToDate() { return {Kind::UpToDate, {}, {}, {}, {}, {}}; }
+        static Status available(const QString& version, const QUrl& url, const QString& notes,
+                                const QByteArray& sha256 = {})
         {
-            return {Kind::Available, version, url, notes, {}};
+            return {Kind::Available, version, url, notes, {}, sha256};
         }
-        static Status failed(const QString& message) { return {Kind::Failed, {}, {}, {}, message}; }
+        static Status failed(const QString& message)
+        {
+            return {Kind::Failed, {}, {}, {}, message, {}};
+        }
     };
 
     // The installer download.
     struct DownloadState {
         enum class Kind { Idle, Downloading, Finished, Failed };
         Kind kind = Kind::Idle;
-        double fraction = 0; // Downloading, 0 to 1
-        QString file;        // Finished: the saved installer
-        QString message;     // Failed
+        double fraction = 0;  // Downloading, 0 to 1
+        QString file;         // Finished: the saved installer
+        QString message;      // Failed
+        bool verified = true; // Finished: it matched the published checksum and was opened
         bool operator==(const DownloadState&) const = default;
 
         static DownloadState idle() { return {}; }
         static DownloadState downloading(double fraction)
         {
-            return {Kind::Downloading, fraction, {}, {}};
+            return {Kind::Downloading, fraction, {}, {}, true};
         }
-        static DownloadState finished(const QString& file) { return {Kind::Finished, 1, file, {}}; }
+        static DownloadState finished(const QString& file, bool verified = true)
+        {
+            return {Kind::Finished, 1, file, {}, verified};
+        }
         static DownloadState failed(const QString& message)
         {
-            return {Kind::Failed, 0, {}, message};
+            return {Kind::Failed, 0, {}, message, true};
         }
     };
 
@@ -72,7 +84,10 @@ public:
         static BuildInfo compiledIn();
     };
 
-    static constexpr std::chrono::milliseconds defaultManifestTimeout{15000};
+    // The whole manifest request ends after this, however steadily it receives.
+    static constexpr std::chrono::milliseconds defaultManifestTimeout{20000};
+    // A manifest is a few lines.
+    static constexpr qint64 maxManifestBytes = 64 * 1024;
 
     // The one instance of the application, created on first use and never destroyed.
     static UpdateChecker& shared();
@@ -95,8 +110,11 @@ public:
     // Starts a check and returns at once. A user-initiated check shows "checking" and reports
     // failures; an automatic one is silent and leaves idle behind when it fails.
     void check(bool userInitiated);
-    // Starts the installer download unless one is running; returns at once.
+    // Starts the installer download unless one is running; returns at once. The download is
+    // checked against the checksum the manifest published for url, if any.
     void downloadUpdate(const QUrl& url);
+    // Ends a running download; the state goes back to idle and the partial file is removed.
+    void cancelDownload();
 
     // 1 when version text a is newer than b, -1 when older, 0 when equal ("1.0" == "1.0.0").
     static int compareVersions(const QString& a, const QString& b);
@@ -114,6 +132,7 @@ Q_SIGNALS:
 
 private:
     void finishCheck(QNetworkReply* reply, bool userInitiated);
+    void finishDownload(const DownloadResult& result);
     void setStatus(Status status);
     void setDownload(DownloadState state);
 
@@ -123,5 +142,9 @@ private:
     QNetworkAccessManager* m_network = nullptr;
     Status m_status;
     DownloadState m_download;
+    // The published checksum of each installer address an available update named.
+    QHash<QUrl, QByteArray> m_checksums;
+    // Counts downloads, so that the end of a cancelled one is not taken for a newer one's.
+    quint64 m_downloadSerial = 0;
     UpdateDownloader m_downloader;
 };

@@ -1,5 +1,7 @@
 #include "app/UrlHandoff.h"
 
+#include <cstring>
+
 namespace UrlHandoff {
 
 namespace {
@@ -37,6 +39,14 @@ QList<QUrl> urlsFromArguments(const QStringList& arguments)
             urls.append(url);
     }
     return urls;
+}
+
+void scrubArguments(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (!urlsFromArguments({QString::fromLocal8Bit(argv[i])}).isEmpty())
+            std::memset(argv[i], 0, std::strlen(argv[i]));
+    }
 }
 
 } // namespace UrlHandoff

@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include <QApplication>
 
 #include "app/CliMain.h"
@@ -19,16 +21,27 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("korvane"));
 
-    // A second launch hands its URLs to the running Korvane and ends.
+    // A sign-in callback carries a token: it leaves the command line, which every local user can
+    // read, as soon as it has been taken.
     const QList<QUrl> urls = UrlHandoff::urlsFromArguments(QApplication::arguments().mid(1));
+    UrlHandoff::scrubArguments(argc, argv);
+
+    // Decided before any window exists: a later launch hands its URLs to the running Korvane
+    // and ends.
     SingleInstance instance;
-    if (instance.handToRunning(urls))
+    switch (instance.claim(urls)) {
+    case SingleInstance::Role::HandedOver:
         return 0;
+    case SingleInstance::Role::Unreachable:
+        std::fputs("korvane: Korvane is already running but does not answer.\n", stderr);
+        return 1;
+    case SingleInstance::Role::Running:
+        break;
+    }
 
     KorvaneApp app;
-    instance.listen();
     QObject::connect(&instance, &SingleInstance::activated, &app, &KorvaneApp::bringToFront);
-    DesktopIntegration::registerUrlScheme(QApplication::applicationFilePath());
+    DesktopIntegration::registerUrlScheme(DesktopIntegration::launcherPath());
     app.start();
     UrlHandoff::deliver(urls);
     return QApplication::exec();

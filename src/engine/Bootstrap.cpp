@@ -14,7 +14,10 @@ namespace Bootstrap {
 
 bool toolsInstalled()
 {
-    return UpscaleCore::toolsInstalled();
+    // The executables are moved into place last, so they exist only after a whole extraction;
+    // an unpacking folder left beside them means an earlier one was interrupted all the same.
+    return UpscaleCore::toolsInstalled() &&
+           ZipExtractor::leftovers(UpscaleCore::toolsFolder()).isEmpty();
 }
 
 void installToolsIfNeeded()
@@ -38,6 +41,7 @@ void installToolsIfNeeded()
         return;
     }
 
+    ZipExtractor::removeLeftovers(folder);
     if (const auto failure = ZipExtractor::extract(archive, folder)) {
         EngineLog::line(QStringLiteral("Korvane: tool extraction failed (") +
                         QString::number(failure->status) + QStringLiteral("): ") + failure->text);
@@ -45,9 +49,8 @@ void installToolsIfNeeded()
     }
 
     const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                            QFile::ReadUser | QFile::WriteUser | QFile::ExeUser |
-                            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                            QFile::ExeOther;
+                            QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup |
+                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     QFile::setPermissions(UpscaleCore::ffmpeg(), executable);
     QFile::setPermissions(UpscaleCore::realesrganBinary(), executable);
 

@@ -15,6 +15,8 @@
 
 namespace {
 
+const QString stagingPrefix = QStringLiteral(".install-");
+
 struct ZipCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
 };
@@ -45,6 +47,13 @@ bool isSafeEntryName(const QString& name)
     return !parts.isEmpty();
 }
 
+// The archive's own permission bits are not trusted: no setuid, setgid or sticky bit and no
+// group or other write, only executable or not.
+mode_t installedMode(bool executable)
+{
+    return executable ? 0755 : 0644;
+}
+
 std::optional<ExtractionFailure> writeEntry(zip_t* archive, zip_uint64_t index,
                                             const QString& target, mode_t mode)
 {
@@ -67,18 +76,24 @@ std::optional<ExtractionFailure> writeEntry(zip_t* archive, zip_uint64_t index,
     if (!out.flush())
         return fromErrno(ENOSPC, QStringLiteral("cannot write ") + target);
     out.close();
-    if (mode != 0 && ::chmod(QFile::encodeName(target).constData(), mode) != 0)
+    if (::chmod(QFile::encodeName(target).constData(), mode) != 0)
         return fromErrno(errno, QStringLiteral("cannot set the mode of ") + target);
     return std::nullopt;
 }
 
 // Moves every file of staging to the same relative place under destination, replacing what is
-// there.
+// there. The executables go last: their presence is what marks the tools as installed, so an
+// install interrupted here is not taken for a complete one.
 std::optional<ExtractionFailure> moveIntoPlace(const QString& staging, const QString& destination)
 {
+    QStringList files;
+    QStringList executables;
     QDirIterator it(staging, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString source = it.next();
+        (QFileInfo(source).permissions() & QFile::ExeOwner ? executables : files).append(source);
+    }
+    for (const QString& source : std::as_const(files) + executables) {
         const QString target = destination + source.mid(staging.size());
         if (!QDir().mkpath(QFileInfo(target).absolutePath()))
             return fromErrno(EACCES, QStringLiteral("cannot create the folder of ") + target);
@@ -97,8 +112,7 @@ std::optional<ExtractionFailure> extract(const QString& archivePath, const QStri
 {
     int openError = 0;
     std::unique_ptr<zip_t, ZipCloser> archive(
-        zip_open(QFile::encodeName(archivePath).constData(), ZIP_RDONLY,
-                 &openError));
+        zip_open(QFile::encodeName(archivePath).constData(), ZIP_RDONLY, &openError));
     if (!archive) {
         zip_error_t error;
         zip_error_init_with_code(&error, openError);
@@ -108,7 +122,8 @@ std::optional<ExtractionFailure> extract(const QString& archivePath, const QStri
     }
 
     // The private folder sits inside the destination so the final moves stay on one volume.
-    QTemporaryDir staging(destination + QStringLiteral("/.install-XXXXXX"));
+    QTemporaryDir staging(destination + QLatin1Char('/') + stagingPrefix +
+                          QStringLiteral("XXXXXX"));
     if (!staging.isValid())
         return fromErrno(EACCES, QStringLiteral("cannot create a folder in ") + destination);
 
@@ -124,16 +139,15 @@ std::optional<ExtractionFailure> extract(const QString& archivePath, const QStri
 
         zip_uint8_t system = 0;
         zip_uint32_t attributes = 0;
-        mode_t mode = 0;
+        bool executable = false;
         if (zip_file_get_external_attributes(archive.get(), zip_uint64_t(index), 0, &system,
                                              &attributes) == 0 &&
             system == ZIP_OPSYS_UNIX) {
             const mode_t fullMode = mode_t(attributes >> 16);
             if (S_ISLNK(fullMode))
-                return ExtractionFailure{ZIP_ER_INCONS,
-                                         QStringLiteral("links are not allowed in the archive: ") +
-                                             name};
-            mode = fullMode & 07777;
+                return ExtractionFailure{
+                    ZIP_ER_INCONS, QStringLiteral("links are not allowed in the archive: ") + name};
+            executable = (fullMode & S_IXUSR) != 0;
         }
 
         const QString target = staging.path() + QLatin1Char('/') + name;
@@ -144,10 +158,31 @@ std::optional<ExtractionFailure> extract(const QString& archivePath, const QStri
         }
         if (!QDir().mkpath(QFileInfo(target).absolutePath()))
             return fromErrno(EACCES, QStringLiteral("cannot create the folder of ") + target);
-        if (auto failure = writeEntry(archive.get(), zip_uint64_t(index), target, mode))
+        if (auto failure =
+                writeEntry(archive.get(), zip_uint64_t(index), target, installedMode(executable)))
             return failure;
     }
     return moveIntoPlace(staging.path(), destination);
+}
+
+QStringList leftovers(const QString& destination)
+{
+    QStringList found;
+    const QStringList names =
+        QDir(destination)
+            .entryList({stagingPrefix + QLatin1Char('*')},
+                       QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& name : names)
+        found.append(destination + QLatin1Char('/') + name);
+    return found;
+}
+
+bool removeLeftovers(const QString& destination)
+{
+    bool removed = true;
+    for (const QString& folder : leftovers(destination))
+        removed = QDir(folder).removeRecursively() && removed;
+    return removed;
 }
 
 } // namespace ZipExtractor

@@ -39,13 +39,6 @@ UserInfo serverProfile()
 
 constexpr qint64 never = std::numeric_limits<qint64>::min();
 
-int fileMode(const QString& path)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return -1;
-    return static_cast<int>(info.st_mode & 0777);
-}
 } // namespace
 
 class TestAuthManager final : public QObject {
@@ -148,6 +141,12 @@ private Q_SLOTS:
                                   << "" << true;
         QTest::newRow("token without value") << "korvane://auth?token"
                                              << "" << true;
+        QTest::newRow("token with a space refused") << "korvane://auth?token=t%20k"
+                                                    << "" << true;
+        QTest::newRow("token with markup refused") << "korvane://auth?token=%3Cb%3E"
+                                                   << "" << true;
+        QTest::newRow("empty token refused") << "korvane://auth?token="
+                                             << "" << true;
         QTest::newRow("other host") << "korvane://profile?token=tok"
                                     << "" << true;
         QTest::newRow("file URL") << "file:///tmp/x?token=tok"
@@ -181,7 +180,7 @@ private Q_SLOTS:
         QCOMPARE(auth.token(), std::optional(storedToken));
         QCOMPARE(AccountStore::token(tokenKey()), std::optional(storedToken));
         // The token is a credential: the settings file is private to its owner.
-        QCOMPARE(fileMode(settingsFile), 0600);
+        QCOMPARE(KorvaneTest::fileMode(settingsFile), 0600);
         QTRY_COMPARE(m_server->requestCount(QStringLiteral("/me")), 1);
         QTRY_VERIFY(!auth.checking());
     }
@@ -262,6 +261,7 @@ private Q_SLOTS:
             << "refused" << false << QStringLiteral("Could not connect to the server.");
         QTest::newRow("no answer")
             << "stalled" << false << QStringLiteral("The request timed out.");
+        QTest::newRow("profile past the size limit") << "huge" << false << decodingText;
         QTest::newRow("500 with cached user") << "500" << true << QString();
         QTest::newRow("no answer with cached user") << "stalled" << true << QString();
     }
@@ -276,6 +276,10 @@ private Q_SLOTS:
             m_server->setResponse(me, {500, "text/html", "<html><body>Oops</body></html>"});
         else if (failure == QLatin1String("200"))
             m_server->setResponse(me, {200, "application/json", R"({"profile":{}})"});
+        else if (failure == QLatin1String("huge"))
+            m_server->setResponse(me, {200, "application/json",
+                                       "{\"user\":{\"email\":\"" +
+                                           QByteArray(AuthManager::maxProfileBytes, 'a') + "\"}}"});
         else if (failure == QLatin1String("stalled"))
             m_server->setStalled(me);
         else if (failure == QLatin1String("refused")) {
@@ -315,6 +319,94 @@ private Q_SLOTS:
         // Without a token a profile request is not even sent.
         auth.fetchMe();
         QVERIFY(!auth.checking());
+    }
+
+    void tokenValidity_data()
+    {
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("JWT") << "eyJhbGciOiJIUzI1NiJ9.eyJzdWIiOiIxIn0.c2ln-_" << true;
+        QTest::newRow("every allowed sign") << "aZ09-._~+/==" << true;
+        QTest::newRow("longest") << QString(AuthManager::maxTokenLength, QLatin1Char('a')) << true;
+        QTest::newRow("too long") << QString(AuthManager::maxTokenLength + 1, QLatin1Char('a'))
+                                  << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("padding only") << "==" << false;
+        QTest::newRow("padding inside") << "a=b" << false;
+        QTest::newRow("space") << "a b" << false;
+        QTest::newRow("line break") << "a\r\nX-Injected: 1" << false;
+        QTest::newRow("not ASCII") << "t\u00f6ken" << false;
+    }
+
+    void tokenValidity()
+    {
+        QFETCH(QString, token);
+        QFETCH(bool, valid);
+        QCOMPARE(AuthManager::isValidToken(token), valid);
+    }
+
+    // A profile answer that arrives after sign-out changes nothing, on screen or on disk.
+    void lateProfileAfterSignOut()
+    {
+        m_server->setDelivery(QStringLiteral("/me"), {.delayMs = 400});
+        store(QStringLiteral("tok"), std::nullopt, std::nullopt);
+        AuthManager auth;
+        QTRY_COMPARE(m_server->requestCount(QStringLiteral("/me")), 1);
+        QVERIFY(auth.checking());
+        auth.signOut();
+        QVERIFY(!auth.checking());
+        QSignalSpy userChanged(&auth, &AuthManager::userChanged);
+        QTest::qWait(800);
+        QCOMPARE(userChanged.size(), 0);
+        QVERIFY(!auth.user());
+        QVERIFY(!auth.token());
+        QVERIFY(!auth.errorText());
+        QVERIFY(!AccountStore::cachedUser());
+        QVERIFY(!AccountStore::lastCheck());
+        QVERIFY(!AccountStore::token(tokenKey()));
+    }
+
+    // A new token replaces the previous account at once; a late 401 for the old token does not
+    // sign the new one out.
+    void lateRefusalOfAnOldToken()
+    {
+        m_server->setDelivery(QStringLiteral("/me"), {.delayMs = 400});
+        store(QStringLiteral("old"), cachedProfile(), QDateTime::currentDateTimeUtc().addDays(-11));
+        AuthManager auth;
+        QCOMPARE(auth.user(), std::optional(cachedProfile()));
+        QTRY_COMPARE(m_server->requestCount(QStringLiteral("/me")), 1);
+        m_server->setDelivery(QStringLiteral("/me"), {});
+        auth.handle(QUrl(QStringLiteral("korvane://auth?token=tok")));
+        QCOMPARE(auth.token(), std::optional(QStringLiteral("tok")));
+        QVERIFY(!auth.user());
+        QVERIFY(!AccountStore::cachedUser());
+        QTRY_COMPARE(auth.user(), std::optional(serverProfile()));
+        QTest::qWait(600);
+        QCOMPARE(auth.token(), std::optional(QStringLiteral("tok")));
+        QCOMPARE(AccountStore::token(tokenKey()), std::optional(QStringLiteral("tok")));
+        QCOMPARE(auth.user(), std::optional(serverProfile()));
+        QCOMPARE(UserInfo::decode(AccountStore::cachedUser().value_or(QByteArray())),
+                 std::optional(serverProfile()));
+    }
+
+    // The bearer token goes to the account server's own origin only.
+    void redirectToAnotherServerCarriesNoToken()
+    {
+        DevServer other;
+        QVERIFY(other.listen() != 0);
+        other.addAccount(QStringLiteral("tok"), DevServer::sampleUser());
+        m_server->setResponse(QStringLiteral("/me"), {302, "text/plain", ""});
+        m_server->setDelivery(QStringLiteral("/me"),
+                              {.headers = {{"Location", other.baseUrl().toUtf8() + "/me"}}});
+        store(QStringLiteral("tok"), std::nullopt, std::nullopt);
+        AuthManager auth;
+        QTRY_COMPARE(m_server->requestCount(QStringLiteral("/me")), 1);
+        QTRY_VERIFY(auth.errorText());
+        QTest::qWait(100);
+        for (const DevServer::Request& request : other.requests())
+            QCOMPARE(request.authorization, QByteArray());
+        QVERIFY(!auth.user());
+        QCOMPARE(auth.token(), std::optional(QStringLiteral("tok")));
     }
 
     // The whole flow, with this test acting as the browser: the start page leads to the callback.

@@ -42,6 +42,12 @@ private Q_SLOTS:
         QVERIFY(entry.startsWith("[Desktop Entry]\n"));
         QVERIFY(entry.contains("\nExec=\"/opt/My Apps/korvane\" %u\n"));
         QVERIFY(entry.contains("\nMimeType=x-scheme-handler/korvane;\n"));
+        QVERIFY(entry.contains("\nIcon=korvane\n"));
+        QVERIFY(entry.contains("\nX-Korvane-Generated=true\n"));
+        // The icon the entry names is in the user's icon theme.
+        QCOMPARE(read(DesktopIntegration::iconFilePath()),
+                 read(QStringLiteral(KORVANE_TEST_RESOURCES_DIR) + QStringLiteral("/korvane.svg")));
+        QVERIFY(read(DesktopIntegration::iconFilePath()).contains("<svg"));
         QTRY_COMPARE(read(m_calls),
                      QByteArray("default korvane.desktop x-scheme-handler/korvane\n"));
 
@@ -73,6 +79,52 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(DesktopIntegration::desktopFilePath()));
         QTest::qWait(200);
         QVERIFY(!QFile::exists(m_calls));
+    }
+
+    // Korvane's own entry follows the program when it moves (a new AppImage, say); an entry
+    // without Korvane's mark is the user's and stays as it is.
+    void existingEntries_data()
+    {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<bool>("rewritten");
+        const QByteArray ours =
+            DesktopIntegration::desktopEntry(QStringLiteral("/usr/bin/korvane"));
+        QTest::newRow("ours, same program") << ours << false;
+        QTest::newRow("ours, program moved")
+            << DesktopIntegration::desktopEntry(QStringLiteral("/tmp/.mount_Korv1/usr/bin/korvane"))
+            << true;
+        QByteArray edited = ours;
+        edited.replace("X-Korvane-Generated=true\n", "");
+        edited.replace("/usr/bin/korvane", "/opt/mine/korvane");
+        QTest::newRow("edited by the user") << edited << false;
+        QTest::newRow("written by the user")
+            << QByteArray("[Desktop Entry]\nExec=korvane %u\n") << false;
+    }
+
+    void existingEntries()
+    {
+        QFETCH(QByteArray, existing);
+        QFETCH(bool, rewritten);
+        const QString path = DesktopIntegration::desktopFilePath();
+        QVERIFY(KorvaneTest::writeFile(path, existing));
+        QFile::remove(m_calls);
+        DesktopIntegration::registerUrlScheme(QStringLiteral("/usr/bin/korvane")).waitForFinished();
+        QCOMPARE(read(path),
+                 rewritten ? DesktopIntegration::desktopEntry(QStringLiteral("/usr/bin/korvane"))
+                           : existing);
+        // The user's choice of handler is not touched again.
+        QTest::qWait(100);
+        QVERIFY(!QFile::exists(m_calls));
+    }
+
+    void launcherIsTheAppImageWhenThereIsOne()
+    {
+        qunsetenv("APPIMAGE");
+        QCOMPARE(DesktopIntegration::launcherPath(), QCoreApplication::applicationFilePath());
+        qputenv("APPIMAGE", "/home/ada/Applications/Korvane-2.0.AppImage");
+        QCOMPARE(DesktopIntegration::launcherPath(),
+                 QStringLiteral("/home/ada/Applications/Korvane-2.0.AppImage"));
+        qunsetenv("APPIMAGE");
     }
 
     void execQuoting_data()

@@ -1,4 +1,6 @@
 // First-run installation of the tools from the archive.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -12,6 +14,7 @@ namespace {
 constexpr auto mode755 = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
                          QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup |
                          QFile::ReadOther | QFile::ExeOther;
+
 } // namespace
 
 class TestBootstrap final : public QObject {
@@ -30,6 +33,8 @@ class TestBootstrap final : public QObject {
             source + QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan"), "engine"));
         QVERIFY(
             KorvaneTest::writeFile(source + QStringLiteral("/realesrgan/models/m.param"), "param"));
+        for (const char* program : {"/ffmpeg", "/realesrgan/realesrgan-ncnn-vulkan"})
+            QVERIFY(QFile::setPermissions(source + QLatin1String(program), mode755));
         QVERIFY(KorvaneTest::zipFolder(source, m_resources + QStringLiteral("/Tools.zip")));
     }
 
@@ -75,6 +80,53 @@ private Q_SLOTS:
         QCOMPARE(QFile::permissions(UpscaleCore::ffmpeg()), mode755);
         QCOMPARE(QFile::permissions(UpscaleCore::realesrganBinary()), mode755);
         // No private unpacking folder is left in the tools folder.
+        QCOMPARE(QDir(UpscaleCore::toolsFolder())
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList({QStringLiteral("ffmpeg"), QStringLiteral("realesrgan")}));
+    }
+
+    // The archive's permission bits are not trusted: only "executable or not" is kept.
+    void modesAreNormalised_data()
+    {
+        QTest::addColumn<int>("archived");
+        QTest::addColumn<int>("installed");
+        QTest::newRow("setuid, everyone writes") << 04777 << 0755;
+        QTest::newRow("setgid executable") << 02750 << 0755;
+        QTest::newRow("group and others write") << 0666 << 0644;
+        QTest::newRow("owner only") << 0600 << 0644;
+    }
+
+    void modesAreNormalised()
+    {
+        QFETCH(int, archived);
+        QFETCH(int, installed);
+        makeTestArchive();
+        const QString source = KorvaneTest::isolatedRoot() + QStringLiteral("/archive-src");
+        const QString model = QStringLiteral("/realesrgan/models/m.param");
+        QCOMPARE(::chmod(QFile::encodeName(source + model).constData(), mode_t(archived)), 0);
+        QCOMPARE(KorvaneTest::fileMode(source + model), archived);
+        QVERIFY(KorvaneTest::zipFolder(source, m_resources + QStringLiteral("/Tools.zip")));
+        Bootstrap::installToolsIfNeeded();
+        QVERIFY(Bootstrap::toolsInstalled());
+        QCOMPARE(KorvaneTest::fileMode(UpscaleCore::toolsFolder() + model), installed);
+    }
+
+    // A crash during an extraction leaves its unpacking folder behind, possibly with the
+    // executables already in place but models missing: the next start completes the install.
+    void interruptedInstallIsCompletedAtTheNextStart()
+    {
+        makeTestArchive();
+        const QString leftover = UpscaleCore::toolsFolder() + QStringLiteral("/.install-Ab12Cd");
+        QVERIFY(KorvaneTest::writeFile(leftover + QStringLiteral("/realesrgan/models/m.bin"), "x"));
+        QVERIFY(KorvaneTest::writeFile(UpscaleCore::ffmpeg(), "new ffmpeg"));
+        QVERIFY(KorvaneTest::writeFile(UpscaleCore::realesrganBinary(), "engine"));
+        QVERIFY(!Bootstrap::toolsInstalled());
+        Bootstrap::installToolsIfNeeded();
+        QVERIFY(Bootstrap::toolsInstalled());
+        QCOMPARE(
+            KorvaneTest::readFile(UpscaleCore::realesrganModels() + QStringLiteral("/m.param")),
+            QByteArray("param"));
+        QVERIFY(!QFileInfo::exists(leftover));
         QCOMPARE(QDir(UpscaleCore::toolsFolder())
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList({QStringLiteral("ffmpeg"), QStringLiteral("realesrgan")}));

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -129,6 +131,14 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int fileMode(const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return static_cast<int>(info.st_mode & 07777);
 }
 
 bool zipFolder(const QString& sourceFolder, const QString& zipPath)

@@ -28,6 +28,8 @@ bool zipFolder(const QString& sourceFolder, const QString& zipPath);
 bool writeFile(const QString& path, const QByteArray& bytes);
 // The whole content of path, or nothing when it cannot be read.
 QByteArray readFile(const QString& path);
+// The permission bits of path (setuid, setgid and sticky included), or -1 when it does not exist.
+int fileMode(const QString& path);
 
 // A JPEG whose stored pixels are width × height (red left half, blue right half) with an EXIF
 // orientation tag 6, as phones write: shown upright it is height × width, red on top.

@@ -334,6 +334,11 @@ private Q_SLOTS:
     {
         showView();
         QCOMPARE(about()->versionLabel()->text(), QStringLiteral("v1.9 (build 42)"));
+        QStringList labels;
+        for (const QLabel* label : about()->findChildren<QLabel*>())
+            labels.append(label->text());
+        QVERIFY2(labels.contains(QStringLiteral("Korvane - 4K Upscaler")),
+                 qPrintable(labels.join(QLatin1Char('|'))));
         QVERIFY(!shown(statusView())); // idle: nothing
         QCOMPARE(about()->checkButtonText(), QStringLiteral("Check for Update"));
         QTest::mouseClick(about()->siteLink(), Qt::LeftButton);
@@ -436,6 +441,13 @@ private Q_SLOTS:
         QVERIFY(!shown(downloadControl()->downloadButton()));
         QVERIFY(!shown(downloadControl()->browserButton()));
         QCOMPARE(UpdateDownloadControl::downloadingText(0.999), QStringLiteral("Downloading… 99%"));
+
+        // Cancel ends the transfer: the offer comes back and nothing is left in Downloads.
+        QVERIFY(shown(downloadControl()->cancelButton()));
+        QTest::mouseClick(downloadControl()->cancelButton(), Qt::LeftButton);
+        QVERIFY(shown(downloadControl()->downloadButton()));
+        QVERIFY(!shown(downloadControl()->progressBar()));
+        QTRY_COMPARE(QDir(m_downloads).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void finishedDownloadCanBeShownInTheFolder()
@@ -448,6 +460,9 @@ private Q_SLOTS:
         const QString file = m_downloads + QStringLiteral("/Korvane-2.0.AppImage");
         QCOMPARE(KorvaneTest::readFile(file), QByteArray("installer"));
         QVERIFY(!shown(downloadControl()->browserButton()));
+        // The manifest published no checksum: the installer is not opened, and the screen says so.
+        QCOMPARE(downloadControl()->finishedText(),
+                 QStringLiteral("Downloaded — not verified, so it was not opened"));
         m_opened.clear();
         QTest::mouseClick(downloadControl()->showFileButton(), Qt::LeftButton);
         const QList<QPair<SystemOpener::Action, QUrl>> expected{

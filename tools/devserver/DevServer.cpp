@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include <QCryptographicHash>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QSharedPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -33,6 +35,8 @@ QByteArray reasonPhrase(int status)
     switch (status) {
     case 200:
         return "OK";
+    case 302:
+        return "Found";
     case 401:
         return "Unauthorized";
     case 403:
@@ -99,6 +103,16 @@ void DevServer::setStalled(const QString& path)
     m_stalledPaths.append(path);
 }
 
+void DevServer::setDelivery(const QString& path, const Delivery& delivery)
+{
+    m_deliveries.insert(path, delivery);
+}
+
+QByteArray DevServer::sha256Hex(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
 int DevServer::requestCount(const QString& path) const
 {
     return static_cast<int>(std::count_if(m_requests.cbegin(), m_requests.cend(),
@@ -107,12 +121,16 @@ int DevServer::requestCount(const QString& path) const
 
 QJsonObject DevServer::defaultManifest() const
 {
-    return QJsonObject{
+    QJsonObject manifest{
         {QStringLiteral("version"), QStringLiteral("99.0")},
         {QStringLiteral("downloadURL"),
          QString(baseUrl() + QStringLiteral("/downloads/Korvane.AppImage"))},
         {QStringLiteral("notes"), QStringLiteral("A build served by the development server.")},
     };
+    const auto installer = m_downloads.constFind(QStringLiteral("Korvane.AppImage"));
+    if (installer != m_downloads.cend())
+        manifest.insert(QStringLiteral("sha256"), QString::fromLatin1(sha256Hex(*installer)));
+    return manifest;
 }
 
 QJsonObject DevServer::sampleUser()
@@ -167,14 +185,50 @@ void DevServer::serve(QTcpSocket* socket, const QByteArray& head)
     const Response response = requestLine.value(0) == "GET"
                                   ? answer(path, authorization)
                                   : Response{405, "text/plain", "Only GET is served.\n"};
+    const Delivery delivery = m_deliveries.value(path);
     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
                      reasonPhrase(response.status) + "\r\n";
     out += "Content-Type: " + response.contentType + "\r\n";
-    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    QByteArray body = response.body;
+    if (delivery.chunked) {
+        out += "Transfer-Encoding: chunked\r\n";
+        body = QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n0\r\n\r\n";
+    }
+    if (!delivery.chunked || delivery.announcedLength)
+        out += "Content-Length: " +
+               QByteArray::number(delivery.announcedLength.value_or(body.size())) + "\r\n";
+    for (const auto& [name, value] : delivery.headers)
+        out += name + ": " + value + "\r\n";
     out += "Connection: close\r\n\r\n";
-    out += response.body;
-    socket->write(out);
-    socket->disconnectFromHost();
+    if (delivery.delayMs > 0) {
+        QTimer::singleShot(delivery.delayMs, socket,
+                           [socket, out, body, delivery] { send(socket, out, body, delivery); });
+        return;
+    }
+    send(socket, out, body, delivery);
+}
+
+void DevServer::send(QTcpSocket* socket, const QByteArray& head, const QByteArray& body,
+                     const Delivery& delivery)
+{
+    if (delivery.trickleMs <= 0) {
+        socket->write(head + body);
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->write(head);
+    // The body follows one chunk per tick; the timer goes with the socket if the client leaves.
+    auto* timer = new QTimer(socket);
+    auto sent = QSharedPointer<qsizetype>::create(0);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, body, delivery, sent] {
+        socket->write(body.mid(*sent, delivery.trickleChunk));
+        *sent += delivery.trickleChunk;
+        if (*sent >= body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+        }
+    });
+    timer->start(delivery.trickleMs);
 }
 
 DevServer::Response DevServer::answer(const QString& path, const QByteArray& authorization) const

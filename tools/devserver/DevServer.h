@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
+#include <QPair>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
@@ -17,8 +19,9 @@ class QTcpSocket;
 //   GET /me                      {"user": …} for a known bearer token, 401 otherwise
 //   GET /apps/korvane.json       the update manifest
 //   GET /downloads/<file>        installer files
-// Any path can be given a fixed answer, or be made to never answer. Each connection carries one
-// request (the answer closes it).
+// Any path can be given a fixed answer, be made to never answer, or have its answer delivered
+// late, slowly or with extra headers. The update manifest publishes the SHA-256 checksum of the
+// installer it names. Each connection carries one request (the answer closes it).
 // Threading: lives on the thread that creates it, which must run an event loop.
 class DevServer final : public QObject {
     Q_OBJECT
@@ -29,6 +32,18 @@ public:
         int status = 200;
         QByteArray contentType = "application/json";
         QByteArray body;
+    };
+
+    // How an answer travels: after a delay, trickled in chunks, with a Content-Length that may
+    // differ from the body, in chunked encoding, and with extra header lines (such as a
+    // redirect's Location).
+    struct Delivery {
+        int delayMs = 0;
+        int trickleMs = 0; // 0: the whole body at once
+        qsizetype trickleChunk = 1;
+        std::optional<qint64> announcedLength{};
+        bool chunked = false; // Transfer-Encoding: chunked (announcedLength still sent if set)
+        QList<QPair<QByteArray, QByteArray>> headers{};
     };
 
     struct Request {
@@ -56,11 +71,17 @@ public:
     void setResponse(const QString& path, const Response& response);
     // Accepts requests for path and never answers them.
     void setStalled(const QString& path);
+    // Delivers the answers for path this way from now on.
+    void setDelivery(const QString& path, const Delivery& delivery);
+
+    // The lower-case hexadecimal SHA-256 digest of bytes.
+    static QByteArray sha256Hex(const QByteArray& bytes);
 
     QList<Request> requests() const { return m_requests; }
     int requestCount(const QString& path) const;
 
-    // The manifest served until setManifest: version 99.0, its installer on this server.
+    // The manifest served until setManifest: version 99.0, its installer on this server, and
+    // the installer's checksum once a download named Korvane.AppImage exists.
     QJsonObject defaultManifest() const;
     static QJsonObject sampleUser();
 
@@ -71,6 +92,8 @@ private:
     void accept(QTcpSocket* socket);
     void serve(QTcpSocket* socket, const QByteArray& head);
     Response answer(const QString& path, const QByteArray& authorization) const;
+    static void send(QTcpSocket* socket, const QByteArray& head, const QByteArray& body,
+                     const Delivery& delivery);
 
     QTcpServer* m_server = nullptr;
     quint16 m_port = 0;
@@ -78,6 +101,7 @@ private:
     QHash<QString, QJsonObject> m_accounts;
     QHash<QString, QByteArray> m_downloads;
     QHash<QString, Response> m_fixed;
+    QHash<QString, Delivery> m_deliveries;
     QStringList m_stalledPaths;
     std::optional<QJsonObject> m_manifest;
     QList<Request> m_requests;

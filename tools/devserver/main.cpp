@@ -36,11 +36,12 @@ int main(int argc, char** argv)
                      qPrintable(parser.value(portOption)));
         return 1;
     }
+    server.addDownload(QStringLiteral("Korvane.AppImage"),
+                       QByteArray("#!/bin/sh\necho 'Korvane development installer'\n"));
+    // The manifest publishes the installer's checksum, so the download is verified and opened.
     QJsonObject manifest = server.defaultManifest();
     manifest.insert(QStringLiteral("version"), parser.value(versionOption));
     server.setManifest(manifest);
-    server.addDownload(QStringLiteral("Korvane.AppImage"),
-                       QByteArray("#!/bin/sh\necho 'Korvane development installer'\n"));
     QObject::connect(&server, &DevServer::requestReceived, &server, [](const QString& path) {
         std::printf("GET %s\n", qPrintable(path));
         std::fflush(stdout);

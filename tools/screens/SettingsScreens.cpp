@@ -93,6 +93,10 @@ bool renderSettingsScreens(const QDir& out)
         about->showDownload(
             DownloadState::finished(QStringLiteral("/home/ada/Downloads/Korvane-1.2.0.AppImage")));
     });
+    ok &= shot(QStringLiteral("settings-downloaded-unverified.png"), [&] {
+        about->showDownload(DownloadState::finished(
+            QStringLiteral("/home/ada/Downloads/Korvane-1.2.0.AppImage"), false));
+    });
     ok &= shot(QStringLiteral("settings-download-failed.png"), [&] {
         about->showDownload(DownloadState::failed(
             QStringLiteral("Download failed. Please try again or use your browser.")));

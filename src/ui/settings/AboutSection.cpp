@@ -61,6 +61,8 @@ AboutSection::AboutSection(UpdateChecker& updater, QWidget* parent)
     connect(m_check, &QPushButton::clicked, this, [this] { m_updater.check(true); });
     connect(m_status->downloadControl(), &UpdateDownloadControl::downloadRequested, this,
             [this](const QUrl& url) { m_updater.downloadUpdate(url); });
+    connect(m_status->downloadControl(), &UpdateDownloadControl::cancelRequested, this,
+            [this] { m_updater.cancelDownload(); });
     connect(&m_updater, &UpdateChecker::statusChanged, this,
             [this] { showStatus(m_updater.status()); });
     connect(&m_updater, &UpdateChecker::downloadChanged, this,

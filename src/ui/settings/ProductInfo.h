@@ -6,7 +6,7 @@
 namespace ProductInfo {
 
 // The name at the head of the About block.
-inline const QString aboutTitle = QStringLiteral("Nerin - 4K Upscaler");
+inline const QString aboutTitle = QStringLiteral("Korvane - 4K Upscaler");
 // The product's web site, and its domain name as shown on the link.
 inline const QString siteUrl = QStringLiteral("https://korvane.app");
 inline const QString siteDomain = QStringLiteral("korvane.app");

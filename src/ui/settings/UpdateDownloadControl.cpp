@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -66,16 +67,19 @@ UpdateDownloadControl::UpdateDownloadControl(QWidget* parent) : QWidget(parent)
                        "QProgressBar::chunk { background: %1; border-radius: 3px; }")
             .arg(Theme::appAccent().name()));
     m_progressText = makeSecondaryLabel(QString(), 11, m_running);
+    m_cancel = SettingsButtons::plain(QStringLiteral("Cancel"), 11, m_running);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(m_progressText, 1);
+    progressRow->addWidget(m_cancel);
     running->addWidget(m_progress);
-    running->addWidget(m_progressText);
+    running->addLayout(progressRow);
     column->addWidget(m_running);
 
     QVBoxLayout* finished = nullptr;
     m_finished = group(this, finished, 6);
-    auto* done = new StatusLine(QStringLiteral("checkmark.circle.fill"), 12, QFont::Medium,
-                                Theme::successColor(), m_finished);
-    done->setText(QStringLiteral("Downloaded — opening the installer…"));
-    finished->addWidget(done);
+    m_done = new StatusLine(QStringLiteral("checkmark.circle.fill"), 12, QFont::Medium,
+                            Theme::successColor(), m_finished);
+    finished->addWidget(m_done);
     finished->addWidget(makeSecondaryLabel(
         QStringLiteral("Run the downloaded installer to finish, then relaunch."), 11, m_finished));
     m_showFile = SettingsButtons::bordered(QStringLiteral("Show in Folder"),
@@ -85,6 +89,7 @@ UpdateDownloadControl::UpdateDownloadControl(QWidget* parent) : QWidget(parent)
 
     connect(m_download, &QPushButton::clicked, this, [this] { Q_EMIT downloadRequested(m_url); });
     connect(m_retry, &QPushButton::clicked, this, [this] { Q_EMIT downloadRequested(m_url); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { Q_EMIT cancelRequested(); });
     connect(m_browser, &QPushButton::clicked, this, [this] { SystemOpener::open(m_url); });
     connect(m_showFile, &QPushButton::clicked, this, [this] {
         if (!m_file.isEmpty())
@@ -92,6 +97,11 @@ UpdateDownloadControl::UpdateDownloadControl(QWidget* parent) : QWidget(parent)
     });
 
     setState(UpdateChecker::DownloadState::idle());
+}
+
+QString UpdateDownloadControl::finishedText() const
+{
+    return m_done->text();
 }
 
 QString UpdateDownloadControl::downloadingText(double fraction)
@@ -116,4 +126,9 @@ void UpdateDownloadControl::setState(const UpdateChecker::DownloadState& state)
     }
     if (state.kind == Kind::Failed)
         m_failure->setText(state.message);
+    // Only an installer that matched its published checksum is opened.
+    if (state.kind == Kind::Finished)
+        m_done->setText(state.verified
+                            ? QStringLiteral("Downloaded — opening the installer…")
+                            : QStringLiteral("Downloaded — not verified, so it was not opened"));
 }

@@ -11,10 +11,9 @@ class QPushButton;
 class StatusLine;
 
 // The installer download of an available update, in each of its states: the download button
-// (with a fallback to the browser), the progress while it runs, the finished file with a way to
-// show it, and a failure with "Try Again". It shows the state it is given; the owner follows the
-// update checker.
-// Threading: main thread.
+// (with a fallback to the browser), the progress while it runs with a way to cancel it, the
+// finished file with a way to show it, and a failure with "Try Again". It shows the state it is
+// given; the owner follows the update checker. Threading: main thread.
 class UpdateDownloadControl final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateDownloadControl)
@@ -32,12 +31,16 @@ public:
     QPushButton* downloadButton() const { return m_download; }
     QPushButton* retryButton() const { return m_retry; }
     QPushButton* showFileButton() const { return m_showFile; }
+    QPushButton* cancelButton() const { return m_cancel; }
+    QString finishedText() const;
     QPushButton* browserButton() const { return m_browser; }
     QProgressBar* progressBar() const { return m_progress; }
 
 Q_SIGNALS:
     // "Download & Install" or "Try Again" was pressed for url().
     void downloadRequested(const QUrl& url);
+    // "Cancel" was pressed while downloading.
+    void cancelRequested();
 
 private:
     QUrl m_url;
@@ -50,6 +53,8 @@ private:
     QPushButton* m_browser;
     QProgressBar* m_progress;
     QLabel* m_progressText;
+    QPushButton* m_cancel;
+    StatusLine* m_done;
     QPushButton* m_showFile;
     StatusLine* m_failure;
     QPushButton* m_retry;
