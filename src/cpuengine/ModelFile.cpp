@@ -79,8 +79,7 @@ class WeightReader final {
 public:
     WeightReader(const std::vector<char>& bin, const std::string& source)
         : m_bin(bin), m_source(source)
-    {
-    }
+    {}
 
     // Plain 32-bit floats with no leading tag (biases, slopes).
     std::vector<float> plain(std::size_t count, const std::string& layer)
@@ -156,9 +155,9 @@ const std::vector<float>* Layer::arrayParam(int id) const
 
 bool isSupportedLayerType(const std::string& type)
 {
-    static const std::set<std::string> types{"Input",   "Convolution", "PReLU",
-                                             "Interp",  "PixelShuffle", "BinaryOp",
-                                             "Split",   "Concat",      "Eltwise"};
+    static const std::set<std::string> types{"Input",  "Convolution",  "PReLU",
+                                             "Interp", "PixelShuffle", "BinaryOp",
+                                             "Split",  "Concat",       "Eltwise"};
     return types.count(type) > 0;
 }
 

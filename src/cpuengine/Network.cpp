@@ -133,8 +133,8 @@ std::map<std::string, BlobFacts> inferBlobs(const Model& model, Shape input)
                 (layer.intParam(0, 0) < 0 || layer.intParam(0, 0) > 2 || layer.intParam(1, 0)))
                 fail(layer, "only adding, subtracting and multiplying two pictures is supported");
             if (layer.type == "Eltwise" && (layer.intParam(0, 1) < 0 || layer.intParam(0, 1) > 2))
-                fail(layer, "operation " + std::to_string(layer.intParam(0, 1)) +
-                                " is not supported");
+                fail(layer,
+                     "operation " + std::to_string(layer.intParam(0, 1)) + " is not supported");
             if (layer.inputs.size() < 2)
                 fail(layer, "needs two inputs");
             out = get(layer, 0);
@@ -277,8 +277,7 @@ Network::Network(const Model& model, Shape input, Precision precision)
                 attr.set_fpmath_mode(dnnl::fpmath_mode::bf16);
             const memory::desc weightsAny({g.outputs, g.inputs, g.kernelH, g.kernelW},
                                           memory::data_type::f32, memory::format_tag::any);
-            const memory::desc biasDesc({g.outputs}, memory::data_type::f32,
-                                        memory::format_tag::x);
+            const memory::desc biasDesc({g.outputs}, memory::data_type::f32, memory::format_tag::x);
             const dnnl::convolution_forward::desc desc(
                 dnnl::prop_kind::forward_inference, dnnl::algorithm::convolution_direct,
                 activationDesc(inShape), weightsAny, biasDesc, activationDesc(outShape), {1, 1},
@@ -289,9 +288,9 @@ Network::Network(const Model& model, Shape input, Precision precision)
             // The weights, reordered once into the layout the primitive wants.
             std::vector<float> plainWeights = layer.weights;
             memory userWeights({{g.outputs, g.inputs, g.kernelH, g.kernelW},
-                                      memory::data_type::f32,
-                                      memory::format_tag::oihw},
-                                     d.engine, plainWeights.data());
+                                memory::data_type::f32,
+                                memory::format_tag::oihw},
+                               d.engine, plainWeights.data());
             memory weights(pd.weights_desc(), d.engine);
             dnnl::reorder(userWeights, weights).execute(d.stream, userWeights, weights);
             d.stream.wait();
@@ -306,12 +305,11 @@ Network::Network(const Model& model, Shape input, Precision precision)
             const int out = outs.front();
             d.steps.push_back([&d, conv, weights, bias, biasMemory, srcDesc, dstDesc, in, out] {
                 Buffer target = d.acquire(d.blobShapes[std::size_t(out)].size());
-                conv.execute(
-                    d.stream,
-                    {{DNNL_ARG_SRC, memory(srcDesc, d.engine, d.live[std::size_t(in)]->data())},
-                     {DNNL_ARG_WEIGHTS, weights},
-                     {DNNL_ARG_BIAS, biasMemory},
-                     {DNNL_ARG_DST, memory(dstDesc, d.engine, target->data())}});
+                conv.execute(d.stream, {{DNNL_ARG_SRC, memory(srcDesc, d.engine,
+                                                              d.live[std::size_t(in)]->data())},
+                                        {DNNL_ARG_WEIGHTS, weights},
+                                        {DNNL_ARG_BIAS, biasMemory},
+                                        {DNNL_ARG_DST, memory(dstDesc, d.engine, target->data())}});
                 d.stream.wait();
                 d.live[std::size_t(out)] = std::move(target);
             });

@@ -74,7 +74,8 @@ void resizeBicubic(const float* src, const Shape& in, float* dst, const Shape& o
             for (std::size_t ch = 0; ch < c; ++ch) {
                 float sum = 0;
                 for (int k = 0; k < 4; ++k)
-                    sum += weight[std::size_t(k)] * row[std::size_t(index[std::size_t(k)]) * c + ch];
+                    sum +=
+                        weight[std::size_t(k)] * row[std::size_t(index[std::size_t(k)]) * c + ch];
                 target[std::size_t(x) * c + ch] = sum;
             }
         }
@@ -87,7 +88,8 @@ void resizeBicubic(const float* src, const Shape& in, float* dst, const Shape& o
         for (std::size_t i = 0; i < rowLength; ++i) {
             float sum = 0;
             for (int k = 0; k < 4; ++k)
-                sum += weight[std::size_t(k)] * rows[std::size_t(index[std::size_t(k)]) * rowLength + i];
+                sum += weight[std::size_t(k)] *
+                       rows[std::size_t(index[std::size_t(k)]) * rowLength + i];
             target[i] = sum;
         }
     }

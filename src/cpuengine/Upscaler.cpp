@@ -7,9 +7,10 @@ namespace cpuengine {
 
 namespace {
 
-// The largest overlap tiles use: the models with very deep graphs see far in theory, but what
-// lies further than this changes their output by less than one unit.
-constexpr int kMaxOverlap = 24;
+// The largest overlap tiles use: the model with a very deep graph sees far in theory, but what
+// lies further than this does not change its output (measured: 24 pixels left differences of up
+// to 23 units, 32 up to 9, 48 none).
+constexpr int kMaxOverlap = 48;
 // The picture is extended by mirroring before the model sees it, as the Vulkan engine does, so
 // the edges come out the same as there.
 constexpr int kEdgeMargin = 10;
@@ -58,7 +59,7 @@ Upscaler::Upscaler(Model model, int tile, int overlap, Precision precision)
     const int radius = int(std::ceil(geometry.receptiveRadius));
     m_overlap = overlap >= 0 ? overlap : std::min(radius, kMaxOverlap);
     // Shallow models run best on large tiles; deep ones keep their memory in check.
-    m_tile = tile > 0 ? tile : (radius <= 64 ? 512 : 192);
+    m_tile = tile > 0 ? tile : (radius <= 64 ? 512 : 400);
 }
 
 Network& Upscaler::network(Shape window)
@@ -102,7 +103,8 @@ std::vector<std::uint8_t> Upscaler::upscale(const std::uint8_t* rgb, int width, 
                                      std::size_t((column.coreBegin - column.windowBegin) * s)) *
                                         3;
                 std::uint8_t* dst =
-                    result.data() + (std::size_t(y) * outWidth + std::size_t(column.coreBegin * s)) * 3;
+                    result.data() +
+                    (std::size_t(y) * outWidth + std::size_t(column.coreBegin * s)) * 3;
                 const int count = (column.coreEnd - column.coreBegin) * s * 3;
                 for (int i = 0; i < count; ++i)
                     dst[i] = std::uint8_t(std::clamp(std::lround(src[i] * 255.f), 0L, 255L));

@@ -88,7 +88,8 @@ void upscalePicture(Upscaler& upscaler, const CommandLine& line, const QString& 
         }
     }
     const int scale = line.scale;
-    const std::vector<std::uint8_t> colours = upscaleRgb(upscaler, rgb.data(), width, height, scale);
+    const std::vector<std::uint8_t> colours =
+        upscaleRgb(upscaler, rgb.data(), width, height, scale);
     // Transparency is resized, not enhanced.
     const std::vector<std::uint8_t> opacityOut =
         alpha ? rescaled(opacity, {1, height, width}, {1, height * scale, width * scale})
@@ -141,8 +142,8 @@ int runPictures(Upscaler& upscaler, const CommandLine& line)
     }
     if (!QDir().mkpath(output))
         throw RunError("cannot create the output folder " + line.output);
-    const QString format = line.format.empty() ? QStringLiteral("png")
-                                               : QString::fromStdString(line.format);
+    const QString format =
+        line.format.empty() ? QStringLiteral("png") : QString::fromStdString(line.format);
     const QFileInfoList files = QDir(input).entryInfoList(QDir::Files, QDir::Name);
     int failed = 0;
     std::string firstFailure;
@@ -206,15 +207,16 @@ int runStream(Upscaler& upscaler, const CommandLine& line)
     const int height = line.streamHeight;
     std::vector<std::uint8_t> frame(std::size_t(width) * height * 3);
     long long frames = 0;
-    const Clock::time_point start = Clock::now();
+    double seconds = 0; // upscaling only, not waiting for frames or for the reader
     while (readFrame(frame.data(), frame.size())) {
+        const Clock::time_point start = Clock::now();
         const std::vector<std::uint8_t> result =
             upscaleRgb(upscaler, frame.data(), width, height, line.scale);
+        seconds += std::chrono::duration<double>(Clock::now() - start).count();
         writeFrame(result.data(), result.size());
         ++frames;
         std::fprintf(stderr, "frame %lld\n", frames);
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::fprintf(stderr, "done %lld frames in %.3f s (%.3f s per frame, %.1f G multiply-adds/s)\n",
                  frames, seconds, frames ? seconds / double(frames) : 0.0,
                  seconds > 0 ? upscaler.multiplyAdds() / seconds / 1e9 : 0.0);

@@ -117,6 +117,12 @@ bool useFp32Layer(std::optional<VkPhysicalDeviceType> deviceType, const QString&
     return deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU;
 }
 
+std::optional<VkPhysicalDeviceType> firstDeviceType()
+{
+    static const std::optional<DeviceFacts> device = firstVulkanDevice();
+    return device ? std::optional(device->type) : std::nullopt;
+}
+
 QMap<QString, QString> realesrganEnvironment()
 {
     // Decided on the first run of the engine and kept for the rest of the application's run.

@@ -20,6 +20,10 @@ namespace EngineCompat {
 
 QMap<QString, QString> realesrganEnvironment();
 
+// The type of the Vulkan device that `-g 0` selects, nullopt when there is none. Probed once per
+// run of the application; callable from any worker thread.
+std::optional<VkPhysicalDeviceType> firstDeviceType();
+
 // Whether the engine runs with the compatibility layer, given the type of the device that
 // `-g 0` selects (nullopt: no Vulkan device was found) and the value of KORVANE_ENGINE_FP32
 // ("1": on, "0": off, anything else: on exactly for a CPU device).

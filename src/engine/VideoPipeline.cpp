@@ -12,8 +12,11 @@
 #include <QSaveFile>
 
 #include "engine/EncoderChoice.h"
+#include "engine/EngineChoice.h"
 #include "engine/FFmpegCommands.h"
 #include "engine/SegmentPlan.h"
+#include "engine/StreamCommands.h"
+#include "engine/StreamingSegment.h"
 #include "engine/WorkFolder.h"
 
 namespace {
@@ -88,7 +91,11 @@ QString UpscaleCore::runAI(const QString& input, const UpscaleOptions& options,
 
     const ModelChoice choice = aiModel(options.quality, options.targetHeight, meta.height);
     const qint64 freeForEstimate = freeDiskBytes().value_or(std::numeric_limits<qint64>::max());
-    const SegmentPlan plan = SegmentPlan::make(meta, options, choice, freeForEstimate);
+    // The processor engine takes frames through pipes, so no frame files need room on disk.
+    const bool streaming = EngineChoice::current() == EngineKind::Cpu;
+    const SegmentPlan plan = streaming ? StreamCommands::streamingPlan(SegmentPlan::make(
+                                             meta, options, choice, freeForEstimate))
+                                       : SegmentPlan::make(meta, options, choice, freeForEstimate);
     if (freeForEstimate < plan.neededBytes)
         throw err(QStringLiteral("Not enough storage. This upscale needs about ") +
                   gigabytes(plan.neededBytes) + QStringLiteral(" free, but only ") +
@@ -126,13 +133,41 @@ QString UpscaleCore::runAI(const QString& input, const UpscaleOptions& options,
         if (freeNow && *freeNow < plan.lowStorageThreshold)
             throw err(QStringLiteral("Storage ran low during upscaling, so it was stopped to "
                                      "protect your disk. Free up space and try again."));
+        const double base = share * i;
+        const QString number = QString::number(i + 1) + ofCount;
+        const QString segmentFile =
+            segmentsFolder + QStringLiteral("/seg_%1.mp4").arg(i, 5, 10, QLatin1Char('0'));
+
+        // ---- Streamed segment: decode, AI and encode at once, frames only in pipes ----
+        if (streaming) {
+            report(base, QStringLiteral("Preparing segment ") + number + QStringLiteral("…"),
+                   QStringLiteral("Calculating ETA…"));
+            const StreamSegment segment = StreamSegment::forVideo(
+                input, meta, plan, encoder, options.targetHeight, start, length, segmentFile);
+            const double expected = std::max(1.0, std::round(length * meta.fps));
+            const Clock::time_point segmentStarted = Clock::now();
+            const double aiSeconds = runStreamingSegment(segment, [&](int frames) {
+                const double fraction =
+                    base + share * 0.06 + share * 0.88 * std::min(1.0, frames / expected);
+                report(fraction,
+                       frames == 0 ? QStringLiteral("Loading AI model…")
+                                   : QStringLiteral("AI enhancing frames…"),
+                       etaText(fraction));
+            });
+            if (times) {
+                times->ai += aiSeconds;
+                times->encoding += std::max(0.0, secondsSince(segmentStarted) - aiSeconds);
+            }
+            segmentFiles.append(segmentFile);
+            continue;
+        }
+        // ---- end of the streamed segment ----
+
         WorkFolder::removeFolder(inFolder);
         WorkFolder::removeFolder(outFolder);
         WorkFolder::makeFolder(inFolder);
         WorkFolder::makeFolder(outFolder);
 
-        const double base = share * i;
-        const QString number = QString::number(i + 1) + ofCount;
         report(base, QStringLiteral("Preparing segment ") + number + QStringLiteral("…"),
                QStringLiteral("Calculating ETA…"));
         {
@@ -161,8 +196,6 @@ QString UpscaleCore::runAI(const QString& input, const UpscaleOptions& options,
 
         report(base + share * 0.9,
                QStringLiteral("Encoding segment ") + number + QStringLiteral("…"), QString());
-        const QString segmentFile =
-            segmentsFolder + QStringLiteral("/seg_%1.mp4").arg(i, 5, 10, QLatin1Char('0'));
         {
             const PhaseTimer timer(times ? &times->encoding : nullptr);
             runFFmpegSimple(FFmpegCommands::segmentEncode(outFolder, meta.fps, options.targetHeight,
