@@ -4,7 +4,7 @@
 // rate), so the two can be compared on the same clip. Progress goes to standard error.
 //
 //   pipeline --input FILE --height H --quality fast|detailed|max --codec h264|hevc
-//            --output FILE [--naive]
+//            --output FILE [--naive] [--engine cpu|vulkan]
 #include <chrono>
 #include <cstdio>
 
@@ -138,9 +138,20 @@ int main(int argc, char** argv)
         QStringLiteral("output"), QStringLiteral("Where the result goes."), QStringLiteral("FILE"));
     const QCommandLineOption naiveOption(QStringLiteral("naive"),
                                          QStringLiteral("Run the one-pass approach instead."));
-    parser.addOptions(
-        {inputOption, heightOption, qualityOption, codecOption, outputOption, naiveOption});
+    const QCommandLineOption engineOption(
+        QStringLiteral("engine"),
+        QStringLiteral("cpu or vulkan: the AI engine to use instead of this machine's choice."),
+        QStringLiteral("E"));
+    parser.addOptions({inputOption, heightOption, qualityOption, codecOption, outputOption,
+                       naiveOption, engineOption});
     parser.process(app);
+    const QString engine = parser.value(engineOption);
+    if (!engine.isEmpty() && engine != QLatin1String("cpu") && engine != QLatin1String("vulkan")) {
+        std::fprintf(stderr, "%s", parser.helpText().toUtf8().constData());
+        return 2;
+    }
+    if (!engine.isEmpty())
+        qputenv("KORVANE_ENGINE", engine.toUtf8());
 
     bool heightOk = false;
     UpscaleOptions options;
