@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -133,10 +134,14 @@ double UpscaleCore::runStreamingSegment(const StreamSegment& segment,
         StreamCommands::encode(upscaled, segment.fps, segment.targetHeight, segment.encoder,
                                segment.bitRate, segment.hevc, segment.segmentPath));
     const std::array<std::shared_ptr<ChildProcess>, 3> all{decoder, engine, encoder};
-    // Kept on failure until every program has ended (the destructor then reaps them).
+    // A program that ignores the request is killed when the segment's processes are destroyed,
+    // after a grace period.
+    std::optional<std::chrono::steady_clock::time_point> stopAsked;
     const auto stopAll = [&] {
         for (const auto& process : all)
             process->terminate();
+        if (!stopAsked)
+            stopAsked = std::chrono::steady_clock::now();
     };
 
     Pipe frames;
@@ -179,6 +184,8 @@ double UpscaleCore::runStreamingSegment(const StreamSegment& segment,
         }
         if (isCancelled())
             stopAll();
+        if (stopAsked && Clock::now() - *stopAsked > std::chrono::seconds(5))
+            break;
         if (progress && Clock::now() >= nextReport) {
             progress(StreamCommands::framesDone(engine->standardError()));
             nextReport = Clock::now() + std::chrono::milliseconds(400);
