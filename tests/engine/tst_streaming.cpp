@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include "engine/EngineChoice.h"
+#include "engine/EngineSpeed.h"
 #include "engine/StreamCommands.h"
 #include "engine/UpscaleCore.h"
 #include "support/TestSupport.h"
@@ -183,6 +184,19 @@ private Q_SLOTS:
         QCOMPARE(StreamCommands::framesDone(closing), 30);
         QCOMPARE(StreamCommands::upscaleSeconds(closing), 4.25);
         QCOMPARE(StreamCommands::upscaleSeconds("frame 3\n"), 0.0);
+    }
+
+    void measuredSpeedIsKept()
+    {
+        const QString model = QStringLiteral("speed-test-model");
+        QCOMPARE(EngineSpeed::secondsPerMegapixel(EngineKind::Cpu, model), std::nullopt);
+        // Too little work to say anything: not kept.
+        EngineSpeed::record(EngineKind::Cpu, model, 3.0, 0.5);
+        QCOMPARE(EngineSpeed::secondsPerMegapixel(EngineKind::Cpu, model), std::nullopt);
+        EngineSpeed::record(EngineKind::Cpu, model, 21.0, 2.0);
+        QCOMPARE(EngineSpeed::secondsPerMegapixel(EngineKind::Cpu, model), 10.5);
+        QCOMPARE(EngineSpeed::secondsPerMegapixel(EngineKind::Vulkan, model), std::nullopt);
+        QCOMPARE(EngineSpeed::estimateSeconds(10.5, 30, QSize(480, 270)), 10.5 * 30 * 0.1296);
     }
 
     void clipStreamsWithoutFrameFiles()
