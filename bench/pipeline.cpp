@@ -6,7 +6,7 @@
 // from the build's archive when the data folder has none.
 //
 //   pipeline --input FILE --height H --quality fast|detailed|max --codec h264|hevc
-//            --output FILE [--naive | --compare]
+//            --output FILE [--naive | --compare] [--engine cpu|vulkan]
 #include <chrono>
 #include <cstdio>
 
@@ -168,9 +168,20 @@ int main(int argc, char** argv)
     const QCommandLineOption compareOption(
         QStringLiteral("compare"),
         QStringLiteral("Run both ways and print the naive/segmented wall-time ratio."));
+    const QCommandLineOption engineOption(
+        QStringLiteral("engine"),
+        QStringLiteral("cpu or vulkan: the AI engine to use instead of this machine's choice."),
+        QStringLiteral("E"));
     parser.addOptions({inputOption, heightOption, qualityOption, codecOption, outputOption,
-                       naiveOption, compareOption});
+                       naiveOption, compareOption, engineOption});
     parser.process(app);
+    const QString engine = parser.value(engineOption);
+    if (!engine.isEmpty() && engine != QLatin1String("cpu") && engine != QLatin1String("vulkan")) {
+        std::fprintf(stderr, "%s", parser.helpText().toUtf8().constData());
+        return 2;
+    }
+    if (!engine.isEmpty())
+        qputenv("KORVANE_ENGINE", engine.toUtf8());
 
     bool heightOk = false;
     UpscaleOptions options;

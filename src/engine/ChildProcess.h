@@ -10,7 +10,8 @@
 #include <QStringList>
 
 // Runs one external program: an executable path and an argument list, never a shell.
-// Standard input and output are /dev/null; standard error is collected completely while the
+// Standard input and output are /dev/null unless the caller hands in descriptors (the ends of
+// pipes between programs); standard error is collected completely while the
 // program runs, so a chatty program never blocks on a full pipe.
 //
 // Threading: start() and waitForExit() are called on one thread (a worker); terminate() may be
@@ -26,12 +27,19 @@ public:
     // Variables set (or replaced) on top of the inherited environment.
     void setEnvironmentOverrides(QMap<QString, QString> overrides);
     void setTickInterval(std::chrono::milliseconds interval) { m_tickInterval = interval; }
+    // Descriptors the program gets as standard input or output instead of /dev/null. The caller
+    // keeps its own copies and closes them once the program has started.
+    void setStandardInput(int fd) { m_stdinFd = fd; }
+    void setStandardOutput(int fd) { m_stdoutFd = fd; }
 
     // Throws EngineError naming the program and the OS reason when it cannot be started.
     void start();
     // Blocks until the program exits, calling tick every tick interval meanwhile.
     // Returns the exit status; a program ended by a signal reports 128 + the signal number.
     int waitForExit(const std::function<void()>& tick = {});
+    // Collects what the program wrote to standard error so far and reaps it if it has exited,
+    // without waiting. Returns whether it has exited (exitStatus() then holds its status).
+    bool poll();
     // Asks the program to stop (SIGTERM) if it still runs; does not wait.
     void terminate();
 
@@ -53,6 +61,8 @@ private:
     int m_pid = -1;
     bool m_reaped = false;
     int m_stderrFd = -1;
+    int m_stdinFd = -1;
+    int m_stdoutFd = -1;
     QByteArray m_stderr;
     int m_exitStatus = -1;
 };

@@ -62,10 +62,10 @@ QString extractFilter(const VideoMeta& meta, qint64 width, qint64 height)
            range + QStringLiteral(",setsar=1");
 }
 
-QStringList segmentFrames(const QString& input, const QString& inFolder, double start,
-                          double duration, const VideoMeta& meta, qint64 width, qint64 height)
+QStringList segmentDecode(const QString& input, double start, double duration,
+                          const VideoMeta& meta, qint64 width, qint64 height)
 {
-    QStringList arguments{QStringLiteral("-y")};
+    QStringList arguments;
     if (start > 0)
         arguments += {QStringLiteral("-ss"), decimal3(start - 2.0), QStringLiteral("-i"), input,
                       QStringLiteral("-ss"), QStringLiteral("2")};
@@ -76,9 +76,16 @@ QStringList segmentFrames(const QString& input, const QString& inFolder, double 
                   decimal3(meta.fps)};
     arguments += {QStringLiteral("-t"), decimal3(duration)};
     arguments += {QStringLiteral("-vf"), extractFilter(meta, width, height)};
-    arguments += {QStringLiteral("-qscale:v"), QStringLiteral("2"),
-                  inFolder + QStringLiteral("/frame_%08d.png")};
     return arguments;
+}
+
+QStringList segmentFrames(const QString& input, const QString& inFolder, double start,
+                          double duration, const VideoMeta& meta, qint64 width, qint64 height)
+{
+    return QStringList{QStringLiteral("-y")} +
+           segmentDecode(input, start, duration, meta, width, height) +
+           QStringList{QStringLiteral("-qscale:v"), QStringLiteral("2"),
+                       inFolder + QStringLiteral("/frame_%08d.png")};
 }
 
 QStringList previewFrame(const QString& input, const QString& inFolder, const VideoMeta& meta)
@@ -97,19 +104,11 @@ QStringList previewFrame(const QString& input, const QString& inFolder, const Vi
             inFolder + QStringLiteral("/frame_00000001.png")};
 }
 
-QStringList segmentEncode(const QString& outFolder, double fps, qint64 width, qint64 height,
-                          const VideoEncoder& encoder, qint64 bitRate, bool hevc,
-                          const QString& progressPath, const QString& segmentPath)
+QStringList videoEncode(qint64 width, qint64 height, const VideoEncoder& encoder, qint64 bitRate,
+                        bool hevc)
 {
     const QString bt709 = QStringLiteral("bt709");
-    QStringList arguments{QStringLiteral("-y"),
-                          QStringLiteral("-progress"),
-                          progressPath,
-                          QStringLiteral("-framerate"),
-                          decimal3(fps),
-                          QStringLiteral("-i"),
-                          outFolder + QStringLiteral("/frame_%08d.png"),
-                          QStringLiteral("-vf"),
+    QStringList arguments{QStringLiteral("-vf"),
                           QStringLiteral("scale=") + sizeText(width, height) +
                               QStringLiteral(":flags=lanczos:out_color_matrix=bt709:out_range=tv,"
                                              "format=yuv420p"),
@@ -130,8 +129,21 @@ QStringList segmentEncode(const QString& outFolder, double fps, qint64 width, qi
                   QStringLiteral("tv")};
     if (hevc)
         arguments += {QStringLiteral("-tag:v"), QStringLiteral("hvc1")};
-    arguments += segmentPath;
     return arguments;
+}
+
+QStringList segmentEncode(const QString& outFolder, double fps, qint64 width, qint64 height,
+                          const VideoEncoder& encoder, qint64 bitRate, bool hevc,
+                          const QString& progressPath, const QString& segmentPath)
+{
+    return QStringList{QStringLiteral("-y"),
+                       QStringLiteral("-progress"),
+                       progressPath,
+                       QStringLiteral("-framerate"),
+                       decimal3(fps),
+                       QStringLiteral("-i"),
+                       outFolder + QStringLiteral("/frame_%08d.png")} +
+           videoEncode(width, height, encoder, bitRate, hevc) + QStringList{segmentPath};
 }
 
 QStringList audioCheck(const QString& input, int streamIndex)

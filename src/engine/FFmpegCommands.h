@@ -22,6 +22,11 @@ QString decimal3(double value);
 // size: the source's YUV read with its own matrix and range (untagged: BT.709 from 720 lines
 // up), an HDR source (PQ or HLG) tone-mapped to standard-range BT.709 first.
 QString extractFilter(const VideoMeta& meta, qint64 width, qint64 height);
+// The input side of one segment's decode: the measured video stream only, from start for
+// duration seconds, at exactly the source's rate, through extractFilter at the given size. The
+// caller adds where the frames go.
+QStringList segmentDecode(const QString& input, double start, double duration,
+                          const VideoMeta& meta, qint64 width, qint64 height);
 // The PNG frames of one segment, of the measured video stream only, at the given displayed size.
 // The first segment (start 0) is read from the beginning; a later one seeks quickly to 2 s before
 // its start and then exactly over the last 2 s. The frames are made at exactly the source's rate,
@@ -30,6 +35,10 @@ QStringList segmentFrames(const QString& input, const QString& inFolder, double 
                           double duration, const VideoMeta& meta, qint64 width, qint64 height);
 // The first frame at its displayed size, as in/frame_00000001.png.
 QStringList previewFrame(const QString& input, const QString& inFolder, const VideoMeta& meta);
+// The output side of a segment's encode: scaled to the output size, converted with the BT.709
+// matrix in limited range and tagged BT.709. The caller adds the input before and the file after.
+QStringList videoEncode(qint64 width, qint64 height, const VideoEncoder& encoder, qint64 bitRate,
+                        bool hevc);
 // The enhanced frames of a segment encoded at the output size, converted with the BT.709 matrix
 // in limited range and tagged BT.709; ffmpeg writes its progress to progressPath.
 QStringList segmentEncode(const QString& outFolder, double fps, qint64 width, qint64 height,

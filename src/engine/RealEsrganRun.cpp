@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "engine/EngineChoice.h"
 #include "engine/EngineCompat.h"
 #include "engine/FFmpegCommands.h"
 
@@ -31,6 +32,16 @@ void requireModelFiles(const QString& model)
     }
 }
 
+// The engine that runs the AI passes on this machine, with the environment it needs.
+ProcessResult runEngine(UpscaleCore& core, const QStringList& arguments,
+                        const std::function<void()>& tick = {})
+{
+    const EngineKind kind = EngineChoice::current();
+    return core.runTool(EngineChoice::binary(kind), arguments, tick, std::chrono::milliseconds(400),
+                        kind == EngineKind::Vulkan ? EngineCompat::realesrganEnvironment()
+                                                   : QMap<QString, QString>());
+}
+
 EngineError realesrganFailure(const ProcessResult& result)
 {
     const QString text = QString::fromUtf8(result.standardError);
@@ -52,9 +63,7 @@ void UpscaleCore::runRealESRGANImage(const QString& input, const QString& output
     requireModelFiles(model);
     const QStringList arguments =
         FFmpegCommands::realesrganImage(input, output, model, scale, realesrganModels(), format);
-    const ProcessResult result =
-        runTool(realesrganBinary(), arguments, {}, std::chrono::milliseconds(400),
-                EngineCompat::realesrganEnvironment());
+    const ProcessResult result = runEngine(*this, arguments);
     if (isCancelled()) {
         QFile::remove(output);
         throw err(QStringLiteral("Cancelled"));
@@ -72,9 +81,7 @@ void UpscaleCore::runRealESRGANFolder(const QString& inFolder, const QString& ou
     requireModelFiles(choice.model);
     const QStringList arguments =
         FFmpegCommands::realesrganFolder(inFolder, outFolder, choice, realesrganModels());
-    const ProcessResult result =
-        runTool(realesrganBinary(), arguments, tick, std::chrono::milliseconds(400),
-                EngineCompat::realesrganEnvironment());
+    const ProcessResult result = runEngine(*this, arguments, tick);
     if (isCancelled())
         throw err(QStringLiteral("Cancelled"));
     if (result.exitStatus != 0 || countPngs(outFolder) < countPngs(inFolder))

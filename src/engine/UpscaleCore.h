@@ -20,6 +20,7 @@
 
 class ChildProcess;
 class QObject;
+struct StreamSegment;
 
 // The model, output scale and tile size chosen for one AI pass.
 struct ModelChoice {
@@ -136,6 +137,13 @@ public:
     // the temporary folder), which the caller moves away. Blocking; called on a job's worker.
     QString runAI(const QString& input, const UpscaleOptions& options,
                   const ProgressCallback& progress, PhaseTimes* times = nullptr);
+
+    // One video segment through ffmpeg, the processor engine and ffmpeg joined by pipes, with no
+    // frame files (see StreamingSegment.h). progress gets the frames upscaled so far, every 0.4 s.
+    // Returns the seconds the engine spent upscaling. Throws "Cancelled" after a stop; every
+    // program has ended when it returns or throws.
+    double runStreamingSegment(const StreamSegment& segment,
+                               const std::function<void(int frames)>& progress = {});
 
 private:
     UpscaleCore() = default;

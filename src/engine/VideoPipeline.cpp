@@ -1,6 +1,7 @@
 // The segmented video upscale: the video is cut into short segments; each is decoded into PNG
 // frames, enhanced by the AI engine, encoded and checked, so only one segment's frames are on
-// disk at a time. The segments are then joined and given the source's sound, subtitles, chapters
+// disk at a time (with the processor engine the frames pass through pipes and never reach the
+// disk). The segments are then joined and given the source's sound, subtitles, chapters
 // and metadata.
 #include "engine/UpscaleCore.h"
 
@@ -14,9 +15,12 @@
 #include <QSaveFile>
 
 #include "engine/EncoderChoice.h"
+#include "engine/EngineChoice.h"
 #include "engine/EngineLog.h"
 #include "engine/FFmpegCommands.h"
 #include "engine/SegmentPlan.h"
+#include "engine/StreamCommands.h"
+#include "engine/StreamingSegment.h"
 #include "engine/WorkFolder.h"
 
 namespace {
@@ -122,6 +126,8 @@ private:
     int extractSegment(int index, const QString& number);
     void enhanceSegment(int index, int extracted);
     QString encodeSegment(int index, const QString& number, int extracted);
+    QString streamSegment(int index, const QString& number);
+    QString segmentPath(int index) const;
     void encodeOnce(const QString& segmentFile, int extracted, double base, const QString& status);
     QString finish(const QStringList& segmentFiles, const QList<int>& audio);
     void checkResult(const QString& result, const QList<int>& audio) const;
@@ -149,6 +155,7 @@ private:
     QString m_progressFile;
     double m_reported = 0;
     double m_share = 1;
+    bool m_streaming = false;
     RemainingTime m_remaining;
 };
 
@@ -203,6 +210,9 @@ SegmentPlan VideoRun::makePlan()
     const qint64 freeForEstimate =
         m_core.freeDiskBytes().value_or(std::numeric_limits<qint64>::max());
     SegmentPlan plan = SegmentPlan::make(m_meta, m_options, choice, freeForEstimate);
+    // The processor engine takes frames through pipes, so no frame files need room on disk.
+    if (m_streaming)
+        plan = StreamCommands::streamingPlan(plan);
     if (freeForEstimate < plan.neededBytes)
         throw UpscaleCore::err(QStringLiteral("Not enough storage. This upscale needs about ") +
                                gigabytes(plan.neededBytes) + QStringLiteral(" free, but only ") +
@@ -317,8 +327,7 @@ QString VideoRun::encodeSegment(int index, const QString& number, int extracted)
 {
     const double base = m_share * index;
     const QString status = QStringLiteral("Encoding segment ") + number + QStringLiteral("…");
-    const QString segmentFile = m_work->filePath(QStringLiteral("segments")) +
-                                QStringLiteral("/seg_%1.mp4").arg(index, 5, 10, QLatin1Char('0'));
+    const QString segmentFile = segmentPath(index);
     const double frame = 1.0 / m_meta.fps;
     const double expectedLength = double(extracted) * frame;
     const PhaseTimer phase(timer(&UpscaleCore::PhaseTimes::encoding));
@@ -342,6 +351,50 @@ QString VideoRun::encodeSegment(int index, const QString& number, int extracted)
                            QString::number(extracted) +
                            QStringLiteral(" frames, twice), so the upscale was stopped. Please "
                                           "try again."));
+}
+
+QString VideoRun::segmentPath(int index) const
+{
+    return m_work->filePath(QStringLiteral("segments")) +
+           QStringLiteral("/seg_%1.mp4").arg(index, 5, 10, QLatin1Char('0'));
+}
+
+// Decodes, enhances and encodes one segment at once, the frames passing through pipes (the
+// processor engine), and checks that the segment holds its frames.
+QString VideoRun::streamSegment(int index, const QString& number)
+{
+    const double base = m_share * index;
+    const double start = m_plan.segmentStart(index);
+    const double length = m_plan.segmentDuration(index);
+    const double expected = std::max(1.0, std::round(length * m_meta.fps));
+    const QString segmentFile = segmentPath(index);
+    const StreamSegment segment =
+        StreamSegment::forVideo(m_input, m_meta, m_plan, m_encoder, start, length, segmentFile);
+    const Clock::time_point started = Clock::now();
+    const double aiSeconds = m_core.runStreamingSegment(segment, [&](int frames) {
+        const double fraction =
+            base + m_share * (0.06 + 0.88 * std::min(1.0, double(frames) / expected));
+        if (frames > 0)
+            m_remaining.frameDone(std::max(m_reported, fraction));
+        report(fraction, frames == 0 ? QStringLiteral("Loading AI model…")
+                                     : QStringLiteral("AI enhancing frames…"));
+    });
+    if (m_times) {
+        m_times->ai += aiSeconds;
+        m_times->encoding += std::max(0.0, secondsSince(started) - aiSeconds);
+    }
+    const std::optional<VideoMeta> written = readBack(segmentFile);
+    const qint64 frames = written ? written->frameCount : 0;
+    if (frames < 1 || frames > expected + 1)
+        throw UpscaleCore::err(QStringLiteral("Segment ") + number +
+                               QStringLiteral(" of the video could not be upscaled completely (") +
+                               QString::number(frames) + QStringLiteral(" of ") +
+                               QString::number(std::llround(expected)) +
+                               QStringLiteral(" frames), so the upscale was stopped. Please try "
+                                              "again."));
+    report(base + m_share * 0.95, QStringLiteral("Encoding segment ") + number +
+                                      QStringLiteral("…"));
+    return segmentFile;
 }
 
 // Joins the segments and adds the source's other streams; returns the result's path.
@@ -420,6 +473,7 @@ QString VideoRun::run()
     m_inFolder = m_work->filePath(QStringLiteral("in"));
     m_outFolder = m_work->filePath(QStringLiteral("out"));
     m_progressFile = m_work->filePath(QStringLiteral("progress.txt"));
+    m_streaming = EngineChoice::current() == EngineKind::Cpu;
     m_plan = makePlan();
     const QList<int> audio = decodableAudio();
     m_encoder = EncoderChoice::forOutput(m_plan.hevc, m_plan.outputWidth, m_plan.outputHeight);
@@ -445,6 +499,10 @@ QString VideoRun::run()
 
         const QString number = QString::number(i + 1) + ofCount;
         report(m_share * i, QStringLiteral("Preparing segment ") + number + QStringLiteral("…"));
+        if (m_streaming) {
+            segmentFiles.append(streamSegment(i, number));
+            continue;
+        }
         const int extracted = extractSegment(i, number);
         if (extracted == 0)
             continue;
