@@ -41,8 +41,12 @@
 namespace {
 const QUrl kCallback(QStringLiteral("korvane://auth?token=abc"));
 
+// A signed-in launch: the callback's token stored with the profile cached for it (a profile
+// cached without its token belongs to nobody and is dropped when a token arrives).
 void storeFreshUser(const QByteArray& json)
 {
+    AccountStore::setToken(AccountStore::tokenKey(QUrl(AuthManager::configuredApiBase()).host()),
+                           QStringLiteral("abc"));
     AccountStore::setCachedUser(json);
     AccountStore::setLastCheck(QDateTime::currentDateTimeUtc());
 }
@@ -313,6 +317,7 @@ private Q_SLOTS:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QCOMPARE(view.nowBar()->reservedHeight(), 0);
+        QCOMPARE(view.root(), ContentView::Root::Split);
 
         // The compare screen with two pictures, so its strip shows.
         QList<QUrl> pictures;
