@@ -272,12 +272,14 @@ private Q_SLOTS:
         start(process, {u"upscale"_s, u"long.mp4"_s, u"--quality"_s, u"max"_s, u"--json"_s});
         const qint64 pid = process.processId();
 
-        // Waits until the engine itself runs.
+        // Waits until the engine itself runs (the Vulkan one, or the processor one where the
+        // only Vulkan device is the processor).
         QList<QPair<qint64, QString>> children;
         const auto engineRuns = [&] {
             children = childrenOf(pid);
             return std::any_of(children.cbegin(), children.cend(), [](const auto& child) {
-                return child.second.startsWith(u"realesrgan"_s);
+                return child.second.startsWith(u"realesrgan"_s) ||
+                       child.second.startsWith(u"korvane-engine"_s);
             });
         };
         QTRY_VERIFY_WITH_TIMEOUT(engineRuns(), 120000);
