@@ -218,7 +218,7 @@ void CliRunner::next()
     m_historyBefore = m_image->history().isEmpty() ? QUuid() : m_image->history().constFirst().id;
     m_waitingForJob = true;
     m_image->run();
-    checkQueued(m_image->isRunning());
+    checkQueued(m_image->isRunning(), m_image->errorText());
 }
 
 void CliRunner::queueVideo()
@@ -234,16 +234,19 @@ void CliRunner::queueVideo()
     m_video->upscale(url, m_request.targetHeight.value_or(m_video->targetHeight()),
                      m_request.codec.value_or(m_video->codec()),
                      m_request.quality.value_or(m_video->quality()));
-    checkQueued(m_video->isRunning());
+    checkQueued(m_video->isRunning(), !m_video->loadProblem().isEmpty() ? m_video->loadProblem()
+                                                                        : m_video->errorText());
 }
 
-void CliRunner::checkQueued(bool queued)
+void CliRunner::checkQueued(bool queued, const QString& reason)
 {
-    // A model that declined the job (it found nothing to upscale) would leave nothing to wait for.
+    // A model that declined the job (a file it can't read, nothing to upscale, a destination it
+    // can't write) would leave nothing to wait for; its own words say why.
     if (queued)
         return;
     m_waitingForJob = false;
-    fail(m_request.inputs.at(m_index), QStringLiteral("This file could not be queued."));
+    fail(m_request.inputs.at(m_index),
+         reason.isEmpty() ? QStringLiteral("This file could not be queued.") : reason);
     next();
 }
 

@@ -44,7 +44,7 @@ private:
     void toolsReady();
     void next();
     void queueVideo();
-    void checkQueued(bool queued);
+    void checkQueued(bool queued, const QString& reason);
     void onJobsChanged();
     void jobEnded();
     void fail(const QString& file, const QString& message);
