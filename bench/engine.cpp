@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "engine/PictureDifference.h"
 #include "engine/EngineCompat.h"
 #include "engine/StreamCommands.h"
 
@@ -51,21 +52,6 @@ Timed timed(const QString& program, const QStringList& arguments,
     return result;
 }
 
-double psnr(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size() || a.isNull())
-        return NAN;
-    const QImage x = a.convertToFormat(QImage::Format_RGB888);
-    const QImage y = b.convertToFormat(QImage::Format_RGB888);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int i = 0; i < x.width() * 3; ++i) {
-            const double d = double(x.constScanLine(row)[i]) - double(y.constScanLine(row)[i]);
-            sum += d * d;
-        }
-    const double mse = sum / (double(x.width()) * x.height() * 3);
-    return mse == 0 ? INFINITY : 10.0 * std::log10(255.0 * 255.0 / mse);
-}
 
 // "... (S s per frame, R G multiply-adds/s)" from the engine's closing line.
 double multiplyAddRate(const QByteArray& engineOutput)
@@ -188,6 +174,7 @@ int main(int argc, char** argv)
                 vulkan.seconds / cpuPicture.seconds);
     std::printf("speedup_streamed=%.1f (vulkan picture / cpu streamed frame)\n",
                 vulkan.seconds / cpuPerFrame);
-    std::printf("psnr_db=%.2f (cpu against vulkan)\n", psnr(QImage(cpuOut), QImage(vulkanOut)));
+    std::printf("psnr_db=%.2f (cpu against vulkan)\n",
+                picturePsnr(QImage(cpuOut), QImage(vulkanOut)));
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "engine/PictureDifference.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -173,20 +174,6 @@ QByteArray expectedOutput(const QByteArray& input, int width, int height)
             }
         }
     return out;
-}
-
-double psnr(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_RGB888);
-    const QImage y = b.convertToFormat(QImage::Format_RGB888);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int i = 0; i < x.width() * 3; ++i) {
-            const double d = double(x.constScanLine(row)[i]) - double(y.constScanLine(row)[i]);
-            sum += d * d;
-        }
-    const double mse = sum / (double(x.width()) * x.height() * 3);
-    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
 int largestDifference(const QImage& a, const QImage& b)
@@ -381,7 +368,7 @@ private Q_SLOTS:
         const QImage ours(cpuOut);
         QCOMPARE(ours.size(), QSize(32 * modelScale, 18 * modelScale));
         QCOMPARE(reference.size(), ours.size());
-        const double measured = psnr(reference, ours);
+        const double measured = picturePsnr(reference, ours);
         qInfo("%s: PSNR %.1f dB against the Vulkan engine", qPrintable(tag), measured);
         QVERIFY2(measured >= 40.0, qPrintable(QString::number(measured)));
     }
