@@ -103,7 +103,7 @@ CliRunner::CliRunner(CommandLine::UpscaleRequest request, bool terminal, QObject
       m_output(std::make_unique<CliOutput>(m_request.json, terminal))
 {
     m_stopRepeat.setInterval(250);
-    connect(&m_stopRepeat, &QTimer::timeout, this, [] { UpscaleCore::shared().cancel(); });
+    connect(&m_stopRepeat, &QTimer::timeout, this, [] { JobQueue::shared().stopActive(); });
 }
 
 CliRunner::~CliRunner()
@@ -329,7 +329,7 @@ void CliRunner::stop(int exitStatus)
             return;
         }
     }
-    UpscaleCore::shared().cancel();
+    JobQueue::shared().stopActive();
     m_stopRepeat.start();
 }
 

@@ -7,7 +7,6 @@
 #include <set>
 #include <tuple>
 
-#include "engine/ChildProcess.h"
 #include "engine/EngineLog.h"
 #include "engine/UpscaleCore.h"
 
@@ -22,21 +21,22 @@ std::mutex g_mutex;
 std::map<SizeKey, VideoEncoder> g_chosen;
 std::set<std::pair<QString, bool>> g_setAside;
 
+// A probe runs as part of the operation that needs it, so a stop ends it like any other program.
 bool passesTest(const VideoEncoder& encoder, bool hevc, qint64 width, qint64 height)
 {
-    ChildProcess process(UpscaleCore::ffmpeg(), probeArguments(encoder, hevc, width, height));
+    // A driver that hangs must not hold the first upscale of the run for long: the tick's
+    // exception ends the wait and the probe is killed with its ChildProcess.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     try {
-        process.start();
+        const ProcessResult result = UpscaleCore::shared().runTool(
+            UpscaleCore::ffmpeg(), probeArguments(encoder, hevc, width, height), [deadline] {
+                if (std::chrono::steady_clock::now() > deadline)
+                    throw UpscaleCore::err(QStringLiteral("The encoder test did not finish."));
+            });
+        return result.exitStatus == 0 && !UpscaleCore::isCancelled();
     } catch (const EngineError&) {
         return false;
     }
-    // A driver that hangs must not hold the first upscale of the run for long.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    const int status = process.waitForExit([&process, deadline] {
-        if (std::chrono::steady_clock::now() > deadline)
-            process.terminate();
-    });
-    return status == 0;
 }
 
 QString codecName(bool hevc)

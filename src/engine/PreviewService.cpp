@@ -26,6 +26,8 @@ PreviewService::~PreviewService()
         std::lock_guard lock(m_mutex);
         m_stopping = true;
         m_queue.clear();
+        if (m_running)
+            m_running->stop();
     }
     m_wake.notify_all();
     m_thread.join();
@@ -38,13 +40,13 @@ PreviewService& PreviewService::shared()
     return service;
 }
 
-void PreviewService::post(std::function<void()> work)
+void PreviewService::post(std::function<void()> work, std::shared_ptr<StopToken> token)
 {
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping)
             return;
-        m_queue.push_back(std::move(work));
+        m_queue.push_back(Item{std::move(work), std::move(token)});
     }
     m_wake.notify_one();
 }
@@ -53,16 +55,20 @@ void PreviewService::run()
 {
     pthread_setname_np(pthread_self(), "korvane.preview");
     for (;;) {
-        std::function<void()> work;
+        Item item;
         {
             std::unique_lock lock(m_mutex);
+            if (m_running)
+                m_running.reset();
             m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
             if (m_stopping)
                 return;
-            work = std::move(m_queue.front());
+            item = std::move(m_queue.front());
             m_queue.pop_front();
+            m_running = item.token;
         }
-        work();
+        const StopToken::Scope scope(item.token);
+        item.work();
     }
 }
 
@@ -96,11 +102,13 @@ UpscaleCore::PreviewImages UpscaleCore::previewFrame(const QString& input,
     return PreviewImages{downsized(source, 2200), downsized(upscaled, 2200)};
 }
 
-void UpscaleCore::previewImages(const QString& input, const UpscaleOptions& options,
-                                QObject* receiver, std::function<void(const PreviewResult&)> done)
+std::shared_ptr<StopToken> UpscaleCore::previewImages(
+    const QString& input, const UpscaleOptions& options, QObject* receiver,
+    std::function<void(const PreviewResult&)> done)
 {
     const bool guarded = receiver != nullptr;
     QPointer<QObject> guard(receiver);
+    auto token = std::make_shared<StopToken>();
     PreviewService::shared().post([this, input, options, guarded, guard, done = std::move(done)] {
         PreviewResult result;
         try {
@@ -119,5 +127,6 @@ void UpscaleCore::previewImages(const QString& input, const UpscaleOptions& opti
                     done(result);
             },
             Qt::QueuedConnection);
-    });
+    }, token);
+    return token;
 }

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 
 #include "engine/ChildProcess.h"
+#include "engine/StopToken.h"
 #include "engine/EngineChoice.h"
 #include "engine/EngineSpeed.h"
 #include "engine/StreamCommands.h"
@@ -119,7 +120,13 @@ double UpscaleCore::runStreamingSegment(const StreamSegment& segment,
     engine->setStandardInput(frames.read());
     engine->setStandardOutput(results.write());
     encoder->setStandardInput(results.read());
-    setCurrentProcess(engine);
+    StopToken& token = StopToken::current();
+    for (const auto& process : all)
+        token.attach(process);
+    const std::shared_ptr<void> detach(nullptr, [&](void*) {
+        for (const auto& process : all)
+            token.detach(process);
+    });
     try {
         encoder->start();
         results.closeRead();
@@ -130,7 +137,6 @@ double UpscaleCore::runStreamingSegment(const StreamSegment& segment,
         frames.closeWrite();
     } catch (...) {
         stopAll();
-        clearCurrentProcess(engine);
         throw;
     }
 
@@ -160,7 +166,6 @@ double UpscaleCore::runStreamingSegment(const StreamSegment& segment,
             nextReport = Clock::now() + std::chrono::milliseconds(400);
         }
     }
-    clearCurrentProcess(engine);
 
     if (isCancelled()) {
         QFile::remove(segment.segmentPath);

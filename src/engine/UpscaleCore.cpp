@@ -2,12 +2,15 @@
 
 #include <cmath>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStorageInfo>
 
 #include "engine/ChildProcess.h"
+#include "engine/JobJournal.h"
+#include "engine/StopToken.h"
 #include "engine/SystemFacts.h"
 #include "engine/WorkFolder.h"
 
@@ -66,7 +69,7 @@ std::optional<qint64> UpscaleCore::freeDiskBytes() const
         if (m_freeDiskProvider)
             return m_freeDiskProvider();
     }
-    const QStorageInfo storage(QDir::tempPath());
+    const QStorageInfo storage(WorkFolder::root());
     if (!storage.isValid())
         return std::nullopt;
     const qint64 available = storage.bytesAvailable();
@@ -86,19 +89,56 @@ void UpscaleCore::cleanStaleTemp() const
     removeTempEntries(staleTempEntries());
 }
 
+namespace {
+
+// A job's record that was last written this long ago is not resumed any more.
+constexpr qint64 kInterruptedDays = 14;
+
+bool outlivedResume(const QString& folder)
+{
+    const QFileInfo record(folder + QLatin1Char('/') + QLatin1String(JobJournal::kFileName));
+    return record.lastModified().daysTo(QDateTime::currentDateTime()) >= kInterruptedDays;
+}
+
+} // namespace
+
+QStringList UpscaleCore::idleJobFolders()
+{
+    const QDir root(WorkFolder::root());
+    QStringList folders;
+    for (const QString& name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString folder = root.filePath(name);
+        if (!QFileInfo(folder).isSymLink() && !WorkFolder::inUse(folder) &&
+            QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(JobJournal::kFileName)))
+            folders.append(folder);
+    }
+    return folders;
+}
+
 QStringList UpscaleCore::staleTempEntries()
 {
-    const QDir temp(QDir::tempPath());
+    const QDir root(WorkFolder::root());
     const QStringList names =
-        temp.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        root.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList jobs = idleJobFolders();
     QStringList paths;
     for (const QString& name : names) {
-        const bool ours = name.startsWith(QLatin1String("ai-")) ||
-                          name.startsWith(QLatin1String("img-")) ||
-                          name.startsWith(QLatin1String("prev-"));
+        const QString path = root.filePath(name);
+        const QFileInfo entry(path);
         // A finished result that could not be saved stays until the user has dealt with it.
-        if (ours && !WorkFolder::isKept(temp.filePath(name)))
-            paths.append(temp.filePath(name));
+        if (WorkFolder::isKept(path))
+            continue;
+        if (entry.isDir() && !entry.isSymLink() && WorkFolder::inUse(path))
+            continue;
+        if (jobs.contains(path)) {
+            // An interrupted job waits for its resume unless it is old or its source is gone.
+            const JobJournal::Decoded record = JobJournal::read(path);
+            const bool sourceGone =
+                record.manifest && !QFileInfo(record.manifest->source).isFile();
+            if (!sourceGone && !outlivedResume(path))
+                continue;
+        }
+        paths.append(path);
     }
     return paths;
 }
@@ -115,27 +155,9 @@ void UpscaleCore::removeTempEntries(const QStringList& paths)
     }
 }
 
-void UpscaleCore::cancel()
+bool UpscaleCore::isCancelled()
 {
-    m_cancelled.store(true);
-    std::lock_guard lock(m_processMutex);
-    if (m_currentProcess)
-        m_currentProcess->terminate();
-}
-
-void UpscaleCore::setCurrentProcess(const std::shared_ptr<ChildProcess>& process)
-{
-    std::lock_guard lock(m_processMutex);
-    m_currentProcess = process;
-}
-
-void UpscaleCore::clearCurrentProcess(const std::shared_ptr<ChildProcess>& process)
-{
-    // Only the process that is still in the slot is cleared: when a preview and a job overlap,
-    // the one that ends first must not leave the other unstoppable.
-    std::lock_guard lock(m_processMutex);
-    if (m_currentProcess == process)
-        m_currentProcess.reset();
+    return StopToken::current().stopped();
 }
 
 ProcessResult UpscaleCore::runTool(const QString& program, const QStringList& arguments,
@@ -146,25 +168,14 @@ ProcessResult UpscaleCore::runTool(const QString& program, const QStringList& ar
     auto process = std::make_shared<ChildProcess>(program, arguments);
     process->setTickInterval(tickInterval);
     process->setEnvironmentOverrides(environment);
-    setCurrentProcess(process);
-    try {
-        process->start();
-    } catch (...) {
-        clearCurrentProcess(process);
-        throw;
-    }
-    // A stop that arrived between registration and start has already been applied to nothing;
-    // repeat it now that there is a pid to signal.
-    if (isCancelled())
+    StopToken& token = StopToken::current();
+    token.attach(process);
+    const std::shared_ptr<void> detach(nullptr, [&](void*) { token.detach(process); });
+    process->start();
+    // A stop that arrived between attaching and starting reached no pid; repeat it now.
+    if (token.stopped())
         process->terminate();
-    int status = -1;
-    try {
-        status = process->waitForExit(tick);
-    } catch (...) {
-        clearCurrentProcess(process);
-        throw;
-    }
-    clearCurrentProcess(process);
+    const int status = process->waitForExit(tick);
     return ProcessResult{status, process->standardError()};
 }
 

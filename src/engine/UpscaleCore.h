@@ -19,7 +19,9 @@
 #include "engine/VideoMeta.h"
 
 class ChildProcess;
+struct JobManifest;
 class QObject;
+class StopToken;
 struct StreamSegment;
 
 // The model, output scale and tile size chosen for one AI pass.
@@ -39,8 +41,9 @@ struct ProcessResult {
 // The one object through which the application touches ffmpeg and the Real-ESRGAN engine.
 //
 // Threading: the blocking operations (run*, cleanStaleTemp) are called on worker threads, never on
-// the main thread. cancel() is called on the main thread. The cancelled flag and the current
-// process slot are safe to use from any thread; everything else is stateless.
+// the main thread. Each operation (a queued job, a preview) runs under its own StopToken, made
+// current on its thread: the programs it starts are attached to that token, and a stop of one
+// operation reaches only its own programs.
 class UpscaleCore final {
 public:
     static UpscaleCore& shared();
@@ -57,31 +60,32 @@ public:
     // Remaining-time text: "42s", "3m 5s", or "Calculating ETA…" for NaN, infinity or negatives.
     static QString fmt(double seconds);
 
-    // Bytes available to this user on the volume of the temporary folder; nullopt when unknown.
+    // Bytes available to this user on the volume of the work folder; nullopt when unknown.
     std::optional<qint64> freeDiskBytes() const;
     // Tests substitute the figure; an empty function restores the real query.
     void setFreeDiskBytesProvider(std::function<std::optional<qint64>()> provider);
 
-    // Removes every entry of the temporary folder whose name begins "ai-", "img-" or "prev-",
-    // except kept results (see WorkFolder::keep) and their markers.
+    // Removes what is left in the work folder (see WorkFolder::root) by work that ended, except
+    // kept results (see WorkFolder::keep) with their markers, folders another run still uses,
+    // and interrupted jobs that can still be resumed: those whose record is less than 14 days
+    // old and whose source is still there. Nothing outside the work folder is touched.
     void cleanStaleTemp() const;
     // The two halves of cleanStaleTemp: listing is quick, removal may take long.
     static QStringList staleTempEntries();
     static void removeTempEntries(const QStringList& paths);
+    // Job folders in the work folder that no running Korvane holds and that have a job record.
+    static QStringList idleJobFolders();
 
-    // The stop action: sets the cancelled flag and asks the current program to terminate.
-    void cancel();
-    bool isCancelled() const { return m_cancelled.load(); }
-    // Each job clears the flag when it starts, before its first engine call.
-    void setCancelled(bool cancelled) { m_cancelled.store(cancelled); }
+    // True once the operation running on this thread was stopped.
+    static bool isCancelled();
 
     // Runs ffmpeg with "-hide_banner -loglevel error" and the given arguments to completion.
     // Throws "Cancelled" after a stop, "FFmpeg failed: …" for a non-zero status. tick, when
     // given, runs every 0.4 s while ffmpeg works.
     void runFFmpegSimple(const QStringList& arguments, const std::function<void()>& tick = {});
 
-    // Runs a program in the current-process slot and returns its status and standard error.
-    // A start failure is thrown unchanged and leaves the slot empty.
+    // Runs a program as part of this thread's operation (see StopToken) and returns its status and
+    // standard error. A start failure is thrown unchanged.
     ProcessResult runTool(const QString& program, const QStringList& arguments,
                           const std::function<void()>& tick = {},
                           std::chrono::milliseconds tickInterval = std::chrono::milliseconds(400),
@@ -130,13 +134,20 @@ public:
     PreviewImages previewFrame(const QString& input, const UpscaleOptions& options);
     // Queues previewFrame on the preview worker thread (previews run one at a time, in the order
     // requested) and calls done on the main thread with its outcome. Called on the main thread;
-    // done is dropped if receiver (when given) is destroyed first.
-    void previewImages(const QString& input, const UpscaleOptions& options, QObject* receiver,
-                       std::function<void(const PreviewResult&)> done);
+    // done is dropped if receiver (when given) is destroyed first. The returned token stops this
+    // preview and nothing else.
+    std::shared_ptr<StopToken> previewImages(const QString& input, const UpscaleOptions& options,
+                                             QObject* receiver,
+                                             std::function<void(const PreviewResult&)> done);
     // Upscales a whole video segment by segment and returns the finished MP4 ("ai-<UUID>.mp4" in
-    // the temporary folder), which the caller moves away. Blocking; called on a job's worker.
+    // the work folder), which the caller moves away. Blocking; called on a job's worker.
+    // With a journal the run is resumable: its work folder is named by the job's id and keeps a
+    // record of the plan and of every finished segment; a later run of the same job continues
+    // from the first unfinished segment. Its work is removed when it ends, except when it was
+    // stopped to be resumed later (see StopToken) or the process died.
     QString runAI(const QString& input, const UpscaleOptions& options,
-                  const ProgressCallback& progress, PhaseTimes* times = nullptr);
+                  const ProgressCallback& progress, PhaseTimes* times = nullptr,
+                  const JobManifest* journal = nullptr);
 
     // One video segment through ffmpeg, the processor engine and ffmpeg joined by pipes, with no
     // frame files (see StreamingSegment.h). progress gets the frames upscaled so far, every 0.4 s.
@@ -147,12 +158,6 @@ public:
 
 private:
     UpscaleCore() = default;
-    void setCurrentProcess(const std::shared_ptr<ChildProcess>& process);
-    void clearCurrentProcess(const std::shared_ptr<ChildProcess>& process);
-
-    std::atomic<bool> m_cancelled{false};
-    mutable std::mutex m_processMutex;
-    std::shared_ptr<ChildProcess> m_currentProcess;
 
     mutable std::mutex m_providerMutex;
     std::function<std::optional<qint64>()> m_freeDiskProvider;

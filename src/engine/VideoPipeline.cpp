@@ -13,13 +13,16 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QSet>
 
 #include "engine/EncoderChoice.h"
 #include "engine/EngineChoice.h"
 #include "engine/EngineLog.h"
 #include "engine/FFmpegCommands.h"
+#include "engine/JobJournal.h"
 #include "engine/SegmentPlan.h"
 #include "engine/StreamCommands.h"
+#include "engine/StopToken.h"
 #include "engine/StreamingSegment.h"
 #include "engine/WorkFolder.h"
 
@@ -112,15 +115,23 @@ std::optional<VideoMeta> readBack(const QString& path)
 class VideoRun final {
 public:
     VideoRun(UpscaleCore& core, const QString& input, const UpscaleOptions& options,
-             const UpscaleCore::ProgressCallback& progress, UpscaleCore::PhaseTimes* times)
+             const UpscaleCore::ProgressCallback& progress, UpscaleCore::PhaseTimes* times,
+             const JobManifest* journal)
         : m_core(core), m_input(input), m_options(options), m_progress(progress), m_times(times),
-          m_meta(UpscaleCore::loadMeta(input))
-    {}
+          m_meta(UpscaleCore::loadMeta(input)), m_journaled(journal != nullptr)
+    {
+        if (journal)
+            m_journal = *journal;
+    }
 
     QString run();
 
 private:
+    QString segments();
     void refuseWhenPointless() const;
+    QList<int> resumeOrPlan();
+    void record(int index, const QString& file);
+    void saveJournal();
     QList<int> decodableAudio();
     SegmentPlan makePlan();
     int extractSegment(int index, const QString& number);
@@ -157,6 +168,10 @@ private:
     double m_share = 1;
     bool m_streaming = false;
     RemainingTime m_remaining;
+    // A resumable run keeps its record in its work folder; finished segments are skipped.
+    bool m_journaled = false;
+    JobManifest m_journal;
+    QSet<int> m_finished;
 };
 
 void VideoRun::report(double fraction, const QString& status)
@@ -213,6 +228,12 @@ SegmentPlan VideoRun::makePlan()
     // The processor engine takes frames through pipes, so no frame files need room on disk.
     if (m_streaming)
         plan = StreamCommands::streamingPlan(plan);
+    // Shorter segments on request (tests use it to get several segments from a short clip).
+    const double shorter = qEnvironmentVariable("KORVANE_SEGMENT_SECONDS").toDouble();
+    if (shorter > 0 && shorter < plan.segmentLength) {
+        plan.segmentLength = shorter;
+        plan.segmentCount = int(std::ceil(plan.durationUsed / shorter - 1e-9));
+    }
     if (freeForEstimate < plan.neededBytes)
         throw UpscaleCore::err(QStringLiteral("Not enough storage. This upscale needs about ") +
                                gigabytes(plan.neededBytes) + QStringLiteral(" free, but only ") +
@@ -353,10 +374,89 @@ QString VideoRun::encodeSegment(int index, const QString& number, int extracted)
                                           "try again."));
 }
 
+QString segmentName(int index)
+{
+    return QStringLiteral("seg_%1.mp4").arg(index, 5, 10, QLatin1Char('0'));
+}
+
 QString VideoRun::segmentPath(int index) const
 {
-    return m_work->filePath(QStringLiteral("segments")) +
-           QStringLiteral("/seg_%1.mp4").arg(index, 5, 10, QLatin1Char('0'));
+    return m_work->filePath(QStringLiteral("segments")) + QLatin1Char('/') + segmentName(index);
+}
+
+// Takes the plan and the checked segments of an earlier run of this job, or makes a fresh plan;
+// returns the sound tracks to keep.
+QList<int> VideoRun::resumeOrPlan()
+{
+    const JobJournal::Decoded earlier = m_journaled ? JobJournal::read(m_work->path())
+                                                    : JobJournal::Decoded{};
+    if (earlier.manifest && earlier.manifest->plan) {
+        const QString changed = JobJournal::sourceProblem(*earlier.manifest);
+        if (!changed.isEmpty())
+            throw UpscaleCore::err(changed);
+        if (earlier.manifest->tools != JobJournal::toolsFingerprint())
+            throw UpscaleCore::err(QStringLiteral("The upscaling tools have changed since this "
+                                                  "upscale stopped, so it can't be resumed."));
+        const JobManifest::Plan& kept = *earlier.manifest->plan;
+        m_plan = kept.plan;
+        m_streaming = kept.streaming;
+        m_encoder = kept.encoder;
+        const double frame = 1.0 / m_meta.fps;
+        for (const JobManifest::Segment& segment : earlier.manifest->segments) {
+            const QString path =
+                m_work->filePath(QStringLiteral("segments")) + QLatin1Char('/') + segment.file;
+            const std::optional<VideoMeta> written = readBack(path);
+            int index = -1;
+            for (int i = 0; i < m_plan.segmentCount && index < 0; ++i) {
+                if (segmentName(i) == segment.file)
+                    index = i;
+            }
+            // Reused only when it still holds what was recorded; otherwise it is made again.
+            if (index >= 0 && written && written->frameCount == segment.frames &&
+                std::abs(written->videoDuration - segment.duration) <= frame + 0.001) {
+                m_finished.insert(index);
+                m_journal.segments.append(segment);
+            }
+        }
+        EngineLog::line(QStringLiteral("Korvane: resuming %1 with %2 of %3 segments done")
+                            .arg(m_input)
+                            .arg(m_finished.size())
+                            .arg(m_plan.segmentCount));
+    } else {
+        m_plan = makePlan();
+    }
+    const QList<int> audio = decodableAudio();
+    if (!earlier.manifest || !earlier.manifest->plan)
+        m_encoder =
+            EncoderChoice::forOutput(m_plan.hevc, m_plan.outputWidth, m_plan.outputHeight);
+    if (m_journaled) {
+        JobJournal::recordSource(m_journal);
+        m_journal.tools = JobJournal::toolsFingerprint();
+        saveJournal();
+    }
+    return audio;
+}
+
+void VideoRun::saveJournal()
+{
+    m_journal.plan = JobManifest::Plan{m_plan, m_streaming, m_encoder};
+    if (!JobJournal::write(m_work->path(), m_journal))
+        EngineLog::line(QStringLiteral("Korvane: the record of %1 could not be written; this "
+                                       "upscale can't be resumed if it stops")
+                            .arg(m_input));
+}
+
+// A checked segment is finished once its entry is in the record.
+void VideoRun::record(int index, const QString& file)
+{
+    if (!m_journaled)
+        return;
+    const std::optional<VideoMeta> written = readBack(file);
+    if (!written)
+        return;
+    m_journal.segments.append(
+        JobManifest::Segment{segmentName(index), written->frameCount, written->videoDuration});
+    saveJournal();
 }
 
 // Decodes, enhances and encodes one segment at once, the frames passing through pipes (the
@@ -468,16 +568,34 @@ void VideoRun::checkResult(const QString& result, const QList<int>& audio) const
 QString VideoRun::run()
 {
     refuseWhenPointless();
-    m_work.emplace(QStringLiteral("ai-"));
+    if (m_journaled)
+        m_work.emplace(WorkFolder::Job{m_journal.id.toString(QUuid::WithoutBraces)});
+    else
+        m_work.emplace(QStringLiteral("ai-"));
     WorkFolder::makeFolder(m_work->filePath(QStringLiteral("segments")));
     m_inFolder = m_work->filePath(QStringLiteral("in"));
     m_outFolder = m_work->filePath(QStringLiteral("out"));
     m_progressFile = m_work->filePath(QStringLiteral("progress.txt"));
     m_streaming = EngineChoice::current() == EngineKind::Cpu;
-    m_plan = makePlan();
-    const QList<int> audio = decodableAudio();
-    m_encoder = EncoderChoice::forOutput(m_plan.hevc, m_plan.outputWidth, m_plan.outputHeight);
+    try {
+        return segments();
+    } catch (const EngineError& error) {
+        // Stopped to be resumed later: the finished segments and their record stay; the frames
+        // of the segment in progress go.
+        if (m_journaled && error.isCancellation() && StopToken::current().keepsWork()) {
+            WorkFolder::removeFolder(m_inFolder);
+            WorkFolder::removeFolder(m_outFolder);
+            m_work->keepForResume();
+            if (m_progress && m_journal.plan)
+                m_progress(m_reported, JobJournal::progressText(m_journal), QString());
+        }
+        throw;
+    }
+}
 
+QString VideoRun::segments()
+{
+    const QList<int> audio = resumeOrPlan();
     const int count = m_plan.segmentCount;
     m_share = 1.0 / count;
     const QString ofCount = QLatin1Char('/') + QString::number(count);
@@ -487,6 +605,10 @@ QString VideoRun::run()
             throw UpscaleCore::err(QStringLiteral("Cancelled"));
         if (m_plan.segmentDuration(i) <= 0)
             break;
+        if (m_finished.contains(i)) {
+            segmentFiles.append(segmentPath(i));
+            continue;
+        }
         const std::optional<qint64> freeNow = m_core.freeDiskBytes();
         if (freeNow && *freeNow < m_plan.lowStorageThreshold)
             throw UpscaleCore::err(
@@ -501,6 +623,7 @@ QString VideoRun::run()
         report(m_share * i, QStringLiteral("Preparing segment ") + number + QStringLiteral("…"));
         if (m_streaming) {
             segmentFiles.append(streamSegment(i, number));
+            record(i, segmentFiles.last());
             continue;
         }
         const int extracted = extractSegment(i, number);
@@ -508,6 +631,7 @@ QString VideoRun::run()
             continue;
         enhanceSegment(i, extracted);
         segmentFiles.append(encodeSegment(i, number, extracted));
+        record(i, segmentFiles.last());
         WorkFolder::removeFolder(m_inFolder);
         WorkFolder::removeFolder(m_outFolder);
     }
@@ -524,8 +648,9 @@ QString VideoRun::run()
 } // namespace
 
 QString UpscaleCore::runAI(const QString& input, const UpscaleOptions& options,
-                           const ProgressCallback& progress, PhaseTimes* times)
+                           const ProgressCallback& progress, PhaseTimes* times,
+                           const JobManifest* journal)
 {
-    VideoRun run(*this, input, options, progress, times);
+    VideoRun run(*this, input, options, progress, times, journal);
     return run.run();
 }

@@ -3,21 +3,70 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QUuid>
 
 #include "engine/EngineError.h"
 
+namespace {
+
+// The file whose lock marks a folder in use; the kernel drops the lock when its process ends,
+// however it ends.
+const QString kInUse = QStringLiteral(".in-use");
+
+EngineError folderError(const QString& path, const QString& reason)
+{
+    return EngineError(QStringLiteral("Filesystem"), 1,
+                       QStringLiteral("Could not create the folder %1: %2").arg(path, reason));
+}
+
+} // namespace
+
 WorkFolder::WorkFolder(const QString& prefix) : m_path(freshTempPath(prefix))
 {
     makeFolder(m_path);
+    claim();
+}
+
+WorkFolder::WorkFolder(const Job& job) : m_path(root() + QLatin1Char('/') + job.name)
+{
+    makeFolder(m_path);
+    claim();
 }
 
 WorkFolder::~WorkFolder()
 {
-    removeFolder(m_path);
+    if (m_remove)
+        removeFolder(m_path);
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+}
+
+void WorkFolder::claim()
+{
+    const QByteArray lock = QFile::encodeName(m_path + QLatin1Char('/') + kInUse);
+    m_lockFd = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_lockFd >= 0)
+        ::flock(m_lockFd, LOCK_EX | LOCK_NB);
+}
+
+bool WorkFolder::inUse(const QString& path)
+{
+    const QByteArray lock = QFile::encodeName(path + QLatin1Char('/') + kInUse);
+    const int fd = ::open(lock.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
 }
 
 QString WorkFolder::filePath(const QString& name) const
@@ -25,21 +74,33 @@ QString WorkFolder::filePath(const QString& name) const
     return m_path + QLatin1Char('/') + name;
 }
 
+QString WorkFolder::root()
+{
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                         QStringLiteral("/Korvane/work");
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(path).toStdString()),
+                                        error);
+    // Other users of the machine must not read a private video's frames.
+    ::chmod(QFile::encodeName(path).constData(), 0700);
+    return path;
+}
+
 QString WorkFolder::freshTempPath(const QString& prefix, const QString& suffix)
 {
-    return QDir::tempPath() + QLatin1Char('/') + prefix +
+    return root() + QLatin1Char('/') + prefix +
            QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + suffix;
 }
 
 void WorkFolder::makeFolder(const QString& path)
 {
     std::error_code error;
-    std::filesystem::create_directories(
-        std::filesystem::path(QFile::encodeName(path).toStdString()), error);
+    const std::filesystem::path folder(QFile::encodeName(path).toStdString());
+    std::filesystem::create_directories(folder, error);
     if (error)
-        throw EngineError(QStringLiteral("Filesystem"), error.value(),
-                          QStringLiteral("Could not create the folder %1: %2")
-                              .arg(path, QString::fromLocal8Bit(error.message().c_str())));
+        throw folderError(path, QString::fromLocal8Bit(error.message().c_str()));
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, error);
 }
 
 void WorkFolder::removeFolder(const QString& path)
@@ -58,11 +119,11 @@ QString WorkFolder::keep(const QString& file)
 {
     const QFileInfo info(file);
     QString kept = info.absoluteFilePath();
-    if (info.absolutePath() != QFileInfo(QDir::tempPath()).absoluteFilePath()) {
-        // Named after its work folder, which makes the name unique and keeps the folder's prefix.
+    const QString home = root();
+    if (info.absolutePath() != QFileInfo(home).absoluteFilePath()) {
+        // Named after its job folder, which makes the name unique.
         const QString moved =
-            QDir(QDir::tempPath())
-                .filePath(info.dir().dirName() + QLatin1Char('-') + info.fileName());
+            QDir(home).filePath(info.dir().dirName() + QLatin1Char('-') + info.fileName());
         if (QFile::rename(file, moved))
             kept = moved;
     }

@@ -142,7 +142,6 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
     job.run = [self, itemId, input, destination, options,
                kept](const UpscaleJob::ProgressReporter& report) -> QString {
         UpscaleCore& core = UpscaleCore::shared();
-        core.setCancelled(false);
         if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
             throw UpscaleCore::err(MissingTools::ffmpegMessage());
         if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))

@@ -159,7 +159,6 @@ void BulkImageProcessor::start(const QUrl& folder)
                 Qt::QueuedConnection);
 
             UpscaleCore& core = UpscaleCore::shared();
-            core.setCancelled(false);
             if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
                 throw UpscaleCore::err(MissingTools::realesrganMessage());
             // The engine writes into a work folder; only a complete picture reaches the folder.

@@ -81,7 +81,6 @@ QString runImageJob(const ImageJobSettings& job, const std::weak_ptr<ImageAdjust
         return {};
     UpscaleCore& core = UpscaleCore::shared();
     // Cleared before the first report, so a stop pressed as soon as the job shows is not lost.
-    core.setCancelled(false);
     report(0.05, QStringLiteral("Upscaling…"), QString());
     if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
         throw UpscaleCore::err(MissingTools::realesrganMessage());

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
 
 namespace {
@@ -28,10 +29,21 @@ EngineError errorFromException(std::exception_ptr thrown)
 }
 } // namespace
 
+namespace {
+JobQueue* g_installed = nullptr;
+} // namespace
+
 JobQueue& JobQueue::shared()
 {
+    if (g_installed)
+        return *g_installed;
     static JobQueue instance;
     return instance;
+}
+
+void JobQueue::install(JobQueue* queue)
+{
+    g_installed = queue;
 }
 
 JobQueue::JobQueue(QObject* parent) : QObject(parent)
@@ -44,10 +56,11 @@ JobQueue::JobQueue(QObject* parent) : QObject(parent)
 
 JobQueue::~JobQueue()
 {
-    // A running job would otherwise keep the application alive until its work ends; the engine's
-    // stop makes it fail promptly with "Cancelled", and its completion is never delivered.
-    if (m_busy)
-        UpscaleCore::shared().cancel();
+    // A running job would otherwise keep the application alive until its work ends; the stop
+    // makes it end promptly, keeping its finished work for the next start, and its completion is
+    // never delivered.
+    if (m_busy && m_activeStop)
+        m_activeStop->stop(StopToken::Mode::KeepWork);
     m_worker.quit();
     m_worker.wait();
     delete m_workerContext;
@@ -103,9 +116,11 @@ void JobQueue::startNext()
         job.status = UpscaleJob::Status::Running;
         job.statusText = QStringLiteral("Starting…");
         const UpscaleJob copy = job;
+        m_activeStop = std::make_shared<StopToken>();
         Q_EMIT jobsChanged();
         QMetaObject::invokeMethod(
-            m_workerContext, [this, copy] { execute(copy); }, Qt::QueuedConnection);
+            m_workerContext, [this, copy, stop = m_activeStop] { execute(copy, stop); },
+            Qt::QueuedConnection);
         return;
     }
 }
@@ -134,12 +149,123 @@ void JobQueue::bump(const QUuid& id, int by)
             ++running;
     }
     const qsizetype target = index + by;
-    if (target < running || target >= m_jobs.size())
+    if (target < running || target >= m_jobs.size() ||
+        m_jobs.at(target).status != UpscaleJob::Status::Queued)
         return;
     if (target == index)
         return;
     m_jobs.swapItemsAt(index, target);
     Q_EMIT jobsChanged();
+}
+
+void JobQueue::stopActive()
+{
+    Q_ASSERT(onMainThread(this));
+    if (m_busy && m_activeStop)
+        m_activeStop->stop(StopToken::Mode::Discard);
+}
+
+bool JobQueue::hasWork() const
+{
+    for (const UpscaleJob& job : m_jobs) {
+        if (job.status == UpscaleJob::Status::Queued || job.status == UpscaleJob::Status::Running)
+            return true;
+    }
+    return false;
+}
+
+void JobQueue::interruptAll()
+{
+    Q_ASSERT(onMainThread(this));
+    QList<UpscaleJob> dropped;
+    QList<UpscaleJob> setAside;
+    for (qsizetype i = m_jobs.size() - 1; i >= 0; --i) {
+        UpscaleJob& job = m_jobs[i];
+        if (job.status != UpscaleJob::Status::Queued)
+            continue;
+        if (job.resumable) {
+            job.status = UpscaleJob::Status::Interrupted;
+            job.statusText = QStringLiteral("Not started");
+            setAside.append(job);
+        } else {
+            dropped.prepend(m_jobs.takeAt(i));
+        }
+    }
+    if (m_busy && m_activeStop)
+        m_activeStop->stop(StopToken::Mode::KeepWork);
+    Q_EMIT jobsChanged();
+    for (const UpscaleJob& job : std::as_const(setAside)) {
+        if (job.onSetAside)
+            job.onSetAside();
+    }
+    for (const UpscaleJob& job : std::as_const(dropped)) {
+        if (job.onRemoved)
+            job.onRemoved();
+    }
+}
+
+void JobQueue::discardAll()
+{
+    Q_ASSERT(onMainThread(this));
+    stopActive();
+    QList<UpscaleJob> dropped;
+    m_jobs.removeIf([&dropped](const UpscaleJob& job) {
+        if (job.status != UpscaleJob::Status::Queued)
+            return false;
+        dropped.append(job);
+        return true;
+    });
+    Q_EMIT jobsChanged();
+    for (const UpscaleJob& job : std::as_const(dropped)) {
+        if (job.onRemoved)
+            job.onRemoved();
+    }
+}
+
+void JobQueue::restore(const QList<UpscaleJob>& interrupted)
+{
+    Q_ASSERT(onMainThread(this));
+    if (interrupted.isEmpty())
+        return;
+    for (UpscaleJob job : interrupted) {
+        job.status = UpscaleJob::Status::Interrupted;
+        m_jobs.append(job);
+    }
+    Q_EMIT jobsChanged();
+}
+
+void JobQueue::resume(const QUuid& id)
+{
+    Q_ASSERT(onMainThread(this));
+    const qsizetype index = indexOf(id);
+    if (index < 0 || m_jobs.at(index).status != UpscaleJob::Status::Interrupted ||
+        !m_jobs.at(index).resumeProblem.isEmpty())
+        return;
+    UpscaleJob job = m_jobs.takeAt(index);
+    job.status = UpscaleJob::Status::Queued;
+    job.statusText = QStringLiteral("Queued");
+    job.eta.clear();
+    // Behind the running and waiting jobs, in front of the other interrupted ones.
+    qsizetype at = 0;
+    while (at < m_jobs.size() && m_jobs.at(at).status != UpscaleJob::Status::Interrupted)
+        ++at;
+    m_jobs.insert(at, job);
+    Q_EMIT jobsChanged();
+    if (job.onResume)
+        job.onResume();
+    startNext();
+}
+
+void JobQueue::discard(const QUuid& id)
+{
+    Q_ASSERT(onMainThread(this));
+    const qsizetype index = indexOf(id);
+    if (index < 0 || m_jobs.at(index).status != UpscaleJob::Status::Interrupted)
+        return;
+    const UpscaleJob removed = m_jobs.takeAt(index);
+    Q_EMIT jobsChanged();
+    if (removed.onDiscard)
+        removed.onDiscard();
 }
 
 void JobQueue::update(const QUuid& id, double progress, const QString& statusText,
@@ -155,8 +281,9 @@ void JobQueue::update(const QUuid& id, double progress, const QString& statusTex
     Q_EMIT jobsChanged();
 }
 
-void JobQueue::execute(const UpscaleJob& job)
+void JobQueue::execute(const UpscaleJob& job, const std::shared_ptr<StopToken>& stop)
 {
+    const StopToken::Scope scope(stop);
     // Worker thread. Reports and the completion are posted to the same receiver from here (or
     // from threads the work waits for), so they reach the main thread in the order made.
     const QUuid id = job.id;
@@ -178,15 +305,28 @@ void JobQueue::execute(const UpscaleJob& job)
         result = UpscaleJob::Result::failure(errorFromException(std::current_exception()));
     }
 
+    const bool interrupted = stop->keepsWork() && result.cancelled() && job.resumable;
     QMetaObject::invokeMethod(
-        this, [this, job, result] { complete(job, result); }, Qt::QueuedConnection);
+        this, [this, job, result, interrupted] { complete(job, result, interrupted); },
+        Qt::QueuedConnection);
 }
 
-void JobQueue::complete(const UpscaleJob& job, const UpscaleJob::Result& result)
+void JobQueue::complete(const UpscaleJob& job, const UpscaleJob::Result& result,
+                        bool interrupted)
 {
+    m_activeStop.reset();
     if (job.onComplete)
         job.onComplete(result);
-    m_jobs.removeIf([&job](const UpscaleJob& entry) { return entry.id == job.id; });
+    const qsizetype index = indexOf(job.id);
+    if (interrupted && index >= 0) {
+        // Kept for later: listed after the waiting jobs with what it had done.
+        UpscaleJob kept = m_jobs.takeAt(index);
+        kept.status = UpscaleJob::Status::Interrupted;
+        kept.eta.clear();
+        m_jobs.append(kept);
+    } else if (index >= 0) {
+        m_jobs.removeAt(index);
+    }
     Q_EMIT jobsChanged();
     setBusy(false);
     startNext();

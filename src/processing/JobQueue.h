@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include <QList>
@@ -9,6 +10,8 @@
 
 #include "processing/UpscaleJob.h"
 
+class StopToken;
+
 // The one serial queue through which all upscaling work runs, one job at a time, on a dedicated
 // worker thread ("korvane.jobqueue").
 //
@@ -16,8 +19,9 @@
 // job's `run` executes on the worker thread; its progress reports and its completion are posted
 // back to the main thread in the order they were made, so every report is applied before the
 // completion, and a report for a job that has left the list changes nothing. `onComplete` runs on
-// the main thread before the job is removed and before the next job starts. The destructor asks
-// the engine to stop its running program, then quits and joins the worker.
+// the main thread before the job is removed and before the next job starts. Each run has its own
+// stop token (see StopToken). The destructor stops the running job keeping its finished work, as
+// when the user chooses to resume later, then quits and joins the worker.
 class JobQueue final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(JobQueue)
@@ -26,8 +30,11 @@ class JobQueue final : public QObject {
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
 
 public:
-    // The application's queue, created on first use.
+    // The application's queue: the one the application installed, or else one created on first
+    // use (the command line and tests).
     static JobQueue& shared();
+    // Makes queue the shared one (nullptr undoes it); the caller keeps ownership.
+    static void install(JobQueue* queue);
 
     explicit JobQueue(QObject* parent = nullptr);
     ~JobQueue() override;
@@ -55,6 +62,25 @@ public:
     // Never moves it in front of the running job or past either end.
     void bump(const QUuid& id, int by);
 
+    // The Stop button: the running job stops and its work is thrown away. Waiting jobs go on.
+    void stopActive();
+    // True while a job runs or waits (interrupted jobs don't count).
+    bool hasWork() const;
+    // "Stop and resume later": the running job stops keeping its finished work and, when it is
+    // resumable, stays listed as Interrupted; waiting resumable jobs become Interrupted, the
+    // others are removed.
+    void interruptAll();
+    // Quitting without keeping anything: the running job stops and its work is thrown away,
+    // waiting jobs are removed. Interrupted jobs are left as they are.
+    void discardAll();
+    // Lists jobs found unfinished (status Interrupted); they never start by themselves.
+    void restore(const QList<UpscaleJob>& interrupted);
+    // Queues an Interrupted job again (behind the waiting ones); ignored when it has a
+    // resumeProblem.
+    void resume(const QUuid& id);
+    // Throws an Interrupted job away (its onDiscard removes what it kept).
+    void discard(const QUuid& id);
+
 Q_SIGNALS:
     void jobsChanged();
     void reorderingChanged(bool reordering);
@@ -62,12 +88,14 @@ Q_SIGNALS:
 
 private:
     void update(const QUuid& id, double progress, const QString& statusText, const QString& eta);
-    void execute(const UpscaleJob& job);
-    void complete(const UpscaleJob& job, const UpscaleJob::Result& result);
+    void execute(const UpscaleJob& job, const std::shared_ptr<StopToken>& stop);
+    void complete(const UpscaleJob& job, const UpscaleJob::Result& result, bool interrupted);
     void setBusy(bool busy);
     qsizetype indexOf(const QUuid& id) const;
 
     QList<UpscaleJob> m_jobs;
+    // The running job's stop token, and whether it was stopped to be resumed later.
+    std::shared_ptr<StopToken> m_activeStop;
     bool m_reordering = false;
     bool m_busy = false;
     QThread m_worker;

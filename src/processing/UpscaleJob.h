@@ -15,7 +15,9 @@
 // Threading: `run` executes on the queue's worker thread; the reporter it receives may be called
 // from any thread. `onComplete` and `onRemoved` run on the main thread.
 struct UpscaleJob {
-    enum class Status { Queued, Running, Done, Failed };
+    // Interrupted: stopped to be resumed later (or found unfinished at start-up); listed, never
+    // started until resumed.
+    enum class Status { Queued, Running, Done, Failed, Interrupted };
 
     // Fraction done (0 to 1), status text, remaining-time text.
     using ProgressReporter =
@@ -51,4 +53,16 @@ struct UpscaleJob {
     // Called instead of `onComplete` when the job is removed from the queue while it waits, so a
     // producer can count down its outstanding jobs. Optional.
     std::function<void()> onRemoved;
+
+    // Resumable jobs keep their finished work when stopped to be resumed later; running `run`
+    // again continues from it. Others are dropped when the queue is put aside.
+    bool resumable = false;
+    // Interrupted jobs: why it can't be resumed (then it can only be discarded); empty otherwise.
+    QString resumeProblem;
+    // Called instead of `onRemoved` when a waiting job is set aside as Interrupted. Optional.
+    std::function<void()> onSetAside;
+    // Called when an Interrupted job is queued again, before it runs. Optional.
+    std::function<void()> onResume;
+    // Called when an Interrupted job is thrown away; removes the work it kept. Optional.
+    std::function<void()> onDiscard;
 };

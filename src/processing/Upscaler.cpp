@@ -30,6 +30,7 @@
 #include "processing/OutputNaming.h"
 #include "processing/ReferenceDate.h"
 #include "processing/SaveDialog.h"
+#include "processing/VideoJob.h"
 
 namespace {
 // The file a history entry produced, or an empty name.
@@ -43,18 +44,6 @@ bool onMainThread(const QObject* object)
     return QThread::currentThread() == object->thread();
 }
 
-// Moves the finished video into place. When that fails the video is kept in the temporary
-// folder, *kept says where, and the failure names it.
-QString moveIntoPlace(const QString& tmp, const QString& dest, OutputFile::Mode mode, QString* kept)
-{
-    const OutputFile::Placement placed =
-        OutputFile::place(tmp, dest, mode, QStringLiteral("video"));
-    if (placed.error) {
-        *kept = placed.keptPath;
-        throw *placed.error;
-    }
-    return placed.path;
-}
 } // namespace
 
 Upscaler::Upscaler(QObject* parent)
@@ -327,67 +316,61 @@ void Upscaler::upscale(const QUrl& input, qint64 targetHeight, const QString& co
     assign(m_errorText, QString(), &Upscaler::errorTextChanged);
     assign(m_outputURL, QUrl(), &Upscaler::outputURLChanged);
 
-    const QString name = input.fileName();
-    const double duration = m_srcDuration;
-    const QString inputPath = input.toLocalFile();
-    const QString destination = *dest;
-    UpscaleOptions options;
-    options.targetHeight = targetHeight;
-    options.codec = codec;
-    options.quality = quality;
+    JobManifest manifest;
+    manifest.id = QUuid::createUuid();
+    manifest.name = input.fileName();
+    manifest.detail =
+        QString::number(targetHeight) + QStringLiteral("p · ") + AIQualities::label(quality);
+    manifest.created = QDateTime::currentDateTimeUtc();
+    manifest.source = input.toLocalFile();
+    manifest.sourceDuration = m_srcDuration;
+    manifest.destination = *dest;
+    manifest.replaceDestination = mode == OutputFile::Mode::Replace;
+    manifest.options.targetHeight = targetHeight;
+    manifest.options.codec = codec;
+    manifest.options.quality = quality;
     const double pixels =
         JobSpeed::outputPixels(m_srcW, m_srcH, m_srcDuration, m_srcFps, targetHeight);
+    const UpscaleJob job = VideoJob::make(manifest, pixels, jobHooks(manifest));
 
-    UpscaleJob job;
-    job.name = name;
-    job.icon = QStringLiteral("film");
-    job.detail =
-        QString::number(targetHeight) + QStringLiteral("p · ") + AIQualities::label(quality);
-    const auto kept = std::make_shared<QString>();
-    job.run = [inputPath, destination, options, mode, kept,
-               pixels](const UpscaleJob::ProgressReporter& report) {
-        UpscaleCore& core = UpscaleCore::shared();
-        core.setCancelled(false);
-        if (!QFileInfo::exists(UpscaleCore::ffmpeg()))
-            throw UpscaleCore::err(MissingTools::ffmpegMessage());
-        if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
-            throw UpscaleCore::err(MissingTools::realesrganMessage());
-        if (mode == OutputFile::Mode::Replace && OutputFile::sameFile(inputPath, destination))
-            throw UpscaleCore::err(QStringLiteral("The upscaled video would replace its own "
-                                                  "source. Choose another name."));
-        QElapsedTimer timer;
-        timer.start();
-        const QString tmp = core.runAI(inputPath, options, report);
-        const QString placed = moveIntoPlace(tmp, destination, mode, kept.get());
-        // What this machine managed refines the next estimate.
-        JobSpeed::record(options.quality, pixels, double(timer.elapsed()) / 1000.0);
-        return placed;
-    };
+    // The job joins the queue one main-thread turn later; the screen is cleared at once.
+    QMetaObject::invokeMethod(
+        &JobQueue::shared(), [job] { JobQueue::shared().enqueue({job}); }, Qt::QueuedConnection);
+    clearSelection();
+}
+
+VideoJob::Hooks Upscaler::jobHooks(const JobManifest& manifest)
+{
     QPointer<Upscaler> self(this);
-    // The name stays taken until the job has written its file (or will never write it).
-    OutputNaming::reserve(destination);
-    job.onComplete = [self, name, targetHeight, quality, duration, destination,
-                      kept](const UpscaleJob::Result& result) {
-        OutputNaming::release(destination);
+    VideoJob::Hooks hooks;
+    hooks.finished = [self, manifest](const UpscaleJob::Result& result, const QString& kept) {
         if (!self)
             return;
         std::optional<QString> failure;
         if (!result.succeeded())
             failure = result.error->message();
         // A failed save lists the kept file, so the history row offers "Show in Folder".
-        const QString location = result.succeeded() ? result.location : *kept;
-        self->jobFinished(name, targetHeight, quality, duration, location, failure);
+        const QString location = result.succeeded() ? result.location : kept;
+        self->jobFinished(manifest.name, manifest.options.targetHeight, manifest.options.quality,
+                          manifest.sourceDuration, location, failure);
     };
-    job.onRemoved = [self, destination] {
-        OutputNaming::release(destination);
+    hooks.left = [self] {
         if (self)
             self->jobRemoved();
     };
+    hooks.resumed = [self] {
+        if (!self)
+            return;
+        ++self->m_outstanding;
+        self->assign(self->m_isRunning, true, &Upscaler::isRunningChanged);
+    };
+    return hooks;
+}
 
-    // The job joins the queue one main-thread turn later; the screen is cleared at once.
-    QMetaObject::invokeMethod(
-        &JobQueue::shared(), [job] { JobQueue::shared().enqueue({job}); }, Qt::QueuedConnection);
-    clearSelection();
+UpscaleJob Upscaler::interruptedJob(const QString& folder, const JobJournal::Decoded& record)
+{
+    JobManifest none;
+    return VideoJob::interrupted(folder, record, jobHooks(record.manifest ? *record.manifest : none));
 }
 
 void Upscaler::countDown()

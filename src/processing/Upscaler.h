@@ -15,6 +15,7 @@
 #include "engine/SystemAdvisor.h"
 #include "engine/VideoMeta.h"
 #include "processing/HistoryList.h"
+#include "processing/VideoJob.h"
 
 // The model behind the single-video screen: the loaded video and what is known about it, the
 // settings of the next upscale with the recommendation, the storage estimate, the running state
@@ -125,6 +126,10 @@ public:
     // Empties the history, removing every output file first when deleteFiles is set.
     void clearHistory(bool deleteFiles);
 
+    // A job left unfinished by an earlier run (its work folder and record), for the queue to
+    // list as Interrupted; resumed, it reports here like any other video job.
+    UpscaleJob interruptedJob(const QString& folder, const JobJournal::Decoded& record);
+
     // Where the next upscale of input is written: next to it as "<base>_upscaled.mp4" (numbered
     // when taken), or the place chosen in the save dialog when "askWhereToSave" is on; nullopt
     // when the dialog was cancelled.
@@ -172,6 +177,7 @@ private:
     void jobFinished(const QString& name, qint64 targetHeight, AIQuality quality, double duration,
                      const QString& location, const std::optional<QString>& failure);
     void jobRemoved();
+    VideoJob::Hooks jobHooks(const JobManifest& manifest);
     void countDown();
     void applyLoadedHistory(const QList<HistoryEntry>& loaded);
     void setPlayer(QMediaPlayer* player);

@@ -100,9 +100,17 @@ QString ContentView::iconName(Tab tab)
 }
 
 ContentView::ContentView(AuthManager& auth, JobQueue& queue, QWidget* parent)
-    : QWidget(parent), m_auth(auth), m_queue(queue), m_upscaler(new Upscaler(this)),
-      m_batch(new BatchProcessor(this)), m_imageUpscaler(new ImageUpscaler(this)),
-      m_bulkImage(new BulkImageProcessor(this))
+    : ContentView(auth, queue, Models{}, parent)
+{
+}
+
+ContentView::ContentView(AuthManager& auth, JobQueue& queue, const Models& models,
+                         QWidget* parent)
+    : QWidget(parent), m_auth(auth), m_queue(queue),
+      m_upscaler(models.upscaler ? models.upscaler : new Upscaler(this)),
+      m_batch(models.batch ? models.batch : new BatchProcessor(this)),
+      m_imageUpscaler(models.imageUpscaler ? models.imageUpscaler : new ImageUpscaler(this)),
+      m_bulkImage(models.bulkImage ? models.bulkImage : new BulkImageProcessor(this))
 {
     setMinimumSize(1100, 700);
     // The light appearance, whatever the desktop's theme.

@@ -34,7 +34,17 @@ public:
     static QString rawValue(Tab tab);
     static QString iconName(Tab tab);
 
+    // The processing models the screens show and steer; the application owns them. A model
+    // left out is made by the view for itself (tests and the screen renderer).
+    struct Models {
+        Upscaler* upscaler = nullptr;
+        BatchProcessor* batch = nullptr;
+        ImageUpscaler* imageUpscaler = nullptr;
+        BulkImageProcessor* bulkImage = nullptr;
+    };
     ContentView(AuthManager& auth, JobQueue& queue, QWidget* parent = nullptr);
+    ContentView(AuthManager& auth, JobQueue& queue, const Models& models,
+                QWidget* parent = nullptr);
     ~ContentView() override;
 
     Root root() const;
@@ -54,7 +64,7 @@ public:
     void setShowProfile(bool show);
     bool showProfile() const;
 
-    // The four processing models, made once with the view and shared by every screen.
+    // The four processing models, shared by every screen.
     Upscaler& upscaler() const { return *m_upscaler; }
     BatchProcessor& batch() const { return *m_batch; }
     ImageUpscaler& imageUpscaler() const { return *m_imageUpscaler; }

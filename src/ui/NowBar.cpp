@@ -44,8 +44,8 @@ NowBar::NowBar(JobQueue& queue, QWidget* parent)
     m_pill->hide();
     m_panel->hide();
     connect(m_pill, &NowPill::openRequested, this, [this] { setExpanded(true); });
-    connect(m_pill, &NowPill::stopRequested, this, [] { UpscaleCore::shared().cancel(); });
-    connect(m_panel, &QueuePanel::stopRequested, this, [] { UpscaleCore::shared().cancel(); });
+    connect(m_pill, &NowPill::stopRequested, this, [this] { m_queue.stopActive(); });
+    connect(m_panel, &QueuePanel::stopRequested, this, [this] { m_queue.stopActive(); });
     connect(m_panel, &QueuePanel::collapseRequested, this, &NowBar::collapse);
     connect(&m_queue, &JobQueue::jobsChanged, this, &NowBar::refresh);
     parent->installEventFilter(this);

@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
 #include "engine/UpscaleOptions.h"
 #include "processing/BatchProcessor.h"
@@ -115,7 +116,11 @@ UpscaleView::UpscaleView(Upscaler& upscaler, BatchProcessor& batch, MediaModeBin
     refreshPane();
 }
 
-UpscaleView::~UpscaleView() = default;
+UpscaleView::~UpscaleView()
+{
+    if (m_previewStop)
+        m_previewStop->stop();
+}
 
 QWidget* UpscaleView::buildLeftColumn()
 {
@@ -293,7 +298,7 @@ void UpscaleView::onUpscaleTapped()
     options.targetHeight = m_upscaler.targetHeight();
     options.codec = m_upscaler.codec();
     options.quality = m_upscaler.quality();
-    UpscaleCore::shared().previewImages(
+    m_previewStop = UpscaleCore::shared().previewImages(
         input.toLocalFile(), options, this,
         [this, targetHeight = options.targetHeight](const UpscaleCore::PreviewResult& result) {
             m_previewBusy = false;

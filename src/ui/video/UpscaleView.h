@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -31,6 +33,8 @@ class VideoControlPane;
 // source of each upscale it queues, so the saved-output block and the compare sheet show an output
 // only next to the video it was made from.
 // Threading: main thread.
+class StopToken;
+
 class UpscaleView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpscaleView)
@@ -91,6 +95,8 @@ private:
     MediaModeBinding& m_mode;
 
     bool m_previewBusy = false;
+    // Stops the preview being made; a preview outliving its screen is stopped with it.
+    std::shared_ptr<StopToken> m_previewStop;
     QImage m_previewOriginal;
     QImage m_previewUpscaled;
     QString m_previewSize;

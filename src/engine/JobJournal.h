@@ -1,0 +1,81 @@
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include "engine/EncoderChoice.h"
+#include "engine/SegmentPlan.h"
+#include "engine/UpscaleOptions.h"
+
+// What a resumable video job keeps beside its segments ("job.json" in its work folder): what was
+// asked for, the plan the segments were made with, and every segment that was finished and
+// checked. A segment counts as finished only once it is listed here.
+struct JobManifest {
+    static constexpr int kVersion = 1;
+
+    struct Segment {
+        QString file; // name inside the work folder's "segments" folder
+        qint64 frames = 0;
+        double duration = 0;
+        bool operator==(const Segment&) const = default;
+    };
+    // The figures the segments were made with; a resumed run uses them unchanged.
+    struct Plan {
+        SegmentPlan plan;
+        bool streaming = false;
+        VideoEncoder encoder;
+    };
+
+    int version = kVersion;
+    QUuid id;
+    QString name;   // shown in the queue
+    QString detail; // shown in the queue
+    QDateTime created;
+    QString source;
+    qint64 sourceSize = 0;
+    qint64 sourceModified = 0; // milliseconds since the epoch
+    double sourceDuration = 0;
+    QString destination;
+    bool replaceDestination = false; // chosen in the save dialog
+    UpscaleOptions options;
+    QString tools; // see JobJournal::toolsFingerprint
+    std::optional<Plan> plan;
+    QList<Segment> segments;
+};
+
+// Reading and writing job manifests. Pure apart from read, write, sourceProblem and
+// toolsFingerprint, which look at the disk.
+namespace JobJournal {
+
+inline constexpr char kFileName[] = "job.json";
+
+QByteArray encode(const JobManifest& manifest);
+// A manifest, or why the bytes aren't one this version can resume ("damaged", "newer").
+struct Decoded {
+    std::optional<JobManifest> manifest;
+    QString problem;
+};
+Decoded decode(const QByteArray& json);
+
+// The manifest of a work folder; a missing, unreadable or damaged one gives its problem.
+Decoded read(const QString& folder);
+// Writes the manifest atomically (a complete file or the old one, never half of one); false when
+// it could not be written. With replace off, an existing manifest is left as it is.
+bool write(const QString& folder, const JobManifest& manifest, bool replace = true);
+
+// Identifies the installed tools, so segments are never joined with ones another version made.
+QString toolsFingerprint();
+// Why the job's source can no longer be resumed from: gone or changed since it was recorded;
+// empty when it is as it was.
+QString sourceProblem(const JobManifest& manifest);
+// Fills in the source's identity (size and modification time) from the disk.
+void recordSource(JobManifest& manifest);
+// "12 of 40 segments", or "Not started" before the plan exists.
+QString progressText(const JobManifest& manifest);
+
+} // namespace JobJournal
