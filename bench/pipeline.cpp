@@ -205,7 +205,6 @@ int main(int argc, char** argv)
         return 1;
     }
     UpscaleCore& core = UpscaleCore::shared();
-    core.setCancelled(false);
     const QString input = parser.value(inputOption);
     const bool compare = parser.isSet(compareOption);
     QString result;

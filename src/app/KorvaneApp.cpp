@@ -6,14 +6,30 @@
 #include "account/AuthManager.h"
 #include "app/SetupModel.h"
 #include "app/SetupView.h"
+#include "app/QuitGuard.h"
 #include "app/UrlHandoff.h"
+#include "app/WorkRestore.h"
+#include "processing/BatchProcessor.h"
+#include "processing/BulkImageProcessor.h"
+#include "processing/ImageUpscaler.h"
 #include "processing/JobQueue.h"
+#include "processing/Upscaler.h"
+#include "processing/VideoJob.h"
 #include "processing/SaveDialog.h"
 #include "ui/FileSaveDialog.h"
 #include "ui/ContentView.h"
 
-KorvaneApp::KorvaneApp() : m_setup(new SetupModel(this)), m_window(new QMainWindow)
+KorvaneApp::KorvaneApp()
+    : m_queue(std::make_unique<JobQueue>()), m_setup(new SetupModel(this)),
+      m_window(new QMainWindow)
 {
+    JobQueue::install(m_queue.get());
+    m_upscaler = new Upscaler(this);
+    m_batch = new BatchProcessor(this);
+    m_imageUpscaler = new ImageUpscaler(this);
+    m_bulkImage = new BulkImageProcessor(this);
+    WorkRestore::start(*m_upscaler, *m_queue);
+    m_quitGuard = new QuitGuard(*m_window, *m_queue, this);
     m_window->setWindowTitle(QStringLiteral("Korvane"));
     m_window->resize(1100, 720);
     m_stack = new QStackedWidget(m_window.get());
@@ -36,6 +52,17 @@ KorvaneApp::~KorvaneApp()
     if (SaveDialog::current() == m_saveDialog.get())
         SaveDialog::setCurrent(nullptr);
     UrlHandoff::setHandler({});
+    // The screens go before the models they show, the models before the queue.
+    m_window.reset();
+    delete m_quitGuard;
+    delete m_bulkImage;
+    delete m_imageUpscaler;
+    delete m_batch;
+    delete m_upscaler;
+    m_queue.reset();
+    JobQueue::install(nullptr);
+    // The records of jobs queued last are on disk before the process ends.
+    VideoJob::waitForWrites();
 }
 
 void KorvaneApp::start()
@@ -66,7 +93,9 @@ void KorvaneApp::showRoot()
     }
     // The main interface is made once, when setup is over, and lives for the rest of the run.
     if (!m_mainView) {
-        m_mainView = new ContentView(AuthManager::shared(), JobQueue::shared(), m_stack);
+        m_mainView = new ContentView(
+            AuthManager::shared(), *m_queue,
+            ContentView::Models{m_upscaler, m_batch, m_imageUpscaler, m_bulkImage}, m_stack);
         m_stack->addWidget(m_mainView);
     }
     m_stack->setCurrentWidget(m_mainView);

@@ -18,13 +18,6 @@ void SetupModel::run()
     AppSettings::registerDefaults();
     Notifier::requestAuthorization();
 
-    // The leftovers are listed now, before any new work folder can exist, and removed in the
-    // background so a large leftover never freezes the window.
-    UpscaleCore::shared();
-    const QStringList stale = UpscaleCore::staleTempEntries();
-    if (!stale.isEmpty())
-        (void)QtConcurrent::run([stale] { UpscaleCore::removeTempEntries(stale); });
-
     if (m_ready || m_installing)
         return;
     m_installing = true;

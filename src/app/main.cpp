@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/DesktopIntegration.h"
 #include "app/KorvaneApp.h"
+#include "app/QuitGuard.h"
 #include "app/SingleInstance.h"
 #include "app/UrlHandoff.h"
 
@@ -42,6 +43,7 @@ int main(int argc, char** argv)
     KorvaneApp app;
     QObject::connect(&instance, &SingleInstance::activated, &app, &KorvaneApp::bringToFront);
     DesktopIntegration::registerUrlScheme(DesktopIntegration::launcherPath());
+    app.quitGuard().handleTermination();
     app.start();
     UrlHandoff::deliver(urls);
     return QApplication::exec();

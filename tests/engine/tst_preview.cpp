@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QUuid>
 
+#include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
 #include "support/TestSupport.h"
 
@@ -64,7 +65,6 @@ void PreviewTest::initTestCase()
 
 void PreviewTest::init()
 {
-    UpscaleCore::shared().setCancelled(false);
     QDir(UpscaleCore::toolsFolder()).removeRecursively();
 }
 
@@ -187,11 +187,11 @@ void PreviewTest::stopDuringAIPass()
     KorvaneTest::writeFakeTool(UpscaleCore::realesrganBinary(),
                                "touch '" + started.toUtf8() + "'\nexec sleep 60");
     std::optional<UpscaleCore::PreviewResult> outcome;
-    UpscaleCore::shared().previewImages(
+    const auto stop = UpscaleCore::shared().previewImages(
         clipPath(), fastTo(72), this,
         [&outcome](const UpscaleCore::PreviewResult& result) { outcome = result; });
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 30000);
-    UpscaleCore::shared().cancel();
+    stop->stop();
     QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 10000);
     QVERIFY(outcome->error.has_value());
     QCOMPARE(outcome->error->message(), QStringLiteral("Cancelled"));

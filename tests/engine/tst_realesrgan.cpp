@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
 #include "support/TestSupport.h"
 
@@ -41,7 +42,6 @@ private Q_SLOTS:
     void init()
     {
         KorvaneTest::installStagedTools();
-        UpscaleCore::shared().setCancelled(false);
     }
 
     void realEngineGivesTheScaledSize_data()
@@ -125,12 +125,14 @@ private Q_SLOTS:
                                    "echo half > \"$4\"; touch '" + started.toUtf8() +
                                        "'; while :; do sleep 0.05; done");
         const QString out = QDir::tempPath() + QStringLiteral("/stopped.png");
-        auto run = QtConcurrent::run([out] {
+        auto stop = std::make_shared<StopToken>();
+        auto run = QtConcurrent::run([out, stop] {
+            const StopToken::Scope scope(stop);
             return runImageExpectingError(QStringLiteral("/nowhere/in.png"), out,
                                           QStringLiteral("realesrgan-x4plus"));
         });
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 10000);
-        UpscaleCore::shared().cancel();
+        stop->stop();
         QTRY_VERIFY_WITH_TIMEOUT(run.isFinished(), 10000);
         QCOMPARE(run.result(), QStringLiteral("Cancelled"));
         QVERIFY(!QFile::exists(out));

@@ -18,6 +18,7 @@ extern "C" {
 #include "engine/EngineSpeed.h"
 #include "engine/FFmpegCommands.h"
 #include "engine/StreamCommands.h"
+#include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
 #include "support/TestSupport.h"
 
@@ -102,6 +103,7 @@ class StreamingTest final : public QObject {
 
 private:
     QString m_clip;
+    std::optional<StopToken::Scope> m_operation;
 
 private Q_SLOTS:
     void initTestCase()
@@ -124,7 +126,9 @@ private Q_SLOTS:
                  0);
     }
 
-    void init() { UpscaleCore::shared().setCancelled(false); }
+    // Every test runs as an operation of its own, so a stop never reaches the next one.
+    void init() { m_operation.emplace(std::make_shared<StopToken>()); }
+    void cleanup() { m_operation.reset(); }
 
     void enginePick_data()
     {
@@ -242,7 +246,7 @@ private Q_SLOTS:
                 m_clip, fastTo(144), [&](double, const QString& status, const QString&) {
                     if (status.startsWith(QLatin1String("AI")) && childrenAtStop == 0) {
                         childrenAtStop = childProcesses();
-                        UpscaleCore::shared().cancel();
+                        StopToken::current().stop();
                     }
                 });
             QFAIL("the run was not stopped");

@@ -11,6 +11,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/SystemFacts.h"
+#include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
 #include "support/TestSupport.h"
 
@@ -40,7 +41,6 @@ class TestUpscaleCore final : public QObject {
 private Q_SLOTS:
     void init()
     {
-        UpscaleCore::shared().setCancelled(false);
         SystemFacts::setPhysicalMemoryOverride(std::nullopt);
     }
 
@@ -252,9 +252,13 @@ private Q_SLOTS:
         KorvaneTest::writeFakeTool(UpscaleCore::ffmpeg(),
                                    "trap 'exit 0' TERM; touch '" + started.toUtf8() +
                                        "'; while :; do sleep 0.05; done");
-        auto run = QtConcurrent::run([] { return runFFmpegExpectingError({}); });
+        auto stop = std::make_shared<StopToken>();
+        auto run = QtConcurrent::run([stop] {
+            const StopToken::Scope scope(stop);
+            return runFFmpegExpectingError({});
+        });
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(started), 10000);
-        UpscaleCore::shared().cancel();
+        stop->stop();
         QTRY_VERIFY_WITH_TIMEOUT(run.isFinished(), 10000);
         QCOMPARE(run.result(), QStringLiteral("Cancelled"));
     }

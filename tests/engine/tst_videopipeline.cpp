@@ -14,6 +14,7 @@ extern "C" {
 
 #include "engine/EncoderChoice.h"
 #include "engine/EngineLog.h"
+#include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
 #include "support/RotatedClip.h"
 #include "support/TestSupport.h"
@@ -186,6 +187,7 @@ private:
     void checkReports(int segments);
 
     QList<Report> m_reports;
+    std::optional<StopToken::Scope> m_operation;
 };
 
 void VideoPipelineTest::initTestCase()
@@ -284,7 +286,8 @@ void VideoPipelineTest::initTestCase()
 
 void VideoPipelineTest::init()
 {
-    UpscaleCore::shared().setCancelled(false);
+    // Every test runs as an operation of its own, so a stop never reaches the next one.
+    m_operation.emplace(std::make_shared<StopToken>());
     UpscaleCore::shared().setFreeDiskBytesProvider([] { return kPlenty; });
     m_reports.clear();
 }
@@ -295,7 +298,7 @@ void VideoPipelineTest::cleanup()
     if (QTest::currentTestFailed())
         UpscaleCore::removeTempEntries(UpscaleCore::staleTempEntries());
     QCOMPARE(workEntries(), QStringList());
-    UpscaleCore::shared().setCancelled(false);
+    m_operation.reset();
     KorvaneTest::installStagedTools();
 }
 
@@ -487,7 +490,7 @@ void VideoPipelineTest::stops()
                 // A slow machine may report once more before the stopped program has exited.
                 if (seen < reportNumber && (aiPhase || status.startsWith(during)) &&
                     ++seen == reportNumber)
-                    UpscaleCore::shared().cancel();
+                    StopToken::current().stop();
             });
         QFAIL("the run was not stopped");
     } catch (const EngineError& error) {

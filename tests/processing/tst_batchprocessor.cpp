@@ -292,7 +292,7 @@ void BatchProcessorTest::stopAndFailureEndOnlyTheirItem()
     batch.start(QUrl::fromLocalFile(out));
     // Once the engine reports on the first video, the user stops it.
     QTRY_VERIFY_WITH_TIMEOUT(batch.items().at(0).status != QStringLiteral("Queued"), runMs);
-    UpscaleCore::shared().cancel();
+    JobQueue::shared().stopActive();
     QTRY_VERIFY_WITH_TIMEOUT(!batch.isRunning(), runMs);
 
     QCOMPARE(running.count(), 2);

@@ -243,7 +243,7 @@ void BulkImageProcessorTest::stopAndFailureEndOnlyTheirItem()
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), runMs);
     // The row's status is posted from the job's thread and may arrive just after the engine starts.
     QTRY_COMPARE(bulk.items().at(0).status, QStringLiteral("Upscaling…"));
-    UpscaleCore::shared().cancel();
+    JobQueue::shared().stopActive();
     QTRY_VERIFY_WITH_TIMEOUT(!bulk.isRunning(), runMs);
     KorvaneTest::installStagedTools();
 

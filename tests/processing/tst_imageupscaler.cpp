@@ -484,7 +484,7 @@ void TestImageUpscaler::stoppedJobLeavesNoEntry()
         const std::optional<UpscaleJob> active = JobQueue::shared().active();
         if (!stopAsked && active && active->statusText == QStringLiteral("Upscaling…")) {
             stopAsked = true;
-            UpscaleCore::shared().cancel();
+            JobQueue::shared().stopActive();
         }
     });
     model->run();

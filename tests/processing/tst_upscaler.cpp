@@ -692,7 +692,7 @@ void TestUpscaler::stopThenFinishThenRemove()
             return;
         if (active->statusText != QStringLiteral("Starting…")) {
             stopAsked = true;
-            UpscaleCore::shared().cancel();
+            JobQueue::shared().stopActive();
         }
     });
 

@@ -436,7 +436,7 @@ void BatchViewsTest::videoRowsFollowARealRunAndAStop()
                                  s->statuses().at(0) != QStringLiteral("Queued"),
                              runMs);
     QCOMPARE(s->rows().at(1)->statusText(), QStringLiteral("Queued"));
-    UpscaleCore::shared().cancel();
+    JobQueue::shared().stopActive();
     QTRY_VERIFY_WITH_TIMEOUT(!batch->isRunning(), runMs);
 
     const BatchListRow* stopped = s->rows().at(0);

@@ -208,19 +208,33 @@ private Q_SLOTS:
         QVERIFY(!m_bar->isVisible());
     }
 
-    void stopButtonsStopTheEngine()
+    void stopButtonsStopTheRunningJob_data()
     {
-        UpscaleCore::shared().setCancelled(false);
-        m_queue->enqueue({m_held.make(QStringLiteral("x"))});
+        QTest::addColumn<bool>("fromPanel");
+        QTest::newRow("pill") << false;
+        QTest::newRow("panel") << true;
+    }
+
+    void stopButtonsStopTheRunningJob()
+    {
+        QFETCH(bool, fromPanel);
+        // Runs until its own operation is stopped.
+        UpscaleJob job = m_held.make(QStringLiteral("x"));
+        job.run = [](const UpscaleJob::ProgressReporter&) -> QString {
+            while (!UpscaleCore::isCancelled())
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            throw EngineError::cancelled();
+        };
+        m_queue->enqueue({job});
         QTRY_VERIFY(m_bar->pill()->isVisible());
-        m_bar->pill()->stopButton()->click();
-        QVERIFY(UpscaleCore::shared().isCancelled());
-        QVERIFY(!m_bar->expanded());
-        UpscaleCore::shared().setCancelled(false);
-        m_bar->setExpanded(true);
-        m_bar->panel()->stopButton()->click();
-        QVERIFY(UpscaleCore::shared().isCancelled());
-        UpscaleCore::shared().setCancelled(false);
+        if (fromPanel) {
+            m_bar->setExpanded(true);
+            m_bar->panel()->stopButton()->click();
+        } else {
+            m_bar->pill()->stopButton()->click();
+            QVERIFY(!m_bar->expanded());
+        }
+        QTRY_VERIFY(m_queue->jobs().isEmpty());
     }
 
     void sectionListsOnlyItsKind()
