@@ -107,11 +107,11 @@ class TestCli final : public QObject {
             0);
     }
 
-    // No work folder of the engine is left in the temporary folder.
+    // Nothing of the engine's work is left, in the work folder or the temporary folder.
     QStringList workEntries() const
     {
-        return QDir(temp()).entryList({u"ai-*"_s, u"img-*"_s, u"prev-*"_s},
-                                      QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        return QDir(m_root + u"/cache/Korvane/work"_s).entryList(all) + QDir(temp()).entryList(all);
     }
 
 private Q_SLOTS:
@@ -129,6 +129,7 @@ private Q_SLOTS:
             m_environment.remove(name);
         m_environment.insert(u"XDG_DATA_HOME"_s, m_root + u"/data"_s);
         m_environment.insert(u"XDG_CONFIG_HOME"_s, m_root + u"/config"_s);
+        m_environment.insert(u"XDG_CACHE_HOME"_s, m_root + u"/cache"_s);
         m_environment.insert(u"TMPDIR"_s, temp());
     }
 

@@ -10,6 +10,7 @@
 #include "engine/EngineLog.h"
 #include "engine/UpscaleCore.h"
 #include "processing/AppSettings.h"
+#include "engine/WorkFolder.h"
 #include "support/TestSupport.h"
 
 class TestSetupModel final : public QObject {
@@ -38,9 +39,12 @@ private Q_SLOTS:
     {
         QVERIFY(KorvaneTest::writeFile(UpscaleCore::ffmpeg(), "ffmpeg"));
         QVERIFY(KorvaneTest::writeFile(UpscaleCore::realesrganBinary(), "engine"));
-        const QDir temp(QDir::tempPath());
+        const QDir temp(WorkFolder::root());
         QVERIFY(temp.mkpath(QStringLiteral("ai-STALE/in")));
         QVERIFY(KorvaneTest::writeFile(temp.filePath(QStringLiteral("prev-OLD.png")), "x"));
+        // Nothing outside the work folder is touched, whatever its name.
+        const QString own = QDir::tempPath() + QStringLiteral("/img-backup");
+        QVERIFY(KorvaneTest::writeFile(own, "mine"));
 
         KorvaneApp app;
         QVERIFY(app.setup().ready());
@@ -48,6 +52,7 @@ private Q_SLOTS:
         QVERIFY(!app.showsSetup());
         QTRY_VERIFY(!temp.exists(QStringLiteral("ai-STALE")));
         QTRY_VERIFY(!temp.exists(QStringLiteral("prev-OLD.png")));
+        QVERIFY(QFile::exists(own));
         // The defaults are registered, not written.
         QVERIFY(AppSettings::notifyOnFinish());
         QVERIFY(AppSettings::notifyWithSound());

@@ -10,6 +10,7 @@
 
 #include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -21,7 +22,7 @@ QString clipPath()
 
 QStringList previewFolders()
 {
-    return QDir(QDir::tempPath())
+    return QDir(WorkFolder::root())
         .entryList({QStringLiteral("prev-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 

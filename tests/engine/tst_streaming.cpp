@@ -20,6 +20,7 @@ extern "C" {
 #include "engine/StreamCommands.h"
 #include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -55,14 +56,16 @@ VideoFacts factsOf(const QString& path)
     return facts;
 }
 
-// Picture files anywhere under the temporary folder.
+// Picture files anywhere under the temporary or the work folder.
 QStringList framesOnDisk()
 {
     QStringList found;
-    QDirIterator it(QDir::tempPath(), {QStringLiteral("*.png")}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(it.next());
+    for (const QString& root : {QDir::tempPath(), WorkFolder::root()}) {
+        QDirIterator it(root, {QStringLiteral("*.png")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found.append(it.next());
+    }
     return found;
 }
 
@@ -256,7 +259,7 @@ private Q_SLOTS:
         // The engine and the encoder at least were still at work when the stop came.
         QVERIFY(childrenAtStop >= 2);
         QCOMPARE(childProcesses(), 0);
-        QCOMPARE(QDir(QDir::tempPath())
+        QCOMPARE(QDir(WorkFolder::root())
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());
     }

@@ -3,6 +3,9 @@
 #include <limits>
 #include <thread>
 
+#include <sys/stat.h>
+
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,9 +13,11 @@
 #include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "engine/JobJournal.h"
 #include "engine/SystemFacts.h"
 #include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -263,52 +268,80 @@ private Q_SLOTS:
         QCOMPARE(run.result(), QStringLiteral("Cancelled"));
     }
 
-    void cleanStaleTempRemovesOnlyWorkEntries()
+    void sweepClearsOnlyWhatEndedWorkLeftInTheWorkFolder()
     {
-        // A temporary folder of its own, so only the entries made here are in it.
-        const QByteArray saved = qgetenv("TMPDIR");
-        const QString fresh = KorvaneTest::isolatedRoot() + QStringLiteral("/sweep");
-        QVERIFY(QDir().mkpath(fresh));
-        qputenv("TMPDIR", QFile::encodeName(fresh));
-        const auto restore = qScopeGuard([&] { qputenv("TMPDIR", saved); });
+        // The user's own files in the shared temporary folder, named like work of old.
         const QDir temp(QDir::tempPath());
-        QCOMPARE(temp.path(), fresh);
-        touch(temp.filePath(QStringLiteral("ai-1234.mp4")));
-        QVERIFY(temp.mkpath(QStringLiteral("prev-ABC/in")));
-        touch(temp.filePath(QStringLiteral("prev-ABC/in/frame_00000001.png")));
-        touch(temp.filePath(QStringLiteral("img-x.png")));
-        QVERIFY(temp.mkpath(QStringLiteral("ai-DEF/segments")));
-        touch(temp.filePath(QStringLiteral("aix")));
-        touch(temp.filePath(QStringLiteral("image-1")));
-        QVERIFY(temp.mkpath(QStringLiteral("keep/ai-inner")));
+        touch(temp.filePath(QStringLiteral("img-backup")));
+        QVERIFY(temp.mkpath(QStringLiteral("ai-mine")));
+
+        const QDir work(WorkFolder::root());
+        struct stat mode {};
+        QCOMPARE(::stat(QFile::encodeName(work.path()).constData(), &mode), 0);
+        QCOMPARE(mode.st_mode & 0777, 0700u);
+        touch(work.filePath(QStringLiteral("ai-1234.mp4")));
+        QVERIFY(work.mkpath(QStringLiteral("prev-ABC/in")));
+        touch(work.filePath(QStringLiteral("prev-ABC/in/frame_00000001.png")));
+        // A result that could not be saved stays with its marker.
+        touch(work.filePath(QStringLiteral("ai-KEPT.mp4")));
+        touch(work.filePath(QStringLiteral("ai-KEPT.mp4.kept")));
         // A stale link is removed without touching what it points to.
-        QVERIFY(temp.mkpath(QStringLiteral("precious")));
-        touch(temp.filePath(QStringLiteral("precious/file")));
-        QVERIFY(QFile::link(temp.filePath(QStringLiteral("precious")),
-                            temp.filePath(QStringLiteral("prev-link"))));
+        const QString precious = KorvaneTest::isolatedRoot() + QStringLiteral("/precious");
+        QVERIFY(QDir().mkpath(precious));
+        QVERIFY(QFile::link(precious, work.filePath(QStringLiteral("prev-link"))));
+        // Another run's folder stays while it is in use, and so does its content.
+        const WorkFolder busy(QStringLiteral("img-"));
+        touch(busy.filePath(QStringLiteral("picture.png")));
+        QCOMPARE(::stat(QFile::encodeName(busy.path()).constData(), &mode), 0);
+        QCOMPARE(mode.st_mode & 0777, 0700u);
+
+        // Interrupted jobs: kept while resumable, removed once old or without their source.
+        const QString source = KorvaneTest::isolatedRoot() + QStringLiteral("/clip.mp4");
+        touch(source);
+        const auto job = [&](const QString& name, const QString& input) {
+            JobManifest manifest;
+            manifest.id = QUuid::createUuid();
+            manifest.source = input;
+            manifest.destination = input + QStringLiteral(".out.mp4");
+            QVERIFY(work.mkpath(name));
+            QVERIFY(JobJournal::write(work.filePath(name), manifest));
+        };
+        job(QStringLiteral("resumable"), source);
+        job(QStringLiteral("source gone"), source + QStringLiteral(".gone"));
+        job(QStringLiteral("old"), source);
+        QFile old(work.filePath(QStringLiteral("old/job.json")));
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addDays(-15),
+                                QFileDevice::FileModificationTime));
+        old.close();
+        // A damaged record stays to be discarded by the user.
+        QVERIFY(work.mkpath(QStringLiteral("damaged")));
+        QVERIFY(KorvaneTest::writeFile(work.filePath(QStringLiteral("damaged/job.json")), "{\"ver"));
 
         UpscaleCore::shared().cleanStaleTemp();
 
-        QStringList left = temp.entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+        QStringList left = work.entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                           QDir::NoDotAndDotDot);
         left.sort();
-        QCOMPARE(left, QStringList({QStringLiteral("aix"), QStringLiteral("image-1"),
-                                    QStringLiteral("keep"), QStringLiteral("precious")}));
-        QVERIFY(QFile::exists(temp.filePath(QStringLiteral("precious/file"))));
-        QVERIFY(QFile::exists(temp.filePath(QStringLiteral("keep/ai-inner"))));
+        QCOMPARE(left, QStringList({QStringLiteral("ai-KEPT.mp4"), QStringLiteral("ai-KEPT.mp4.kept"),
+                                    QStringLiteral("damaged"), QFileInfo(busy.path()).fileName(),
+                                    QStringLiteral("resumable")}));
+        QVERIFY(QFile::exists(busy.filePath(QStringLiteral("picture.png"))));
+        QVERIFY(QFileInfo(precious).isDir());
+        QVERIFY(QFile::exists(temp.filePath(QStringLiteral("img-backup"))));
+        QVERIFY(temp.exists(QStringLiteral("ai-mine")));
+        QCOMPARE(UpscaleCore::idleJobFolders().size(), 2);
     }
 
-    void cleanStaleTempWithUnreadableFolderDoesNothing()
+    void sweepWithUnusableCacheFolderDoesNothing()
     {
-        const QByteArray saved = qgetenv("TMPDIR");
-        // A temporary "folder" that cannot be listed: a plain file (permissions do not stop root).
+        const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+        // A cache "folder" that is a plain file (permissions do not stop root).
         const QString notAFolder = KorvaneTest::isolatedRoot() + QStringLiteral("/not-a-folder");
         touch(notAFolder);
-        qputenv("TMPDIR", QFile::encodeName(notAFolder));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(notAFolder));
         UpscaleCore::shared().cleanStaleTemp();
-        qputenv("TMPDIR", QFile::encodeName(KorvaneTest::isolatedRoot() + QStringLiteral("/missing")));
-        UpscaleCore::shared().cleanStaleTemp();
-        qputenv("TMPDIR", saved);
+        qputenv("XDG_CACHE_HOME", saved);
         QVERIFY(QFileInfo(notAFolder).isFile());
     }
 

@@ -17,6 +17,7 @@ extern "C" {
 #include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
 #include "support/RotatedClip.h"
+#include "engine/WorkFolder.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -78,8 +79,8 @@ QString clip(const QString& name)
 // Everything a run may leave in the temporary folder.
 QStringList workEntries()
 {
-    return QDir(QDir::tempPath())
-        .entryList({QStringLiteral("ai-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
+    return QDir(WorkFolder::root())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 struct Report {
@@ -395,7 +396,7 @@ void VideoPipelineTest::endToEnd()
     QFETCH(QString, codec);
     const QString result = run(clip(input), target, codec);
 
-    QCOMPARE(QFileInfo(result).absolutePath(), QDir::tempPath());
+    QCOMPARE(QFileInfo(result).absolutePath(), WorkFolder::root());
     QVERIFY(
         QRegularExpression(QStringLiteral("^ai-[0-9A-F]{8}-([0-9A-F]{4}-){3}[0-9A-F]{12}\\.mp4$"))
             .match(QFileInfo(result).fileName())

@@ -86,7 +86,7 @@ private Q_SLOTS:
         struct stat shm {};
         struct stat temp {};
         if (::stat("/dev/shm", &shm) != 0 ||
-            ::stat(QFile::encodeName(QDir::tempPath()).constData(), &temp) != 0 ||
+            ::stat(QFile::encodeName(WorkFolder::root()).constData(), &temp) != 0 ||
             shm.st_dev == temp.st_dev || !QDir().mkpath(folder))
             QSKIP("No second volume to write to");
         const QString finished = finishedFile("across volumes");
@@ -144,7 +144,7 @@ private Q_SLOTS:
             QVERIFY(KorvaneTest::writeFile(inside, "picture"));
             kept = WorkFolder::keep(inside);
         }
-        QCOMPARE(QFileInfo(kept).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        QCOMPARE(QFileInfo(kept).absolutePath(), QFileInfo(WorkFolder::root()).absoluteFilePath());
         QCOMPARE(KorvaneTest::readFile(kept), QByteArray("picture"));
         QVERIFY(WorkFolder::isKept(kept));
     }

@@ -27,6 +27,7 @@
 #include "support/ModelTestSupport.h"
 #include "support/NotificationServer.h"
 #include "support/RotatedClip.h"
+#include "engine/WorkFolder.h"
 #include "support/TestSupport.h"
 
 Q_DECLARE_METATYPE(SystemFacts::AiDevice)
@@ -853,7 +854,7 @@ void TestUpscaler::failedSaveKeepsTheVideo()
     const Upscaler::HistoryEntry failed = model->history().first();
     QVERIFY(!failed.success);
     const QString kept = failed.outputURL.toLocalFile();
-    QCOMPARE(QFileInfo(kept).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    QCOMPARE(QFileInfo(kept).absolutePath(), QFileInfo(WorkFolder::root()).absoluteFilePath());
     QCOMPARE(UpscaleCore::loadMeta(kept).height, 144);
     const QString message = model->errorText();
     QVERIFY2(message.startsWith(QStringLiteral("The upscaled video could not be saved as ") +

@@ -33,10 +33,12 @@ void isolateEnvironment()
     if (!made)
         qFatal("Could not create a private test folder under %s", base.constData());
     g_root = QFile::decodeName(made);
-    for (const char* sub : {"data", "config", "tmp", "runtime"})
+    for (const char* sub : {"data", "config", "cache", "tmp", "runtime"})
         QDir().mkpath(g_root + QLatin1Char('/') + QLatin1String(sub));
     setVariable("XDG_DATA_HOME", g_root + QStringLiteral("/data"));
     setVariable("XDG_CONFIG_HOME", g_root + QStringLiteral("/config"));
+    // The work folder lives here.
+    setVariable("XDG_CACHE_HOME", g_root + QStringLiteral("/cache"));
     setVariable("TMPDIR", g_root + QStringLiteral("/tmp"));
     // The single-instance socket lives here: a test never reaches a Korvane the developer runs.
     setVariable("XDG_RUNTIME_DIR", g_root + QStringLiteral("/runtime"));
