@@ -70,7 +70,7 @@ private:
     QMap<QString, QString> m_environmentOverrides;
     std::chrono::milliseconds m_tickInterval{400};
 
-    std::mutex m_pidMutex; // guards m_pid and m_reaped against terminate() from other threads
+    std::mutex m_pidMutex; // guards the pid and stop state against terminate() from other threads
     int m_pid = -1;
     bool m_reaped = false;
     std::optional<std::chrono::steady_clock::time_point> m_stopAsked; // first terminate()
