@@ -7,8 +7,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +45,114 @@ std::vector<QByteArray> buildEnvironment(const QMap<QString, QString>& overrides
     return entries;
 }
 
+EngineError startError(const QString& program, int error)
+{
+    return EngineError(
+        QStringLiteral("Process"), error,
+        QStringLiteral("Could not start %1: %2")
+            .arg(QFileInfo(program).fileName(), QString::fromLocal8Bit(std::strerror(error))));
+}
+
+// A close-on-exec copy of fd numbered 3 or above, so that placing the standard descriptors never
+// overwrites one still to be placed. Async-signal-safe.
+int aboveStandard(int fd)
+{
+    return fd < 3 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 3) : fd;
+}
+
+bool makePipe(int (&fds)[2])
+{
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return false;
+    for (int& fd : fds) {
+        const int above = aboveStandard(fd);
+        if (above != fd) {
+            ::close(fd);
+            fd = above;
+        }
+    }
+    return true;
+}
+
+void closeBoth(const int (&fds)[2])
+{
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
+// What the child needs between fork and exec, all prepared beforehand.
+struct ChildSetup {
+    const char* path;
+    char* const* argv;
+    char* const* envp;
+    int stdinFd; // -1: /dev/null
+    int stdoutFd;
+    int stderrFd;
+    int statusFd; // close-on-exec; receives errno when the child cannot exec
+    pid_t parent;
+};
+
+[[noreturn]] void failInChild(int statusFd, int error)
+{
+    while (::write(statusFd, &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    ::_exit(127);
+}
+
+// A descriptor for a standard stream: the caller's, or /dev/null; numbered 3 or above.
+int streamSource(int fd, int nullFlags)
+{
+    if (fd < 0)
+        fd = ::open("/dev/null", nullFlags | O_CLOEXEC);
+    return fd < 0 ? -1 : aboveStandard(fd);
+}
+
+// The child between fork and exec: async-signal-safe calls only.
+[[noreturn]] void runChild(const ChildSetup& setup)
+{
+    // The kernel kills the program when the thread that forked it ends, which includes this
+    // whole process dying of SIGKILL. It is the forking *thread* that counts: every caller starts
+    // a program and waits for it (or polls it) on one worker thread that outlives it, which is
+    // why this holds. If this process has already died since the fork, nobody will ever reap or
+    // stop the program: give up.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0)
+        failInChild(setup.statusFd, errno);
+    if (::getppid() != setup.parent)
+        ::_exit(127);
+
+    const int input = streamSource(setup.stdinFd, O_RDONLY);
+    const int output = streamSource(setup.stdoutFd, O_WRONLY);
+    const int error = aboveStandard(setup.stderrFd);
+    if (input < 0 || output < 0 || error < 0 || ::dup2(input, STDIN_FILENO) < 0 ||
+        ::dup2(output, STDOUT_FILENO) < 0 || ::dup2(error, STDERR_FILENO) < 0)
+        failInChild(setup.statusFd, errno);
+    // Descriptors this process inherited without close-on-exec stay out of the program (where
+    // the kernel cannot do this, they pass through as before).
+    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+
+    // Default handling for every signal this process handles (a handler must not run here once
+    // signals are unblocked) and for the stop signals whatever this process does with them, then
+    // an empty mask.
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+    sigemptyset(&defaultAction.sa_mask);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        struct sigaction current {};
+        if (sig == SIGKILL || sig == SIGSTOP || ::sigaction(sig, nullptr, &current) != 0)
+            continue;
+        const bool handled = (current.sa_flags & SA_SIGINFO) != 0 ||
+                             (current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN);
+        if (handled || sig == SIGPIPE || sig == SIGTERM || sig == SIGINT)
+            ::sigaction(sig, &defaultAction, nullptr);
+    }
+    sigset_t emptyMask;
+    sigemptyset(&emptyMask);
+    ::sigprocmask(SIG_SETMASK, &emptyMask, nullptr);
+
+    ::execve(setup.path, setup.argv, setup.envp);
+    failInChild(setup.statusFd, errno);
+}
+
 } // namespace
 
 ChildProcess::ChildProcess(QString program, QStringList arguments)
@@ -74,41 +183,8 @@ void ChildProcess::setEnvironmentOverrides(QMap<QString, QString> overrides)
 
 void ChildProcess::start()
 {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        const int error = errno;
-        throw EngineError(QStringLiteral("Process"), error,
-                          QStringLiteral("Could not start %1: %2")
-                              .arg(QFileInfo(m_program).fileName(),
-                                   QString::fromLocal8Bit(std::strerror(error))));
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (m_stdinFd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, m_stdinFd, STDIN_FILENO);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (m_stdoutFd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, m_stdoutFd, STDOUT_FILENO);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-
-    // The child starts with default signal handling and an empty mask whatever this process uses.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGINT);
-    sigset_t emptyMask;
-    sigemptyset(&emptyMask);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &emptyMask);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
+    // Everything the child needs is prepared here: between fork and exec the child of a
+    // multi-threaded process may only make async-signal-safe calls (no allocation, no locks).
     const QByteArray path = QFile::encodeName(m_program);
     std::vector<QByteArray> argStorage;
     argStorage.push_back(path);
@@ -125,25 +201,58 @@ void ChildProcess::start()
         envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    pid_t pid = -1;
-    const int result =
-        ::posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    ::close(pipeFds[1]);
-
-    if (result != 0) {
-        ::close(pipeFds[0]);
-        throw EngineError(QStringLiteral("Process"), result,
-                          QStringLiteral("Could not start %1: %2")
-                              .arg(QFileInfo(m_program).fileName(),
-                                   QString::fromLocal8Bit(std::strerror(result))));
+    int errorPipe[2];
+    int statusPipe[2];
+    if (!makePipe(errorPipe))
+        throw startError(m_program, errno);
+    if (!makePipe(statusPipe)) {
+        const int error = errno;
+        closeBoth(errorPipe);
+        throw startError(m_program, error);
     }
-    m_stderrFd = pipeFds[0];
+    const ChildSetup setup{path.constData(), argv.data(),  envp.data(),   m_stdinFd,
+                           m_stdoutFd,       errorPipe[1], statusPipe[1], ::getpid()};
+
+    // No handler of this process may run in the child before it has reset them all.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        runChild(setup);
+    const int forkError = errno;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ::close(errorPipe[1]);
+    ::close(statusPipe[1]);
+    if (pid < 0) {
+        ::close(errorPipe[0]);
+        ::close(statusPipe[0]);
+        throw startError(m_program, forkError);
+    }
+
+    // The status pipe closes on exec: end of file means the program runs, an errno means the
+    // child could not get there and has exited.
+    int childError = 0;
+    ssize_t count = 0;
+    while ((count = ::read(statusPipe[0], &childError, sizeof childError)) < 0 && errno == EINTR) {
+    }
+    ::close(statusPipe[0]);
+    if (count > 0) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        ::close(errorPipe[0]);
+        throw startError(m_program, count == sizeof childError ? childError : EIO);
+    }
+
+    m_stderrFd = errorPipe[0];
     ::fcntl(m_stderrFd, F_SETFL, ::fcntl(m_stderrFd, F_GETFL) | O_NONBLOCK);
     std::lock_guard lock(m_pidMutex);
     m_pid = pid;
     m_reaped = false;
+    m_stopAsked.reset();
+    m_killed = false;
 }
 
 bool ChildProcess::reapIfExited()
@@ -212,6 +321,7 @@ int ChildProcess::waitForExit(const std::function<void()>& tick)
             drainStandardError(true);
             return m_exitStatus;
         }
+        killIfOverdue();
         if (Clock::now() >= nextTick) {
             if (tick)
                 tick();
@@ -223,8 +333,10 @@ int ChildProcess::waitForExit(const std::function<void()>& tick)
 bool ChildProcess::poll()
 {
     drainStandardError(true);
-    if (!reapIfExited())
+    if (!reapIfExited()) {
+        killIfOverdue();
         return false;
+    }
     drainStandardError(true);
     return true;
 }
@@ -232,6 +344,20 @@ bool ChildProcess::poll()
 void ChildProcess::terminate()
 {
     std::lock_guard lock(m_pidMutex);
-    if (m_pid > 0 && !m_reaped)
-        ::kill(m_pid, SIGTERM);
+    if (m_pid <= 0 || m_reaped)
+        return;
+    ::kill(m_pid, SIGTERM);
+    if (!m_stopAsked)
+        m_stopAsked = std::chrono::steady_clock::now();
+}
+
+void ChildProcess::killIfOverdue()
+{
+    // A program stuck in a driver call, or one that ignores SIGTERM, must not hold its waiter.
+    std::lock_guard lock(m_pidMutex);
+    if (m_pid <= 0 || m_reaped || m_killed || !m_stopAsked ||
+        std::chrono::steady_clock::now() - *m_stopAsked < kStopGrace)
+        return;
+    ::kill(m_pid, SIGKILL);
+    m_killed = true;
 }

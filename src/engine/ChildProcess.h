@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include <QByteArray>
 #include <QMap>
@@ -14,11 +15,19 @@
 // pipes between programs); standard error is collected completely while the
 // program runs, so a chatty program never blocks on a full pipe.
 //
-// Threading: start() and waitForExit() are called on one thread (a worker); terminate() may be
-// called from any thread at any time. Signalling and reaping share one mutex, so a signal never
-// reaches a pid that has already been reaped and reused.
+// The program dies with this process, also when this process is killed outright (SIGKILL): the
+// kernel sends it SIGKILL when the thread that started it ends. A program asked to stop gets
+// SIGTERM, and SIGKILL once it has ignored that for kStopGrace.
+//
+// Threading: start() and waitForExit() (or poll()) are called on one thread (a worker), which
+// lives at least as long as the program; terminate() may be called from any thread at any time.
+// Signalling and reaping share one mutex, so a signal never reaches a pid that has already been
+// reaped and reused.
 class ChildProcess final {
 public:
+    // How long a program asked to stop may take before it is killed.
+    static constexpr std::chrono::seconds kStopGrace{3};
+
     ChildProcess(QString program, QStringList arguments);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -36,11 +45,14 @@ public:
     void start();
     // Blocks until the program exits, calling tick every tick interval meanwhile.
     // Returns the exit status; a program ended by a signal reports 128 + the signal number.
+    // A program still running kStopGrace after terminate() is killed here.
     int waitForExit(const std::function<void()>& tick = {});
     // Collects what the program wrote to standard error so far and reaps it if it has exited,
     // without waiting. Returns whether it has exited (exitStatus() then holds its status).
+    // Like waitForExit(), kills a program that outlived its stop grace.
     bool poll();
-    // Asks the program to stop (SIGTERM) if it still runs; does not wait.
+    // Asks the program to stop (SIGTERM) if it still runs; does not wait. The grace runs from the
+    // first request.
     void terminate();
 
     const QString& program() const { return m_program; }
@@ -50,6 +62,7 @@ public:
 
 private:
     bool reapIfExited();
+    void killIfOverdue();
     void drainStandardError(bool block);
 
     QString m_program;
@@ -57,9 +70,11 @@ private:
     QMap<QString, QString> m_environmentOverrides;
     std::chrono::milliseconds m_tickInterval{400};
 
-    std::mutex m_pidMutex; // guards m_pid and m_reaped against terminate() from other threads
+    std::mutex m_pidMutex; // guards the pid and stop state against terminate() from other threads
     int m_pid = -1;
     bool m_reaped = false;
+    std::optional<std::chrono::steady_clock::time_point> m_stopAsked; // first terminate()
+    bool m_killed = false;
     int m_stderrFd = -1;
     int m_stdinFd = -1;
     int m_stdoutFd = -1;

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -104,14 +103,10 @@ double UpscaleCore::runStreamingSegment(const StreamSegment& segment,
         StreamCommands::encode(upscaled, segment.meta.fps, segment.output, segment.encoder,
                                segment.bitRate, segment.hevc, segment.segmentPath));
     const std::array<std::shared_ptr<ChildProcess>, 3> all{decoder, engine, encoder};
-    // A program that ignores the request is killed when the segment's processes are destroyed,
-    // after a grace period.
-    std::optional<std::chrono::steady_clock::time_point> stopAsked;
+    // A program that ignores the request is killed by its own poll() once its stop grace is over.
     const auto stopAll = [&] {
         for (const auto& process : all)
             process->terminate();
-        if (!stopAsked)
-            stopAsked = std::chrono::steady_clock::now();
     };
 
     Pipe frames;
@@ -159,8 +154,6 @@ double UpscaleCore::runStreamingSegment(const StreamSegment& segment,
         }
         if (isCancelled())
             stopAll();
-        if (stopAsked && Clock::now() - *stopAsked > std::chrono::seconds(5))
-            break;
         if (progress && Clock::now() >= nextReport) {
             progress(StreamCommands::framesDone(engine->standardError()));
             nextReport = Clock::now() + std::chrono::milliseconds(400);

@@ -51,6 +51,14 @@ bool processExists(qint64 pid)
     return QFileInfo::exists(u"/proc/"_s + QString::number(pid));
 }
 
+// Gone, or only a zombie left for whoever adopted it.
+bool processGone(qint64 pid)
+{
+    const QByteArray stat = KorvaneTest::readFile(u"/proc/"_s + QString::number(pid) + u"/stat"_s);
+    const qsizetype close = stat.lastIndexOf(')');
+    return close < 0 || stat.mid(close + 2, 1) == "Z";
+}
+
 QJsonArray history(const QString& file)
 {
     return QJsonDocument::fromJson(KorvaneTest::readFile(file)).array();
@@ -295,6 +303,31 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_inputs + u"/long_upscaled.mp4"_s));
         const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
         QVERIFY(QJsonDocument::fromJson(lines.last()).object().contains(u"error"_s));
+    }
+
+    // kill -9 of the command while the engine works: none of its programs outlives it.
+    void killedCommandLeavesNoPrograms()
+    {
+        makeVideo(u"killed.mp4"_s, u"3"_s);
+        QProcess process;
+        start(process, {u"upscale"_s, u"killed.mp4"_s, u"--quality"_s, u"max"_s});
+        const qint64 pid = process.processId();
+
+        QList<QPair<qint64, QString>> children;
+        const auto engineRuns = [&] {
+            children = childrenOf(pid);
+            return std::any_of(children.cbegin(), children.cend(), [](const auto& child) {
+                return child.second.startsWith(u"realesrgan"_s) ||
+                       child.second.startsWith(u"korvane-engine"_s);
+            });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(engineRuns(), 120000);
+
+        process.kill();
+        QVERIFY(process.waitForFinished(10000));
+        // The programs are no longer ours: init (or a subreaper) adopts and reaps them.
+        for (const auto& child : children)
+            QTRY_VERIFY2_WITH_TIMEOUT(processGone(child.first), qPrintable(child.second), 10000);
     }
 };
 
