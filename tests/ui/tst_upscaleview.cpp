@@ -601,6 +601,16 @@ private Q_SLOTS:
         QVERIFY(!sheet->isVisible());
         QVERIFY(!screen.upscaler.isRunning());
         QCOMPARE(screen.upscaler.inputURL(), QUrl::fromLocalFile(m_clip));
+        // A preview being made can be stopped: nothing is shown, no error, the button works.
+        QVERIFY(!pane.stopPreviewButton()->isVisibleTo(&pane));
+        pane.primaryButton()->click();
+        QVERIFY(pane.stopPreviewButton()->isVisibleTo(&pane));
+        pane.stopPreviewButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!screen.view.previewBusy(), engineWaitMs);
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(screen.upscaler.errorText(), QString());
+        QVERIFY(!pane.stopPreviewButton()->isVisibleTo(&pane));
+        QVERIFY(pane.primaryButton()->isEnabled());
         pane.primaryButton()->click();
         QVERIFY(screen.view.previewUpscaled().isNull());
         QTRY_VERIFY_WITH_TIMEOUT(sheet->isVisible(), engineWaitMs);

@@ -83,6 +83,10 @@ UpscaleView::UpscaleView(Upscaler& upscaler, BatchProcessor& batch, MediaModeBin
     m_compareSheet = new CompareSheet(this);
 
     connect(m_pane, &VideoControlPane::primaryClicked, this, &UpscaleView::onUpscaleTapped);
+    connect(m_pane, &VideoControlPane::stopPreviewClicked, this, [this] {
+        if (m_previewStop)
+            m_previewStop->stop();
+    });
     connect(m_pane, &VideoControlPane::saveCopyClicked, this,
             [this] { saveAs(m_upscaler.outputURL()); });
     connect(m_pane, &VideoControlPane::compareClicked, this, &UpscaleView::openCompare);
@@ -303,9 +307,11 @@ void UpscaleView::onUpscaleTapped()
         [this, targetHeight = options.targetHeight](const UpscaleCore::PreviewResult& result) {
             m_previewBusy = false;
             if (result.error) {
-                // The model's error line shows it; the button works again.
+                // The model's error line shows it (a stop the user asked for needs no words);
+                // the button works again.
                 refreshPane();
-                m_upscaler.setErrorText(result.error->message());
+                if (!result.error->isCancellation())
+                    m_upscaler.setErrorText(result.error->message());
                 return;
             }
             m_previewOriginal = result.images.source;

@@ -108,6 +108,11 @@ VideoControlPane::VideoControlPane(Upscaler& upscaler, MediaModeBinding& mode, Q
     m_pane->addItem(m_notice);
     m_highNote = ControlPane::label(QString(), Theme::font(12), QColor(255, 149, 0), content);
     m_pane->addItem(m_highNote);
+    // A first-frame preview can take minutes on a slow machine; it can be stopped meanwhile.
+    m_stopPreview = new ProminentButton(QStringLiteral("Stop Preview"), QStringLiteral("stop.fill"),
+                                        ProminentButton::Size::Regular, content);
+    m_stopPreview->setVisible(false);
+    m_pane->addItem(m_stopPreview);
 
     m_savedBlock = new QWidget(content);
     auto* savedColumn = new QVBoxLayout(m_savedBlock);
@@ -155,6 +160,7 @@ void VideoControlPane::bindControls()
             [this](bool on) { m_upscaler.setAdvancedPreview(on); });
 
     connect(primaryButton(), &QPushButton::clicked, this, &VideoControlPane::primaryClicked);
+    connect(m_stopPreview, &QPushButton::clicked, this, &VideoControlPane::stopPreviewClicked);
     connect(m_saveCopy, &QPushButton::clicked, this, &VideoControlPane::saveCopyClicked);
     connect(m_compare, &QPushButton::clicked, this, &VideoControlPane::compareClicked);
 
@@ -217,6 +223,7 @@ void VideoControlPane::refresh()
                              : QString());
     m_savedBlock->setVisible(saved);
 
+    m_stopPreview->setVisible(m_previewBusy);
     primaryButton()->setTitle(primaryTitle());
     // Until the loaded file has been read as a video there is nothing to upscale.
     primaryButton()->setEnabled(m_upscaler.readyToUpscale() && !m_previewBusy && !high);

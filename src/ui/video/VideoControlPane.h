@@ -46,11 +46,13 @@ public:
     ProminentButton* saveCopyButton() const { return m_saveCopy; }
     ProminentButton* compareButton() const { return m_compare; }
     ProminentButton* primaryButton() const;
+    ProminentButton* stopPreviewButton() const { return m_stopPreview; }
 
 Q_SIGNALS:
     void primaryClicked();
     void saveCopyClicked();
     void compareClicked();
+    void stopPreviewClicked();
 
 private:
     void bindControls();
@@ -72,6 +74,7 @@ private:
     QWidget* m_storage;
     QLabel* m_storageText;
     QLabel* m_notice = nullptr;
+    ProminentButton* m_stopPreview = nullptr;
     QLabel* m_time = nullptr;
     QLabel* m_error;
     QLabel* m_highNote;
