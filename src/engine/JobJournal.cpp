@@ -267,9 +267,11 @@ QString progressText(const JobManifest& manifest)
 {
     if (!manifest.plan)
         return QStringLiteral("Not started");
-    return QStringLiteral("%1 of %2 segments")
+    const int count = manifest.plan->plan.segmentCount;
+    return QStringLiteral("%1 of %2 %3")
         .arg(manifest.segments.size())
-        .arg(manifest.plan->plan.segmentCount);
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral("segment") : QStringLiteral("segments"));
 }
 
 } // namespace JobJournal

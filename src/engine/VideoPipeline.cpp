@@ -120,8 +120,12 @@ public:
         : m_core(core), m_input(input), m_options(options), m_progress(progress), m_times(times),
           m_meta(UpscaleCore::loadMeta(input)), m_journaled(journal != nullptr)
     {
-        if (journal)
+        if (journal) {
+            // What was done is read back from the work folder, never taken on trust.
             m_journal = *journal;
+            m_journal.plan.reset();
+            m_journal.segments.clear();
+        }
     }
 
     QString run();
@@ -579,17 +583,21 @@ QString VideoRun::run()
     m_streaming = EngineChoice::current() == EngineKind::Cpu;
     try {
         return segments();
-    } catch (const EngineError& error) {
+    } catch (const EngineError&) {
+        const StopToken& stop = StopToken::current();
+        if (!stop.stopped())
+            throw;
         // Stopped to be resumed later: the finished segments and their record stay; the frames
         // of the segment in progress go.
-        if (m_journaled && error.isCancellation() && StopToken::current().keepsWork()) {
+        if (m_journaled && stop.keepsWork()) {
             WorkFolder::removeFolder(m_inFolder);
             WorkFolder::removeFolder(m_outFolder);
             m_work->keepForResume();
             if (m_progress && m_journal.plan)
                 m_progress(m_reported, JobJournal::progressText(m_journal), QString());
         }
-        throw;
+        // Whatever a stopped program made its step say, the run was stopped.
+        throw EngineError::cancelled();
     }
 }
 
