@@ -45,6 +45,8 @@ NowBar::NowBar(JobQueue& queue, QWidget* parent)
     connect(m_panel, &QueuePanel::collapseRequested, this, &NowBar::collapse);
     connect(&m_queue, &JobQueue::jobsChanged, this, &NowBar::refresh);
     parent->installEventFilter(this);
+    // The panel grows and shrinks with its rows and messages.
+    m_panel->installEventFilter(this);
     setGeometry(parent->rect());
     refresh();
 }
@@ -155,6 +157,8 @@ bool NowBar::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parent() && event->type() == QEvent::Resize) {
         setGeometry(parentWidget()->rect());
+        relayout();
+    } else if (watched == m_panel && event->type() == QEvent::LayoutRequest) {
         relayout();
     }
     return QWidget::eventFilter(watched, event);

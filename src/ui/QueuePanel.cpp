@@ -19,6 +19,8 @@
 namespace {
 constexpr qreal kRadius = 22;
 constexpr int kShadowRoom = 28;
+// From the widget's edge to the panel's content: the shadow room and the panel's padding.
+constexpr int kContentInset = kShadowRoom + 18;
 // The tallest a list of rows grows before it scrolls: about three rows.
 constexpr int kRowsMaxHeight = 210;
 
@@ -97,8 +99,8 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(this);
     // The panel is drawn inset from the widget to leave room for its shadow (see paintEvent).
-    column->setContentsMargins(kShadowRoom + 18, kShadowRoom - 12 + 18, kShadowRoom + 18,
-                               kShadowRoom + 12 + 18);
+    column->setContentsMargins(kContentInset, kContentInset - 12, kContentInset,
+                               kContentInset + 12);
     column->setSpacing(12);
 
     auto* header = new QHBoxLayout;
@@ -142,7 +144,8 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     card->addWidget(m_activeProgress);
     column->addWidget(m_activeCard);
 
-    column->addWidget(makeCaption(QStringLiteral("UP NEXT"), this));
+    m_upNextCaption = makeCaption(QStringLiteral("UP NEXT"), this);
+    column->addWidget(m_upNextCaption);
     m_empty = Labels::secondary(QStringLiteral("No jobs waiting"), Theme::font(12), this);
     m_empty->setContentsMargins(0, 10, 0, 10);
     column->addWidget(m_empty);
@@ -217,7 +220,10 @@ void QueuePanel::refresh()
         m_shownReordering = reordering;
         rebuildPendingRows();
     }
-    m_empty->setVisible(pendingIds.isEmpty());
+    // With only interrupted jobs listed there is no "up next" to speak of.
+    const bool working = running || !pendingIds.isEmpty();
+    m_upNextCaption->setVisible(working);
+    m_empty->setVisible(working && pendingIds.isEmpty());
     m_pending.scroll->setVisible(!pendingIds.isEmpty());
 
     QList<QUuid> interruptedIds;
@@ -244,6 +250,7 @@ void QueuePanel::refresh()
         m_changeQueue->setEnabled(pendingIds.size() >= 2);
         m_changeQueue->setStyleSheet(QString());
     }
+    m_changeQueue->setVisible(working || reordering);
     m_reorderMessage->setVisible(reordering);
 }
 
@@ -254,7 +261,6 @@ QueuePanel::RowList QueuePanel::makeRowList()
     list.scroll->setFrameShape(QFrame::NoFrame);
     list.scroll->setWidgetResizable(true);
     list.scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list.scroll->setMaximumHeight(kRowsMaxHeight);
     list.scroll->setStyleSheet(QStringLiteral(
         "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
     list.host = new QWidget(list.scroll);
@@ -277,7 +283,7 @@ QList<QWidget*> QueuePanel::rowsOf(const RowList& list)
     return rows;
 }
 
-void QueuePanel::setRows(const RowList& list, const QList<QWidget*>& rows)
+void QueuePanel::setRows(const RowList& list, const QList<QWidget*>& rows) const
 {
     // Deleted later: the click that changed the queue may come from a button of an old row.
     for (QWidget* old : rowsOf(list)) {
@@ -285,14 +291,19 @@ void QueuePanel::setRows(const RowList& list, const QList<QWidget*>& rows)
         old->hide();
         old->deleteLater();
     }
+    // The rows' width once the now bar has placed the panel; a guess from their size hints before.
+    const int width = this->width() - 2 * kContentInset;
     int index = 0;
     int height = 0;
     for (QWidget* row : rows) {
         list.rows->insertWidget(index++, row);
-        height += row->sizeHint().height() + (index > 1 ? list.rows->spacing() : 0);
+        const bool wraps = row->hasHeightForWidth() && width >= 200;
+        height += (wraps ? row->heightForWidth(width) : row->sizeHint().height()) +
+                  (index > 1 ? list.rows->spacing() : 0);
     }
-    // Up to about three rows show without scrolling; more scroll within the area.
-    list.scroll->setMinimumHeight(std::min(kRowsMaxHeight, height));
+    // Exactly as tall as the rows up to about three of them; more scroll within the area. (The
+    // scroll area's own size hint is taken once and would go stale as rows come and go.)
+    list.scroll->setFixedHeight(std::min(kRowsMaxHeight, height));
 }
 
 QList<QWidget*> QueuePanel::pendingRows() const

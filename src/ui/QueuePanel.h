@@ -55,7 +55,7 @@ private:
     RowList makeRowList();
     static QList<QWidget*> rowsOf(const RowList& list);
     // Replaces the rows of list by rows, in order.
-    static void setRows(const RowList& list, const QList<QWidget*>& rows);
+    void setRows(const RowList& list, const QList<QWidget*>& rows) const;
     void rebuildPendingRows();
     void rebuildInterruptedRows();
     QWidget* makePendingRow(const struct UpscaleJob& job, bool reordering);
@@ -70,6 +70,7 @@ private:
     QLabel* m_activePercent;
     GradientProgressBar* m_activeProgress;
     QUuid m_activeId;
+    QLabel* m_upNextCaption;
     RowList m_pending;
     QLabel* m_empty;
     QLabel* m_interruptedCaption;

@@ -183,6 +183,8 @@ private Q_SLOTS:
         m_queue->enqueue({m_held.make(QStringLiteral("run.mp4")), m_held.make(QStringLiteral("b")),
                           m_held.make(QStringLiteral("c")), m_held.make(QStringLiteral("d"))});
         QTRY_VERIFY(m_queue->active().has_value());
+        // Its one report has arrived: nothing else changes the queue from here on.
+        QTRY_COMPARE(m_queue->active()->progress, 0.25);
         QCOMPARE(m_bar->pill()->badgeText(), QStringLiteral("+3"));
         m_bar->setExpanded(true);
         QueuePanel* panel = m_bar->panel();
@@ -195,6 +197,8 @@ private Q_SLOTS:
         QVERIFY(m_queue->reordering());
         QCOMPARE(panel->changeQueueButton()->text(), QStringLiteral("Save Queue"));
         QVERIFY(panel->reorderMessage()->isVisible());
+        // The panel grows to fit the message and the rows' buttons.
+        QTRY_COMPARE(panel->height(), panel->sizeHint().height());
         for (QWidget* row : panel->pendingRows()) {
             QVERIFY(rowButton(row, QStringLiteral("Move up")));
             QVERIFY(rowButton(row, QStringLiteral("Move down")));
