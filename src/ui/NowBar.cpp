@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 
-#include "engine/UpscaleCore.h"
 #include "processing/JobQueue.h"
 #include "ui/NowPill.h"
 #include "ui/QueuePanel.h"
@@ -20,10 +19,7 @@ public:
     using QWidget::QWidget;
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter(this).fillRect(rect(), QColor(0, 0, 0, 31));
-    }
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0, 0, 0, 31)); }
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         if (event->button() == Qt::LeftButton && onClick)
@@ -49,6 +45,8 @@ NowBar::NowBar(JobQueue& queue, QWidget* parent)
     connect(m_panel, &QueuePanel::collapseRequested, this, &NowBar::collapse);
     connect(&m_queue, &JobQueue::jobsChanged, this, &NowBar::refresh);
     parent->installEventFilter(this);
+    // The panel grows and shrinks with its rows and messages.
+    m_panel->installEventFilter(this);
     setGeometry(parent->rect());
     refresh();
 }
@@ -76,23 +74,31 @@ void NowBar::collapse()
 void NowBar::refresh()
 {
     const auto job = QueueTexts::displayJob(m_queue);
-    if (!job && m_expanded) {
+    const qsizetype interrupted = QueueTexts::interruptedJobs(m_queue).size();
+    m_shown = job || interrupted > 0;
+    if (!m_shown && m_expanded) {
         // The queue emptied: the panel closes with it.
         m_expanded = false;
         Q_EMIT expandedChanged(false);
     }
-    if (job)
-        m_pill->setJob(*job, m_queue.pending().size());
-    const bool showPill = job && !m_expanded;
-    if (showPill && !m_pulseStarted) {
+    if (job) {
+        // The jobs waiting behind the one shown.
+        const qsizetype behind =
+            m_queue.pending().size() - (job->status == UpscaleJob::Status::Queued ? 1 : 0);
+        m_pill->setJob(*job, behind);
+    } else if (interrupted > 0) {
+        m_pill->setInterrupted(interrupted);
+    }
+    const bool showPill = m_shown && !m_expanded;
+    if (job && showPill && !m_pulseStarted) {
         m_pulseStarted = true;
         m_pill->startPulse();
     }
     fade(m_pill, showPill);
     fade(m_panel, m_expanded);
     fade(m_backdrop, m_expanded);
-    setVisible(job.has_value());
-    if (job)
+    setVisible(m_shown);
+    if (m_shown)
         raise();
     relayout();
 }
@@ -110,9 +116,8 @@ void NowBar::relayout()
     const int panelHeight = std::min(m_panel->sizeHint().height(), area.height());
     m_panel->setGeometry((area.width() - panelWidth) / 2, 16 - 16, panelWidth, panelHeight);
     // From the pill's visible top edge to the bottom, with a little air above it.
-    const int reserved = QueueTexts::displayJob(m_queue)
-                             ? area.height() - (m_pill->y() + m_pill->visibleRect().top()) + 12
-                             : 0;
+    const int reserved =
+        m_shown ? area.height() - (m_pill->y() + m_pill->visibleRect().top()) + 12 : 0;
     if (reserved != m_reserved) {
         m_reserved = reserved;
         Q_EMIT reservedHeightChanged(reserved);
@@ -152,6 +157,8 @@ bool NowBar::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parent() && event->type() == QEvent::Resize) {
         setGeometry(parentWidget()->rect());
+        relayout();
+    } else if (watched == m_panel && event->type() == QEvent::LayoutRequest) {
         relayout();
     }
     return QWidget::eventFilter(watched, event);

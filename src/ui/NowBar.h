@@ -9,7 +9,8 @@ class QGraphicsOpacityEffect;
 class QPropertyAnimation;
 
 // The floating view of the job queue, laid over the whole window: a pill at the bottom centre
-// while any job exists, and the queue panel at the top when opened, over a dimmed backdrop.
+// while a job runs, waits or is interrupted, and the queue panel at the top when opened, over a
+// dimmed backdrop.
 // It covers its parent but takes clicks only where it shows something.
 // Threading: main thread.
 class NowBar final : public QWidget {
@@ -27,7 +28,7 @@ public:
     NowPill* pill() const { return m_pill; }
     QueuePanel* panel() const { return m_panel; }
     QWidget* backdrop() const { return m_backdrop; }
-    // The height at the bottom of the window that the pill takes while jobs exist (0 otherwise):
+    // The height at the bottom of the window that the pill takes while it shows (0 otherwise):
     // the window's screens keep their content out of it.
     int reservedHeight() const { return m_reserved; }
 
@@ -47,6 +48,8 @@ private:
     JobQueue& m_queue;
     bool m_expanded = false;
     bool m_pulseStarted = false;
+    // Whether the queue has anything to show: a running, waiting or interrupted job.
+    bool m_shown = false;
     int m_reserved = 0;
     QWidget* m_backdrop;
     NowPill* m_pill;

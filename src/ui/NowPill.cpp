@@ -19,8 +19,8 @@ constexpr qreal kRadius = 20;
 constexpr qreal kShadowRoom = 24; // the shadow is drawn inside the widget, around the pill
 constexpr int kStopSize = 26;
 
-void paintSoftShadow(QPainter& painter, const QRectF& rect, qreal radius, qreal opacity,
-                     qreal blur, qreal dy)
+void paintSoftShadow(QPainter& painter, const QRectF& rect, qreal radius, qreal opacity, qreal blur,
+                     qreal dy)
 {
     painter.save();
     painter.setPen(Qt::NoPen);
@@ -30,9 +30,9 @@ void paintSoftShadow(QPainter& painter, const QRectF& rect, qreal radius, qreal 
         QColor color(0, 0, 0);
         color.setAlphaF(float(opacity / steps));
         painter.setBrush(color);
-        painter.drawRoundedRect(rect.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2,
-                                                                grow / 2),
-                                radius + grow / 2, radius + grow / 2);
+        painter.drawRoundedRect(
+            rect.translated(0, dy).adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2),
+            radius + grow / 2, radius + grow / 2);
     }
     painter.restore();
 }
@@ -79,6 +79,7 @@ void NowPill::startPulse()
 void NowPill::setJob(const UpscaleJob& job, qsizetype waiting)
 {
     const bool sameJob = job.id == m_jobId;
+    m_interrupted = false;
     m_jobId = job.id;
     m_icon = job.icon;
     m_name = job.name;
@@ -86,6 +87,23 @@ void NowPill::setJob(const UpscaleJob& job, qsizetype waiting)
     m_eta = job.eta;
     m_waiting = waiting;
     m_progress->setValue(job.progress, sameJob);
+    m_progress->show();
+    m_stop->setVisible(job.status == UpscaleJob::Status::Running);
+    setToolTip(m_name);
+    update();
+}
+
+void NowPill::setInterrupted(qsizetype count)
+{
+    m_interrupted = true;
+    m_jobId = QUuid();
+    m_icon = QStringLiteral("pause.fill");
+    m_name = QueueTexts::interruptedCount(count);
+    m_status = QStringLiteral("Open the queue to resume or discard");
+    m_eta.clear();
+    m_waiting = 0;
+    m_progress->hide();
+    m_stop->hide();
     setToolTip(m_name);
     update();
 }
@@ -102,8 +120,7 @@ QString NowPill::badgeText() const
 
 QSize NowPill::sizeHint() const
 {
-    return {560 + int(2 * kShadowRoom),
-            int(kPadY * 2 + kCircle + 8 + 5 + 2 * kShadowRoom)};
+    return {560 + int(2 * kShadowRoom), int(kPadY * 2 + kCircle + 8 + 5 + 2 * kShadowRoom)};
 }
 
 QRectF NowPill::contentRect() const
@@ -120,8 +137,14 @@ QRectF NowPill::badgeRect() const
     const QRectF content = contentRect().adjusted(kPadX, kPadY, -kPadX, -kPadY);
     const qreal width = textWidth + 18;
     const qreal height = QFontMetricsF(font).height() + 8;
-    const qreal right = content.right() - 12 - 11 - 12 - kStopSize;
-    return {right - width, content.top() + (kCircle - height) / 2, width, height};
+    const qreal right = content.right() - 12 - 11 - (m_stop->isHidden() ? 0 : 12 + kStopSize);
+    return {right - width, rowTop() + (kCircle - height) / 2, width, height};
+}
+
+qreal NowPill::rowTop() const
+{
+    const qreal top = contentRect().top() + kPadY;
+    return m_interrupted ? top + (8 + 5) / 2.0 : top;
 }
 
 void NowPill::layoutChildren()
@@ -149,36 +172,44 @@ void NowPill::paintEvent(QPaintEvent*)
     painter.drawRoundedRect(pill.adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
 
     const QRectF content = pill.adjusted(kPadX, kPadY, -kPadX, -kPadY);
-    // The breathing icon circle.
-    const qreal size = kCircle * m_pulseScale;
-    const QRectF circle(content.left() + (kCircle - size) / 2, content.top() + (kCircle - size) / 2,
-                        size, size);
+    const qreal top = rowTop();
+    // The icon circle: breathing while work goes on, still and grey while it is only interrupted.
+    const qreal size = m_interrupted ? kCircle : kCircle * m_pulseScale;
+    const QRectF circle(content.left() + (kCircle - size) / 2, top + (kCircle - size) / 2, size,
+                        size);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::appAccentGradient(circle));
+    if (m_interrupted)
+        painter.setBrush(Theme::secondaryText());
+    else
+        painter.setBrush(Theme::appAccentGradient(circle));
     painter.drawEllipse(circle);
-    const QRectF glyph(content.left() + (kCircle - 15) / 2, content.top() + (kCircle - 15) / 2, 15,
-                       15);
+    const QRectF glyph(content.left() + (kCircle - 15) / 2, top + (kCircle - 15) / 2, 15, 15);
     Icons::paint(painter, glyph, m_icon, Qt::white);
 
     // Name above the status line.
     const QRectF badge = badgeRect();
+    const QRectF chevron(content.right() - 11, top + (kCircle - 11) / 2, 11, 11);
     const qreal textLeft = content.left() + kCircle + 12;
-    const qreal textRight = (badge.isNull() ? m_stop->geometry().left() : badge.left()) - 12;
+    const qreal textRight = (!badge.isNull()       ? badge.left()
+                             : !m_stop->isHidden() ? m_stop->geometry().left()
+                                                   : chevron.left()) -
+                            12;
     const QFont nameFont = Theme::font(13, QFont::DemiBold);
     const QFont statusFont = Theme::font(11);
     const QFontMetricsF nameMetrics(nameFont);
     const QFontMetricsF statusMetrics(statusFont);
     const qreal textHeight = nameMetrics.height() + statusMetrics.height();
-    const qreal top = content.top() + (kCircle - textHeight) / 2;
+    const qreal textTop = top + (kCircle - textHeight) / 2;
     const qreal width = std::max<qreal>(0, textRight - textLeft);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(nameFont);
-    painter.drawText(QRectF(textLeft, top, width, nameMetrics.height()), Qt::AlignLeft,
+    painter.drawText(QRectF(textLeft, textTop, width, nameMetrics.height()), Qt::AlignLeft,
                      nameMetrics.elidedText(m_name, Qt::ElideMiddle, width));
     painter.setPen(Theme::secondaryText());
     painter.setFont(statusFont);
-    painter.drawText(QRectF(textLeft, top + nameMetrics.height(), width, statusMetrics.height()),
-                     Qt::AlignLeft, statusMetrics.elidedText(statusText(), Qt::ElideRight, width));
+    painter.drawText(
+        QRectF(textLeft, textTop + nameMetrics.height(), width, statusMetrics.height()),
+        Qt::AlignLeft, statusMetrics.elidedText(statusText(), Qt::ElideRight, width));
 
     if (!badge.isNull()) {
         painter.setPen(Qt::NoPen);
@@ -188,7 +219,6 @@ void NowPill::paintEvent(QPaintEvent*)
         painter.setFont(Theme::font(12, QFont::Bold));
         painter.drawText(badge, Qt::AlignCenter, badgeText());
     }
-    const QRectF chevron(content.right() - 11, content.top() + (kCircle - 11) / 2, 11, 11);
     Icons::paint(painter, chevron, QStringLiteral("chevron.up"), Theme::secondaryText());
 }
 

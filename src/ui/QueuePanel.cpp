@@ -19,11 +19,16 @@
 namespace {
 constexpr qreal kRadius = 22;
 constexpr int kShadowRoom = 28;
+// From the widget's edge to the panel's content: the shadow room and the panel's padding.
+constexpr int kContentInset = kShadowRoom + 18;
+// The tallest a list of rows grows before it scrolls: about three rows.
+constexpr int kRowsMaxHeight = 210;
 
 QLabel* makeCaption(const QString& text, QWidget* parent)
 {
     QFont font = Theme::font(10, QFont::Bold);
     font.setLetterSpacing(QFont::AbsoluteSpacing, 0.8);
+    font.setCapitalization(QFont::AllUppercase);
     return Labels::secondary(text, font, parent);
 }
 
@@ -55,6 +60,38 @@ QPixmap gradientIcon(const QString& name, int size, qreal dpr)
     return pixmap;
 }
 
+// A job's row: its icon, its name and a secondary line, in a rounded box. Buttons and further
+// lines are added by the caller to `buttons` and `texts`.
+struct JobRow {
+    QWidget* box;
+    QHBoxLayout* buttons;
+    QVBoxLayout* texts;
+};
+
+JobRow makeJobRow(const UpscaleJob& job, const QString& secondLine, QWidget* parent)
+{
+    auto* box = new RoundedBox(QColor(0, 0, 0, 10), QColor(0, 0, 0, 15), 12, parent);
+    box->setObjectName(job.id.toString(QUuid::WithoutBraces));
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(12, 10, 12, 10);
+    layout->setSpacing(10);
+    auto* icon = new QLabel(box);
+    icon->setPixmap(
+        Icons::pixmap(job.icon, QSize(18, 18), box->devicePixelRatioF(), Theme::secondaryText()));
+    icon->setFixedWidth(20);
+    layout->addWidget(icon);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    auto* name = Labels::make(job.name, Theme::font(13, QFont::Medium),
+                              box->palette().color(QPalette::WindowText), box);
+    name->setMinimumWidth(0);
+    name->setToolTip(job.name);
+    texts->addWidget(name);
+    texts->addWidget(Labels::secondary(secondLine, Theme::font(11), box));
+    layout->addLayout(texts, 1);
+    return {box, layout, texts};
+}
+
 } // namespace
 
 QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_queue(queue)
@@ -62,8 +99,8 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(this);
     // The panel is drawn inset from the widget to leave room for its shadow (see paintEvent).
-    column->setContentsMargins(kShadowRoom + 18, kShadowRoom - 12 + 18, kShadowRoom + 18,
-                               kShadowRoom + 12 + 18);
+    column->setContentsMargins(kContentInset, kContentInset - 12, kContentInset,
+                               kContentInset + 12);
     column->setSpacing(12);
 
     auto* header = new QHBoxLayout;
@@ -107,25 +144,18 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
     card->addWidget(m_activeProgress);
     column->addWidget(m_activeCard);
 
-    column->addWidget(makeCaption(QStringLiteral("UP NEXT"), this));
+    m_upNextCaption = makeCaption(QStringLiteral("UP NEXT"), this);
+    column->addWidget(m_upNextCaption);
     m_empty = Labels::secondary(QStringLiteral("No jobs waiting"), Theme::font(12), this);
     m_empty->setContentsMargins(0, 10, 0, 10);
     column->addWidget(m_empty);
-    m_scroll = new QScrollArea(this);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setMaximumHeight(210);
-    m_scroll->setStyleSheet(QStringLiteral(
-        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
-    m_rowsHost = new QWidget(m_scroll);
-    m_rowsHost->setAutoFillBackground(false);
-    m_rows = new QVBoxLayout(m_rowsHost);
-    m_rows->setContentsMargins(0, 0, 0, 0);
-    m_rows->setSpacing(8);
-    m_rows->addStretch();
-    m_scroll->setWidget(m_rowsHost);
-    column->addWidget(m_scroll);
+    m_pending = makeRowList();
+    column->addWidget(m_pending.scroll);
+
+    m_interruptedCaption = makeCaption(QStringLiteral("Interrupted"), this);
+    column->addWidget(m_interruptedCaption);
+    m_interrupted = makeRowList();
+    column->addWidget(m_interrupted.scroll);
 
     auto* buttons = new QHBoxLayout;
     m_stop = new QPushButton(Icons::icon(QStringLiteral("stop.fill")),
@@ -160,10 +190,14 @@ QueuePanel::QueuePanel(JobQueue& queue, QWidget* parent) : QWidget(parent), m_qu
 
 void QueuePanel::refresh()
 {
-    m_count->setText(QueueTexts::jobCount(m_queue.jobs().size()));
-
     const auto running = m_queue.active();
+    const QList<UpscaleJob> waiting = m_queue.pending();
+    const QList<UpscaleJob> interrupted = QueueTexts::interruptedJobs(m_queue);
+    m_count->setText(
+        QueueTexts::panelCount(waiting.size() + (running ? 1 : 0), interrupted.size()));
+
     m_activeCard->setVisible(running.has_value());
+    m_stop->setVisible(running.has_value());
     if (running) {
         const bool sameJob = running->id == m_activeId;
         if (!sameJob)
@@ -179,15 +213,28 @@ void QueuePanel::refresh()
 
     const bool reordering = m_queue.reordering();
     QList<QUuid> pendingIds;
-    for (const UpscaleJob& job : m_queue.pending())
+    for (const UpscaleJob& job : waiting)
         pendingIds.append(job.id);
     if (pendingIds != m_shownPending || reordering != m_shownReordering) {
         m_shownPending = pendingIds;
         m_shownReordering = reordering;
         rebuildPendingRows();
     }
-    m_empty->setVisible(pendingIds.isEmpty());
-    m_scroll->setVisible(!pendingIds.isEmpty());
+    // With only interrupted jobs listed there is no "up next" to speak of.
+    const bool working = running || !pendingIds.isEmpty();
+    m_upNextCaption->setVisible(working);
+    m_empty->setVisible(working && pendingIds.isEmpty());
+    m_pending.scroll->setVisible(!pendingIds.isEmpty());
+
+    QList<QUuid> interruptedIds;
+    for (const UpscaleJob& job : interrupted)
+        interruptedIds.append(job.id);
+    if (interruptedIds != m_shownInterrupted) {
+        m_shownInterrupted = interruptedIds;
+        rebuildInterruptedRows();
+    }
+    m_interruptedCaption->setVisible(!interruptedIds.isEmpty());
+    m_interrupted.scroll->setVisible(!interruptedIds.isEmpty());
 
     if (reordering) {
         m_changeQueue->setText(QStringLiteral("Save Queue"));
@@ -203,63 +250,137 @@ void QueuePanel::refresh()
         m_changeQueue->setEnabled(pendingIds.size() >= 2);
         m_changeQueue->setStyleSheet(QString());
     }
+    m_changeQueue->setVisible(working || reordering);
     m_reorderMessage->setVisible(reordering);
 }
 
-QList<QWidget*> QueuePanel::pendingRows() const
+QueuePanel::RowList QueuePanel::makeRowList()
+{
+    RowList list;
+    list.scroll = new QScrollArea(this);
+    list.scroll->setFrameShape(QFrame::NoFrame);
+    list.scroll->setWidgetResizable(true);
+    list.scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list.scroll->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    list.host = new QWidget(list.scroll);
+    list.host->setAutoFillBackground(false);
+    list.rows = new QVBoxLayout(list.host);
+    list.rows->setContentsMargins(0, 0, 0, 0);
+    list.rows->setSpacing(8);
+    list.rows->addStretch();
+    list.scroll->setWidget(list.host);
+    return list;
+}
+
+QList<QWidget*> QueuePanel::rowsOf(const RowList& list)
 {
     QList<QWidget*> rows;
-    for (int i = 0; i < m_rows->count(); ++i) {
-        if (QWidget* row = m_rows->itemAt(i)->widget())
+    for (int i = 0; i < list.rows->count(); ++i) {
+        if (QWidget* row = list.rows->itemAt(i)->widget())
             rows.append(row);
     }
     return rows;
 }
 
+void QueuePanel::setRows(const RowList& list, const QList<QWidget*>& rows) const
+{
+    // Deleted later: the click that changed the queue may come from a button of an old row.
+    for (QWidget* old : rowsOf(list)) {
+        list.rows->removeWidget(old);
+        old->hide();
+        old->deleteLater();
+    }
+    // The rows' width once the now bar has placed the panel; a guess from their size hints before.
+    const int width = this->width() - 2 * kContentInset;
+    int index = 0;
+    int height = 0;
+    for (QWidget* row : rows) {
+        list.rows->insertWidget(index++, row);
+        const bool wraps = row->hasHeightForWidth() && width >= 200;
+        height += (wraps ? row->heightForWidth(width) : row->sizeHint().height()) +
+                  (index > 1 ? list.rows->spacing() : 0);
+    }
+    // Exactly as tall as the rows up to about three of them; more scroll within the area. (The
+    // scroll area's own size hint is taken once and would go stale as rows come and go.)
+    list.scroll->setFixedHeight(std::min(kRowsMaxHeight, height));
+}
+
+QList<QWidget*> QueuePanel::pendingRows() const
+{
+    return rowsOf(m_pending);
+}
+
+QList<QWidget*> QueuePanel::interruptedRows() const
+{
+    return rowsOf(m_interrupted);
+}
+
 void QueuePanel::rebuildPendingRows()
 {
-    for (QWidget* row : pendingRows())
-        delete row;
-    int index = 0;
+    QList<QWidget*> rows;
     for (const UpscaleJob& job : m_queue.pending())
-        m_rows->insertWidget(index++, makePendingRow(job, m_shownReordering));
-    // Up to three rows show without scrolling; more scroll within the 210-high area.
-    m_scroll->setMinimumHeight(std::min(210, index * 56));
+        rows.append(makePendingRow(job, m_shownReordering));
+    setRows(m_pending, rows);
+}
+
+void QueuePanel::rebuildInterruptedRows()
+{
+    QList<QWidget*> rows;
+    for (const UpscaleJob& job : QueueTexts::interruptedJobs(m_queue))
+        rows.append(makeInterruptedRow(job));
+    setRows(m_interrupted, rows);
 }
 
 QWidget* QueuePanel::makePendingRow(const UpscaleJob& job, bool reordering)
 {
-    auto* row = new RoundedBox(QColor(0, 0, 0, 10), QColor(0, 0, 0, 15), 12, m_rowsHost);
-    row->setObjectName(job.id.toString(QUuid::WithoutBraces));
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(12, 10, 12, 10);
-    layout->setSpacing(10);
-    auto* icon = new QLabel(row);
-    icon->setPixmap(
-        Icons::pixmap(job.icon, QSize(18, 18), devicePixelRatioF(), Theme::secondaryText()));
-    icon->setFixedWidth(20);
-    layout->addWidget(icon);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(2);
-    texts->addWidget(Labels::make(job.name, Theme::font(13, QFont::Medium),
-                                  palette().color(QPalette::WindowText), row));
-    texts->addWidget(
-        Labels::secondary(job.detail + QStringLiteral(" · Queued"), Theme::font(11), row));
-    layout->addLayout(texts, 1);
+    const JobRow row = makeJobRow(job, job.detail + QStringLiteral(" · Queued"), m_pending.host);
     const QUuid id = job.id;
     if (reordering) {
-        auto* up = makeIconButton(QStringLiteral("chevron.up"), QStringLiteral("Move up"), row);
+        auto* up = makeIconButton(QStringLiteral("chevron.up"), QStringLiteral("Move up"), row.box);
         auto* down =
-            makeIconButton(QStringLiteral("chevron.down"), QStringLiteral("Move down"), row);
+            makeIconButton(QStringLiteral("chevron.down"), QStringLiteral("Move down"), row.box);
         connect(up, &QToolButton::clicked, this, [this, id] { m_queue.bump(id, -1); });
         connect(down, &QToolButton::clicked, this, [this, id] { m_queue.bump(id, +1); });
-        layout->addWidget(up);
-        layout->addWidget(down);
+        row.buttons->addWidget(up);
+        row.buttons->addWidget(down);
     }
-    auto* remove = makeIconButton(QStringLiteral("trash"), QStringLiteral("Remove"), row);
+    auto* remove = makeIconButton(QStringLiteral("trash"), QStringLiteral("Remove"), row.box);
     connect(remove, &QToolButton::clicked, this, [this, id] { m_queue.remove(id); });
-    layout->addWidget(remove);
-    return row;
+    row.buttons->addWidget(remove);
+    return row.box;
+}
+
+QWidget* QueuePanel::makeInterruptedRow(const UpscaleJob& job)
+{
+    const bool resumable = job.resumeProblem.isEmpty();
+    // What was done, unless the job can't go on: then why, on a line of its own.
+    QString done = job.detail;
+    if (!job.statusText.isEmpty() && job.statusText != job.resumeProblem)
+        done += QStringLiteral(" · ") + job.statusText;
+    const JobRow row = makeJobRow(job, done, m_interrupted.host);
+    if (!resumable) {
+        auto* problem =
+            Labels::make(job.resumeProblem, Theme::font(11), Theme::failureColor(), row.box);
+        problem->setObjectName(QStringLiteral("problem"));
+        problem->setWordWrap(true);
+        row.texts->addWidget(problem);
+    }
+    const QUuid id = job.id;
+    const auto addButton = [&row, &job](const QString& icon, const QString& text) {
+        auto* button = new QPushButton(Icons::icon(icon), text, row.box);
+        button->setAccessibleName(text + QLatin1Char(' ') + job.name);
+        button->setToolTip(button->accessibleName());
+        row.buttons->addWidget(button, 0, Qt::AlignVCenter);
+        return button;
+    };
+    if (resumable) {
+        QPushButton* resume = addButton(QStringLiteral("play.fill"), QStringLiteral("Resume"));
+        connect(resume, &QPushButton::clicked, this, [this, id] { m_queue.resume(id); });
+    }
+    QPushButton* discard = addButton(QStringLiteral("trash"), QStringLiteral("Discard"));
+    connect(discard, &QPushButton::clicked, this, [this, id] { m_queue.discard(id); });
+    return row.box;
 }
 
 void QueuePanel::paintEvent(QPaintEvent*)

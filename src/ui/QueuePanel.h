@@ -12,7 +12,8 @@ class QScrollArea;
 class QToolButton;
 class QVBoxLayout;
 
-// The expanded now bar: the running job, the waiting jobs and the queue's actions.
+// The expanded now bar: the running job, the waiting jobs, the interrupted jobs (to resume or
+// discard) and the queue's actions.
 // Threading: main thread.
 class QueuePanel final : public QWidget {
     Q_OBJECT
@@ -20,7 +21,8 @@ class QueuePanel final : public QWidget {
 public:
     explicit QueuePanel(JobQueue& queue, QWidget* parent = nullptr);
 
-    // Re-reads the queue. Rows are rebuilt only when the waiting jobs or the mode change.
+    // Re-reads the queue. Rows are rebuilt only when the waiting jobs, the interrupted jobs or the
+    // mode change.
     void refresh();
 
     QPushButton* stopButton() const { return m_stop; }
@@ -31,6 +33,10 @@ public:
     QLabel* emptyLabel() const { return m_empty; }
     // The waiting rows, in order (each a QWidget whose objectName is the job id).
     QList<QWidget*> pendingRows() const;
+    // The "Interrupted" section's caption and rows, in order (objectName: the job id). A row has
+    // a "Resume" button unless the job can't be resumed, and always a "Discard" one.
+    QLabel* interruptedCaption() const { return m_interruptedCaption; }
+    QList<QWidget*> interruptedRows() const;
 
 Q_SIGNALS:
     void collapseRequested();
@@ -40,8 +46,20 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // A scrolling column of job rows.
+    struct RowList {
+        QScrollArea* scroll = nullptr;
+        QWidget* host = nullptr;
+        QVBoxLayout* rows = nullptr;
+    };
+    RowList makeRowList();
+    static QList<QWidget*> rowsOf(const RowList& list);
+    // Replaces the rows of list by rows, in order.
+    void setRows(const RowList& list, const QList<QWidget*>& rows) const;
     void rebuildPendingRows();
+    void rebuildInterruptedRows();
     QWidget* makePendingRow(const struct UpscaleJob& job, bool reordering);
+    QWidget* makeInterruptedRow(const struct UpscaleJob& job);
 
     JobQueue& m_queue;
     QLabel* m_count;
@@ -52,13 +70,15 @@ private:
     QLabel* m_activePercent;
     GradientProgressBar* m_activeProgress;
     QUuid m_activeId;
-    QScrollArea* m_scroll;
-    QWidget* m_rowsHost;
-    QVBoxLayout* m_rows;
+    QLabel* m_upNextCaption;
+    RowList m_pending;
     QLabel* m_empty;
+    QLabel* m_interruptedCaption;
+    RowList m_interrupted;
     QPushButton* m_stop;
     QPushButton* m_changeQueue;
     QLabel* m_reorderMessage;
     QList<QUuid> m_shownPending;
+    QList<QUuid> m_shownInterrupted;
     bool m_shownReordering = false;
 };

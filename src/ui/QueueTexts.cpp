@@ -21,6 +21,20 @@ QString jobCount(qsizetype count)
     return QString::number(count) + (count == 1 ? QStringLiteral(" job") : QStringLiteral(" jobs"));
 }
 
+QString panelCount(qsizetype working, qsizetype interrupted)
+{
+    if (interrupted == 0)
+        return jobCount(working);
+    const QString kept = QString::number(interrupted) + QStringLiteral(" interrupted");
+    return working == 0 ? kept : jobCount(working) + QStringLiteral(" · ") + kept;
+}
+
+QString interruptedCount(qsizetype count)
+{
+    return QString::number(count) + (count == 1 ? QStringLiteral(" interrupted upscale")
+                                                : QStringLiteral(" interrupted upscales"));
+}
+
 QString badge(qsizetype waiting)
 {
     return waiting > 0 ? QLatin1Char('+') + QString::number(waiting) : QString();
@@ -35,9 +49,20 @@ std::optional<UpscaleJob> displayJob(const JobQueue& queue)
 {
     if (auto running = queue.active())
         return running;
-    if (!queue.jobs().isEmpty())
-        return queue.jobs().constFirst();
+    const QList<UpscaleJob> waiting = queue.pending();
+    if (!waiting.isEmpty())
+        return waiting.constFirst();
     return std::nullopt;
+}
+
+QList<UpscaleJob> interruptedJobs(const JobQueue& queue)
+{
+    QList<UpscaleJob> interrupted;
+    for (const UpscaleJob& job : queue.jobs()) {
+        if (job.status == UpscaleJob::Status::Interrupted)
+            interrupted.append(job);
+    }
+    return interrupted;
 }
 
 } // namespace QueueTexts

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QList>
 #include <QString>
 
 #include "processing/UpscaleJob.h"
@@ -17,12 +18,20 @@ QString statusLine(const QString& statusText, const QString& eta);
 QString sectionStatusLine(const QString& statusText, const QString& eta);
 // "1 job", "3 jobs".
 QString jobCount(qsizetype count);
+// The queue panel's count: running and waiting jobs ("3 jobs"), then interrupted ones
+// ("3 jobs · 2 interrupted"); only the interrupted ones when nothing runs or waits.
+QString panelCount(qsizetype working, qsizetype interrupted);
+// "1 interrupted upscale", "2 interrupted upscales".
+QString interruptedCount(qsizetype count);
 // "+3"; empty when nothing waits.
 QString badge(qsizetype waiting);
 // The whole percentage: "42%".
 QString percent(double progress);
 
-// The running job if there is one, else the first job of the list, else none.
+// The running job if there is one, else the first waiting job, else none. Interrupted jobs are
+// never shown as the current one.
 std::optional<UpscaleJob> displayJob(const JobQueue& queue);
+// The interrupted jobs, in list order.
+QList<UpscaleJob> interruptedJobs(const JobQueue& queue);
 
 } // namespace QueueTexts

@@ -29,6 +29,20 @@ UpscaleJob waitingJob(const QString& name, const QString& icon, const QString& d
     job.onComplete = [](const UpscaleJob::Result&) {};
     return job;
 }
+
+// A job found unfinished: what it had done, or why it can't go on.
+UpscaleJob interruptedJob(const QString& name, const QString& detail, const QString& done,
+                          const QString& problem = {})
+{
+    UpscaleJob job;
+    job.name = name;
+    job.icon = QStringLiteral("film");
+    job.detail = detail;
+    job.resumable = true;
+    job.statusText = problem.isEmpty() ? done : problem;
+    job.resumeProblem = problem;
+    return job;
+}
 } // namespace
 
 bool renderNowBarScreens(const QDir& out)
@@ -63,8 +77,27 @@ bool renderNowBarScreens(const QDir& out)
     queue.setReordering(true);
     ok &= ScreenSupport::save(window, out, QStringLiteral("nowbar-reorder.png"), settleMs);
     bar->collapse();
+
+    // Interrupted jobs below the waiting ones, then alone once the rest has finished.
+    const QList<UpscaleJob> interrupted = {
+        interruptedJob(QStringLiteral("Wedding reel.mp4"), QStringLiteral("4K · HEVC · Detailed"),
+                       QStringLiteral("12 of 40 segments")),
+        interruptedJob(QStringLiteral("drone flight over the lake.mov"),
+                       QStringLiteral("1080p · H.264 · Fast"), QStringLiteral("3 of 9 segments"),
+                       QStringLiteral("The video file has changed since the upscale stopped, so "
+                                      "it can't be resumed."))};
+    queue.restore(interrupted);
+    bar->setExpanded(true);
+    ok &= ScreenSupport::save(window, out, QStringLiteral("nowbar-interrupted.png"), settleMs);
+    bar->collapse();
     released->store(true);
-    while (!queue.jobs().isEmpty())
+    while (queue.hasWork())
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ok &= ScreenSupport::save(window, out, QStringLiteral("nowbar-interrupted-collapsed.png"),
+                              settleMs);
+    bar->setExpanded(true);
+    ok &= ScreenSupport::save(window, out, QStringLiteral("nowbar-interrupted-only.png"), settleMs);
+    for (const UpscaleJob& job : interrupted)
+        queue.discard(job.id);
     return ok;
 }

@@ -345,8 +345,9 @@ void UpscaleView::rememberQueuedJob(const QUrl& input)
         [this, input] {
             const QList<UpscaleJob>& jobs = JobQueue::shared().jobs();
             for (auto job = jobs.crbegin(); job != jobs.crend(); ++job) {
-                if (job->icon == kVideoIcon && job->name == input.fileName() &&
-                    !m_jobSources.contains(job->id)) {
+                // Interrupted jobs listed behind it may carry the same name.
+                if (job->status != UpscaleJob::Status::Interrupted && job->icon == kVideoIcon &&
+                    job->name == input.fileName() && !m_jobSources.contains(job->id)) {
                     m_jobSources.insert(job->id, input);
                     return;
                 }
