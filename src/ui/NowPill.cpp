@@ -90,7 +90,15 @@ void NowPill::setJob(const UpscaleJob& job, qsizetype waiting)
     m_progress->show();
     m_stop->setVisible(job.status == UpscaleJob::Status::Running);
     setToolTip(m_name);
+    describeForAccessibility();
     update();
+}
+
+// The texts are painted; screen readers get them as the pill's name and description.
+void NowPill::describeForAccessibility()
+{
+    setAccessibleName(m_name);
+    setAccessibleDescription(statusText());
 }
 
 void NowPill::setInterrupted(qsizetype count)
@@ -105,6 +113,7 @@ void NowPill::setInterrupted(qsizetype count)
     m_progress->hide();
     m_stop->hide();
     setToolTip(m_name);
+    describeForAccessibility();
     update();
 }
 

@@ -52,6 +52,7 @@ private:
     // The top of the icon row: lowered while no progress bar shows (interrupted jobs only).
     qreal rowTop() const;
     void layoutChildren();
+    void describeForAccessibility();
 
     QString m_icon;
     QString m_name;
