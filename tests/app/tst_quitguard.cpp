@@ -93,14 +93,26 @@ private Q_SLOTS:
         QVERIFY(!m_window->close());
         QMessageBox* question = m_guard->question();
         QVERIFY(question);
+        QTRY_VERIFY(question->isVisible());
         QCOMPARE(buttonTexts(*question),
                  QStringList({QStringLiteral("Discard"), QStringLiteral("Keep working"),
                               QStringLiteral("Stop and resume later")}));
         // Asked once: a second close raises the same question.
         QVERIFY(!m_window->close());
         QCOMPARE(m_guard->question(), question);
-        m_guard->choose(QuitGuard::Choice::KeepWorking);
+        QAbstractButton* keep = nullptr;
+        for (QAbstractButton* button : question->buttons()) {
+            if (button->text() == QStringLiteral("Keep working"))
+                keep = button;
+        }
+        keep->click();
+        QTRY_VERIFY(!m_guard->question());
         QVERIFY(m_window->isVisible());
+        // Closing again asks again.
+        QVERIFY(!m_window->close());
+        QVERIFY(m_guard->question());
+        QTRY_VERIFY(m_guard->question()->isVisible());
+        m_guard->choose(QuitGuard::Choice::KeepWorking);
         QCOMPARE(statuses(),
                  QList<UpscaleJob::Status>({UpscaleJob::Status::Running, UpscaleJob::Status::Queued}));
         m_queue->discardAll();
