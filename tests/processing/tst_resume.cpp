@@ -226,6 +226,30 @@ private Q_SLOTS:
         resumeAsAfterARestart(folder, manifest);
     }
 
+    void waitingJobIsKeptForTheNextStart()
+    {
+        const JobManifest manifest = request(QStringLiteral("waiting.mp4"));
+        const QString folder = VideoJob::folderOf(manifest.id);
+        Outcomes outcomes;
+        {
+            JobQueue queue;
+            // Reorder mode holds the job in the waiting list.
+            queue.setReordering(true);
+            queue.enqueue({VideoJob::make(manifest, 0, outcomes.hooks())});
+            queue.interruptAll();
+            QCOMPARE(queue.jobs().first().status, UpscaleJob::Status::Interrupted);
+        }
+        VideoJob::waitForWrites();
+        QVERIFY(UpscaleCore::idleJobFolders().contains(folder));
+        const UpscaleJob listed =
+            VideoJob::interrupted(folder, JobJournal::read(folder), outcomes.hooks());
+        QCOMPARE(listed.statusText, QStringLiteral("Not started"));
+        QCOMPARE(listed.resumeProblem, QString());
+        QCOMPARE(listed.name, manifest.name);
+        QVERIFY(outcomes.results.isEmpty());
+        WorkFolder::removeFolder(folder);
+    }
+
     void recordsThatCannotBeResumed_data()
     {
         QTest::addColumn<QByteArray>("content");
