@@ -115,6 +115,21 @@ class TestCli final : public QObject {
             0);
     }
 
+    // Waits until the engine itself runs under pid (the Vulkan one, or the processor one where
+    // the only Vulkan device is the processor); children gets pid's programs at that moment.
+    static bool waitForEngine(qint64 pid, QList<QPair<qint64, QString>>* children)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                *children = childrenOf(pid);
+                return std::any_of(children->cbegin(), children->cend(), [](const auto& child) {
+                    return child.second.startsWith(u"realesrgan"_s) ||
+                           child.second.startsWith(u"korvane-engine"_s);
+                });
+            },
+            120000);
+    }
+
     // Nothing of the engine's work is left, in the work folder or the temporary folder.
     QStringList workEntries() const
     {
@@ -281,17 +296,8 @@ private Q_SLOTS:
         start(process, {u"upscale"_s, u"long.mp4"_s, u"--quality"_s, u"max"_s, u"--json"_s});
         const qint64 pid = process.processId();
 
-        // Waits until the engine itself runs (the Vulkan one, or the processor one where the
-        // only Vulkan device is the processor).
         QList<QPair<qint64, QString>> children;
-        const auto engineRuns = [&] {
-            children = childrenOf(pid);
-            return std::any_of(children.cbegin(), children.cend(), [](const auto& child) {
-                return child.second.startsWith(u"realesrgan"_s) ||
-                       child.second.startsWith(u"korvane-engine"_s);
-            });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(engineRuns(), 120000);
+        QVERIFY(waitForEngine(pid, &children));
 
         QCOMPARE(::kill(pid_t(pid), SIGINT), 0);
         QVERIFY(process.waitForFinished(60000));
@@ -314,14 +320,7 @@ private Q_SLOTS:
         const qint64 pid = process.processId();
 
         QList<QPair<qint64, QString>> children;
-        const auto engineRuns = [&] {
-            children = childrenOf(pid);
-            return std::any_of(children.cbegin(), children.cend(), [](const auto& child) {
-                return child.second.startsWith(u"realesrgan"_s) ||
-                       child.second.startsWith(u"korvane-engine"_s);
-            });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(engineRuns(), 120000);
+        QVERIFY(waitForEngine(pid, &children));
 
         process.kill();
         QVERIFY(process.waitForFinished(10000));
