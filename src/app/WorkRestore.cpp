@@ -24,7 +24,7 @@ void start(Upscaler& video, JobQueue& queue)
         };
         QList<Found> found;
         for (const QString& folder : UpscaleCore::idleJobFolders())
-            found.append(Found{folder, JobJournal::read(folder)});
+            found.append(Found{folder, JobJournal::inspect(folder)});
         if (found.isEmpty())
             return;
         QMetaObject::invokeMethod(

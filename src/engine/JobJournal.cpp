@@ -263,6 +263,25 @@ QString sourceProblem(const JobManifest& manifest)
     return QString();
 }
 
+QString resumeProblem(const JobManifest& manifest)
+{
+    const QString source = sourceProblem(manifest);
+    if (!source.isEmpty())
+        return source;
+    if (manifest.plan && manifest.tools != toolsFingerprint())
+        return QStringLiteral("The upscaling tools have changed since this upscale stopped, so "
+                              "it can't be resumed.");
+    return QString();
+}
+
+Decoded inspect(const QString& folder)
+{
+    Decoded record = read(folder);
+    if (record.manifest)
+        record.problem = resumeProblem(*record.manifest);
+    return record;
+}
+
 QString progressText(const JobManifest& manifest)
 {
     if (!manifest.plan)

@@ -73,6 +73,13 @@ QString toolsFingerprint();
 // Why the job's source can no longer be resumed from: gone or changed since it was recorded;
 // empty when it is as it was.
 QString sourceProblem(const JobManifest& manifest);
+// Why a recorded job can't be resumed: its source is gone or changed, or the segments were made
+// with other tools; empty when it can be.
+QString resumeProblem(const JobManifest& manifest);
+// The manifest of a work folder, with why it can't be resumed (a damaged record, or see
+// resumeProblem) in problem. Reads the disk and may start the engine's device check: worker
+// threads only.
+Decoded inspect(const QString& folder);
 // Fills in the source's identity (size and modification time) from the disk.
 void recordSource(JobManifest& manifest);
 // "12 of 40 segments", or "Not started" before the plan exists.

@@ -395,12 +395,9 @@ QList<int> VideoRun::resumeOrPlan()
     const JobJournal::Decoded earlier = m_journaled ? JobJournal::read(m_work->path())
                                                     : JobJournal::Decoded{};
     if (earlier.manifest && earlier.manifest->plan) {
-        const QString changed = JobJournal::sourceProblem(*earlier.manifest);
-        if (!changed.isEmpty())
-            throw UpscaleCore::err(changed);
-        if (earlier.manifest->tools != JobJournal::toolsFingerprint())
-            throw UpscaleCore::err(QStringLiteral("The upscaling tools have changed since this "
-                                                  "upscale stopped, so it can't be resumed."));
+        const QString problem = JobJournal::resumeProblem(*earlier.manifest);
+        if (!problem.isEmpty())
+            throw UpscaleCore::err(problem);
         const JobManifest::Plan& kept = *earlier.manifest->plan;
         m_plan = kept.plan;
         m_streaming = kept.streaming;

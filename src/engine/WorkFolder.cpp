@@ -74,10 +74,15 @@ QString WorkFolder::filePath(const QString& name) const
     return m_path + QLatin1Char('/') + name;
 }
 
+QString WorkFolder::rootPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/Korvane/work");
+}
+
 QString WorkFolder::root()
 {
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                         QStringLiteral("/Korvane/work");
+    const QString path = rootPath();
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(path).toStdString()),
                                         error);

@@ -28,6 +28,8 @@ public:
     // The per-user work folder, $XDG_CACHE_HOME/Korvane/work, private to its user (0700); made
     // when missing. Nothing of this application's work lives anywhere else.
     static QString root();
+    // Where root() is, without touching the disk.
+    static QString rootPath();
     // prefix + a fresh upper-case UUID + suffix, in the work folder.
     static QString freshTempPath(const QString& prefix, const QString& suffix = {});
     // Creates a folder and any missing parents, private to this user; throws the system's reason

@@ -128,13 +128,9 @@ void JobQueue::startNext()
 void JobQueue::remove(const QUuid& id)
 {
     Q_ASSERT(onMainThread(this));
-    const qsizetype index = indexOf(id);
-    if (index < 0 || m_jobs.at(index).status != UpscaleJob::Status::Queued)
-        return;
-    const UpscaleJob removed = m_jobs.takeAt(index);
-    Q_EMIT jobsChanged();
-    if (removed.onRemoved)
-        removed.onRemoved();
+    const std::optional<UpscaleJob> removed = take(id, UpscaleJob::Status::Queued);
+    if (removed && removed->onRemoved)
+        removed->onRemoved();
 }
 
 void JobQueue::bump(const QUuid& id, int by)
@@ -259,13 +255,9 @@ void JobQueue::resume(const QUuid& id)
 void JobQueue::discard(const QUuid& id)
 {
     Q_ASSERT(onMainThread(this));
-    const qsizetype index = indexOf(id);
-    if (index < 0 || m_jobs.at(index).status != UpscaleJob::Status::Interrupted)
-        return;
-    const UpscaleJob removed = m_jobs.takeAt(index);
-    Q_EMIT jobsChanged();
-    if (removed.onDiscard)
-        removed.onDiscard();
+    const std::optional<UpscaleJob> removed = take(id, UpscaleJob::Status::Interrupted);
+    if (removed && removed->onDiscard)
+        removed->onDiscard();
 }
 
 void JobQueue::update(const QUuid& id, double progress, const QString& statusText,
@@ -338,6 +330,16 @@ void JobQueue::setBusy(bool busy)
         return;
     m_busy = busy;
     Q_EMIT busyChanged(busy);
+}
+
+std::optional<UpscaleJob> JobQueue::take(const QUuid& id, UpscaleJob::Status status)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0 || m_jobs.at(index).status != status)
+        return std::nullopt;
+    const UpscaleJob taken = m_jobs.takeAt(index);
+    Q_EMIT jobsChanged();
+    return taken;
 }
 
 qsizetype JobQueue::indexOf(const QUuid& id) const

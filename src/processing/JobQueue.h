@@ -92,6 +92,8 @@ private:
     void complete(const UpscaleJob& job, const UpscaleJob::Result& result, bool interrupted);
     void setBusy(bool busy);
     qsizetype indexOf(const QUuid& id) const;
+    // Takes the job out of the list when it has this status (and tells the list changed).
+    std::optional<UpscaleJob> take(const QUuid& id, UpscaleJob::Status status);
 
     QList<UpscaleJob> m_jobs;
     // The running job's stop token, and whether it was stopped to be resumed later.

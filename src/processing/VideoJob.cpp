@@ -79,7 +79,7 @@ QString run(const JobManifest& manifest, double pixels, QString* kept,
 
 QString folderOf(const QUuid& id)
 {
-    return WorkFolder::root() + QLatin1Char('/') + id.toString(QUuid::WithoutBraces);
+    return WorkFolder::rootPath() + QLatin1Char('/') + id.toString(QUuid::WithoutBraces);
 }
 
 void removeWork(const QString& folder)
@@ -92,7 +92,10 @@ void waitForWrites()
     writer().waitForDone();
 }
 
-UpscaleJob make(const JobManifest& manifest, double pixels, const Hooks& hooks)
+namespace {
+
+// The queue job of a recorded upscale; its record is not written here.
+UpscaleJob build(const JobManifest& manifest, double pixels, const Hooks& hooks)
 {
     UpscaleJob job;
     job.id = manifest.id;
@@ -104,10 +107,8 @@ UpscaleJob make(const JobManifest& manifest, double pixels, const Hooks& hooks)
     job.run = [manifest, pixels, kept](const UpscaleJob::ProgressReporter& report) {
         return run(manifest, pixels, kept.get(), report);
     };
-    // The name stays taken until the job has written its file (or will never write it).
     const QString destination = manifest.destination;
     const QString folder = folderOf(manifest.id);
-    OutputNaming::reserve(destination);
     job.onComplete = [hooks, destination, kept](const UpscaleJob::Result& result) {
         OutputNaming::release(destination);
         if (hooks.finished)
@@ -130,8 +131,17 @@ UpscaleJob make(const JobManifest& manifest, double pixels, const Hooks& hooks)
             hooks.resumed();
     };
     job.onDiscard = [folder] { removeWork(folder); };
-    writeRecord(manifest);
     return job;
+}
+
+} // namespace
+
+UpscaleJob make(const JobManifest& manifest, double pixels, const Hooks& hooks)
+{
+    writeRecord(manifest);
+    // The name stays taken until the job has written its file (or will never write it).
+    OutputNaming::reserve(manifest.destination);
+    return build(manifest, pixels, hooks);
 }
 
 UpscaleJob interrupted(const QString& folder, const JobJournal::Decoded& record,
@@ -139,15 +149,9 @@ UpscaleJob interrupted(const QString& folder, const JobJournal::Decoded& record,
 {
     UpscaleJob job;
     if (record.manifest) {
-        job = make(*record.manifest, 0, hooks);
-        // It waits for the user's Resume: its name is taken again only then.
-        OutputNaming::release(record.manifest->destination);
+        // Its name is taken only once the user resumes it (see onResume).
+        job = build(*record.manifest, 0, hooks);
         job.statusText = JobJournal::progressText(*record.manifest);
-        job.resumeProblem = JobJournal::sourceProblem(*record.manifest);
-        if (job.resumeProblem.isEmpty() && record.manifest->plan &&
-            record.manifest->tools != JobJournal::toolsFingerprint())
-            job.resumeProblem = QStringLiteral("The upscaling tools have changed since this "
-                                               "upscale stopped, so it can't be resumed.");
         if (record.manifest->plan && record.manifest->plan->plan.segmentCount > 0)
             job.progress = double(record.manifest->segments.size()) /
                            double(record.manifest->plan->plan.segmentCount);
@@ -157,9 +161,8 @@ UpscaleJob interrupted(const QString& folder, const JobJournal::Decoded& record,
             job.id = id;
         job.name = QStringLiteral("Unfinished video upscale");
         job.icon = QStringLiteral("film");
-        job.resumeProblem = record.problem;
-        job.statusText = record.problem;
     }
+    job.resumeProblem = record.problem;
     job.status = UpscaleJob::Status::Interrupted;
     job.onDiscard = [folder] { removeWork(folder); };
     if (!job.resumeProblem.isEmpty())

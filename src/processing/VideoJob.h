@@ -31,8 +31,9 @@ struct Hooks {
 // The job for a recorded upscale; pixels (the output's, for the speed record) may be 0 when
 // unknown. Writes the record in the background unless one exists.
 UpscaleJob make(const JobManifest& manifest, double pixels, const Hooks& hooks);
-// A job found unfinished at start-up in folder, listed as Interrupted: "12 of 40 segments" with
-// Resume and Discard, or only Discard with the reason when it can't be resumed.
+// A job found unfinished at start-up in folder (its record as JobJournal::inspect gives it),
+// listed as Interrupted: "12 of 40 segments" with Resume and Discard, or only Discard with the
+// reason when it can't be resumed. Touches no disk.
 UpscaleJob interrupted(const QString& folder, const JobJournal::Decoded& record,
                        const Hooks& hooks);
 

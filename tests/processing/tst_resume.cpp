@@ -102,7 +102,7 @@ private:
     // that only the two missing segments are made and the result matches an uninterrupted run.
     void resumeAsAfterARestart(const QString& folder, const JobManifest& manifest)
     {
-        const JobJournal::Decoded record = JobJournal::read(folder);
+        const JobJournal::Decoded record = JobJournal::inspect(folder);
         QVERIFY(record.manifest);
         QCOMPARE(record.manifest->segments.size(), 1);
         QVERIFY(UpscaleCore::idleJobFolders().contains(folder));
@@ -242,7 +242,7 @@ private Q_SLOTS:
         VideoJob::waitForWrites();
         QVERIFY(UpscaleCore::idleJobFolders().contains(folder));
         const UpscaleJob listed =
-            VideoJob::interrupted(folder, JobJournal::read(folder), outcomes.hooks());
+            VideoJob::interrupted(folder, JobJournal::inspect(folder), outcomes.hooks());
         QCOMPARE(listed.statusText, QStringLiteral("Not started"));
         QCOMPARE(listed.resumeProblem, QString());
         QCOMPARE(listed.name, manifest.name);
@@ -324,8 +324,10 @@ private Q_SLOTS:
 
         const QString folder = VideoJob::folderOf(manifest.id);
         QVERIFY(QDir().mkpath(folder));
+        QVERIFY(JobJournal::write(folder, manifest));
         Outcomes outcomes;
-        const UpscaleJob listed = VideoJob::interrupted(folder, back, outcomes.hooks());
+        const UpscaleJob listed =
+            VideoJob::interrupted(folder, JobJournal::inspect(folder), outcomes.hooks());
         QVERIFY(listed.resumeProblem.contains(QStringLiteral("has changed")));
         QCOMPARE(listed.statusText, listed.resumeProblem);
         QFile::remove(copy);
