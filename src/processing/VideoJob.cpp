@@ -34,7 +34,9 @@ void writeRecord(const JobManifest& manifest)
     writer().start([request = manifest] {
         JobManifest record = request;
         JobJournal::recordSource(record);
-        const QString folder = folderOf(record.id);
+        // root() makes the work folder private when this is the first thing in it.
+        const QString folder = WorkFolder::root() + QLatin1Char('/') +
+                               record.id.toString(QUuid::WithoutBraces);
         try {
             WorkFolder::makeFolder(folder);
         } catch (const EngineError&) {
