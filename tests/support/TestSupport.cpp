@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QSysInfo>
 
 namespace KorvaneTest {
 
@@ -37,6 +38,16 @@ void isolateEnvironment()
         QDir().mkpath(g_root + QLatin1Char('/') + QLatin1String(sub));
     setVariable("XDG_DATA_HOME", g_root + QStringLiteral("/data"));
     setVariable("XDG_CONFIG_HOME", g_root + QStringLiteral("/config"));
+    // GStreamer keeps its plugin registry in the cache folder. Every test process would rebuild
+    // it from scratch in the private one below, and under parallel load that rebuild makes the
+    // players time out; keep using the registry of the real cache folder.
+    if (qEnvironmentVariableIsEmpty("GST_REGISTRY_1_0")) {
+        QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+        if (cache.isEmpty())
+            cache = QDir::homePath() + QStringLiteral("/.cache");
+        setVariable("GST_REGISTRY_1_0", cache + QStringLiteral("/gstreamer-1.0/registry.%1.bin")
+                                            .arg(QSysInfo::currentCpuArchitecture()));
+    }
     // The work folder lives here.
     setVariable("XDG_CACHE_HOME", g_root + QStringLiteral("/cache"));
     setVariable("TMPDIR", g_root + QStringLiteral("/tmp"));

@@ -278,7 +278,10 @@ void TestCompareCoordinator::unplayableVideoIsNamed()
                        false, true, true, false);
     QVERIFY(view.errorText().isEmpty());
     QTRY_VERIFY(view.errorText().contains(QStringLiteral("“gone.mp4” can't be played.")));
-    QVERIFY(!view.errorText().contains(QStringLiteral("long.mp4")));
+    // The missing file's reason is never put on the playable one (which a heavily loaded
+    // machine may fail to play for reasons of its own).
+    QVERIFY2(!view.errorText().contains(QStringLiteral("“long.mp4” can't be played. Resource")),
+             qPrintable(view.errorText()));
 }
 
 KORVANE_TEST_MAIN(TestCompareCoordinator)
