@@ -1,6 +1,7 @@
 // Putting finished results in place: atomic, never over what exists unless chosen, and kept in
 // the temporary folder when the destination fails.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,27 @@ QString finishedFile(const QByteArray& content)
 }
 
 // Every entry of folder, hidden ones included, sorted.
+// A new folder on a volume other than the work folder's: a memory file system, the runtime
+// folder, the shared temporary folder or home, whichever is writable and elsewhere.
+QString folderOnAnotherVolume()
+{
+    struct stat work {};
+    if (::stat(QFile::encodeName(WorkFolder::root()).constData(), &work) != 0)
+        return {};
+    const QString name = QStringLiteral("/korvane-outputfile-") +
+                         QString::number(QCoreApplication::applicationPid());
+    for (const QString& base : {QStringLiteral("/dev/shm"),
+                                QStringLiteral("/run/user/%1").arg(::getuid()),
+                                QStringLiteral("/var/tmp"), QStringLiteral("/tmp"),
+                                QDir::homePath()}) {
+        struct stat candidate {};
+        if (::stat(QFile::encodeName(base).constData(), &candidate) == 0 &&
+            candidate.st_dev != work.st_dev && QDir().mkpath(base + name))
+            return base + name;
+    }
+    return {};
+}
+
 QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(
@@ -80,14 +102,9 @@ private Q_SLOTS:
 
     void copiesAcrossVolumes()
     {
-        // /dev/shm is a memory file system on its own volume on Linux.
-        const QString folder = QStringLiteral("/dev/shm/korvane-outputfile-") +
-                               QString::number(QCoreApplication::applicationPid());
-        struct stat shm {};
-        struct stat temp {};
-        if (::stat("/dev/shm", &shm) != 0 ||
-            ::stat(QFile::encodeName(WorkFolder::root()).constData(), &temp) != 0 ||
-            shm.st_dev == temp.st_dev || !QDir().mkpath(folder))
+        const QString folder = folderOnAnotherVolume();
+        // Only a machine whose every writable folder shares one volume has nothing to try.
+        if (folder.isEmpty())
             QSKIP("No second volume to write to");
         const QString finished = finishedFile("across volumes");
         const OutputFile::Placement placed =
