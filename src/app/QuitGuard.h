@@ -6,7 +6,6 @@
 
 class JobQueue;
 class QMainWindow;
-class QMessageBox;
 class QSocketNotifier;
 
 // Decides what happens to running and waiting upscales when Korvane is asked to end. Closing the

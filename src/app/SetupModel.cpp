@@ -6,7 +6,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/Bootstrap.h"
-#include "engine/UpscaleCore.h"
 #include "processing/AppSettings.h"
 #include "processing/Notifier.h"
 

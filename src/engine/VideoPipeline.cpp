@@ -134,7 +134,7 @@ private:
     QString segments();
     void refuseWhenPointless() const;
     QList<int> resumeOrPlan();
-    void record(int index, const QString& file);
+    void record(int index, const VideoMeta& written);
     void saveJournal();
     QList<int> decodableAudio();
     SegmentPlan makePlan();
@@ -363,8 +363,10 @@ QString VideoRun::encodeSegment(int index, const QString& number, int extracted)
         const std::optional<VideoMeta> written = readBack(segmentFile);
         frames = written ? written->frameCount : 0;
         if (written && frames == extracted &&
-            std::abs(written->videoDuration - expectedLength) <= frame + 0.001)
+            std::abs(written->videoDuration - expectedLength) <= frame + 0.001) {
+            record(index, *written);
             return segmentFile;
+        }
         EngineLog::line(QStringLiteral("Korvane: segment %1 was encoded with %2 of its %3 frames")
                             .arg(number)
                             .arg(frames)
@@ -447,16 +449,13 @@ void VideoRun::saveJournal()
                             .arg(m_input));
 }
 
-// A checked segment is finished once its entry is in the record.
-void VideoRun::record(int index, const QString& file)
+// A checked segment is finished once its entry is in the record; written is what the check read.
+void VideoRun::record(int index, const VideoMeta& written)
 {
     if (!m_journaled)
         return;
-    const std::optional<VideoMeta> written = readBack(file);
-    if (!written)
-        return;
     m_journal.segments.append(
-        JobManifest::Segment{segmentName(index), written->frameCount, written->videoDuration});
+        JobManifest::Segment{segmentName(index), written.frameCount, written.videoDuration});
     saveJournal();
 }
 
@@ -493,6 +492,7 @@ QString VideoRun::streamSegment(int index, const QString& number)
                                QString::number(std::llround(expected)) +
                                QStringLiteral(" frames), so the upscale was stopped. Please try "
                                               "again."));
+    record(index, *written);
     report(base + m_share * 0.95, QStringLiteral("Encoding segment ") + number +
                                       QStringLiteral("…"));
     return segmentFile;
@@ -628,7 +628,6 @@ QString VideoRun::segments()
         report(m_share * i, QStringLiteral("Preparing segment ") + number + QStringLiteral("…"));
         if (m_streaming) {
             segmentFiles.append(streamSegment(i, number));
-            record(i, segmentFiles.last());
             continue;
         }
         const int extracted = extractSegment(i, number);
@@ -636,7 +635,6 @@ QString VideoRun::segments()
             continue;
         enhanceSegment(i, extracted);
         segmentFiles.append(encodeSegment(i, number, extracted));
-        record(i, segmentFiles.last());
         WorkFolder::removeFolder(m_inFolder);
         WorkFolder::removeFolder(m_outFolder);
     }

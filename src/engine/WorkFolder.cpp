@@ -22,12 +22,6 @@ namespace {
 // however it ends.
 const QString kInUse = QStringLiteral(".in-use");
 
-EngineError folderError(const QString& path, const QString& reason)
-{
-    return EngineError(QStringLiteral("Filesystem"), 1,
-                       QStringLiteral("Could not create the folder %1: %2").arg(path, reason));
-}
-
 } // namespace
 
 WorkFolder::WorkFolder(const QString& prefix) : m_path(freshTempPath(prefix))
@@ -103,7 +97,9 @@ void WorkFolder::makeFolder(const QString& path)
     const std::filesystem::path folder(QFile::encodeName(path).toStdString());
     std::filesystem::create_directories(folder, error);
     if (error)
-        throw folderError(path, QString::fromLocal8Bit(error.message().c_str()));
+        throw EngineError(QStringLiteral("Filesystem"), error.value(),
+                          QStringLiteral("Could not create the folder %1: %2")
+                              .arg(path, QString::fromLocal8Bit(error.message().c_str())));
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::replace, error);
 }

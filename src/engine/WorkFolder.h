@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 // A work folder of one engine operation, inside the per-user work folder (see root()). Created
 // by the constructor (a failure is thrown with the system's reason), marked in use for as long

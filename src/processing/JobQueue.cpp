@@ -27,9 +27,8 @@ EngineError errorFromException(std::exception_ptr thrown)
     return EngineError(QStringLiteral("JobQueue"), 1,
                        QStringLiteral("The upscale stopped because of an unexpected error."));
 }
-} // namespace
 
-namespace {
+// The queue the application installed; see install().
 JobQueue* g_installed = nullptr;
 } // namespace
 

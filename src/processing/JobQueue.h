@@ -96,7 +96,7 @@ private:
     std::optional<UpscaleJob> take(const QUuid& id, UpscaleJob::Status status);
 
     QList<UpscaleJob> m_jobs;
-    // The running job's stop token, and whether it was stopped to be resumed later.
+    // The running job's stop token (it also knows whether the stop keeps the work).
     std::shared_ptr<StopToken> m_activeStop;
     bool m_reordering = false;
     bool m_busy = false;
