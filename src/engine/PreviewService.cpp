@@ -58,8 +58,7 @@ void PreviewService::run()
         Item item;
         {
             std::unique_lock lock(m_mutex);
-            if (m_running)
-                m_running.reset();
+            m_running.reset();
             m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
             if (m_stopping)
                 return;
