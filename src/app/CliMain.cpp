@@ -12,6 +12,8 @@
 
 #include "app/CliRunner.h"
 #include "app/CommandLine.h"
+#include "processing/HistoryStore.h"
+#include "processing/JobQueue.h"
 
 namespace {
 int g_signalSocket[2] = {-1, -1};
@@ -98,7 +100,10 @@ int run(int argc, char** argv)
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     if (terminal && ::isatty(STDERR_FILENO) == 1)
         qInstallMessageHandler(logOnTerminal);
-    CliRunner runner(parsed.request, terminal);
+    // The services of one command, made before its work and gone after it, in this order.
+    HistoryStore histories;
+    JobQueue queue;
+    CliRunner runner(parsed.request, terminal, queue, histories);
     catchStopSignals(runner, &application);
     QObject::connect(&runner, &CliRunner::finished, &application, &QCoreApplication::exit);
     runner.start();

@@ -1,55 +1,36 @@
 #include "app/CliRunner.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QMimeDatabase>
 #include <QPointer>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/CliOutput.h"
 #include "engine/Bootstrap.h"
+#include "engine/EngineLog.h"
 #include "engine/UpscaleCore.h"
-#include "processing/AppSettings.h"
-#include "processing/ImageUpscaler.h"
+#include "engine/VideoCheck.h"
+#include "engine/WorkFolder.h"
+#include "processing/HistoryStore.h"
+#include "processing/ImageHistory.h"
+#include "processing/ImageJob.h"
 #include "processing/JobQueue.h"
+#include "processing/JobSpeed.h"
+#include "processing/OutputFile.h"
 #include "processing/OutputNaming.h"
-#include "processing/SaveDialog.h"
-#include "processing/Upscaler.h"
+#include "processing/VideoHistory.h"
+#include "processing/VideoJob.h"
 
 namespace {
-// The models ask where to save each result; the command line has decided that already.
-class PresetDestination final : public SaveDialog {
-public:
-    std::optional<QString> chooseSaveLocation(const Request&) override
-    {
-        return destination.isEmpty() ? std::nullopt : std::optional<QString>(destination);
-    }
-    QString destination;
-};
-
-PresetDestination& presetDestination()
-{
-    static PresetDestination dialog;
-    return dialog;
-}
 
 bool isImageFile(const QString& path)
 {
     const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
     return type.name().startsWith(QLatin1String("image/"));
-}
-
-// Installs the tools as the window's first run does. Several commands started at once (GNU
-// parallel, job arrays on a shared home folder) take turns, so none runs a half-extracted tool.
-void installTools()
-{
-    const QString folder = UpscaleCore::toolsFolder();
-    QDir().mkpath(folder);
-    QLockFile lock(folder + QStringLiteral("/install.lock"));
-    lock.setStaleLockTime(10 * 60 * 1000);
-    lock.lock();
-    Bootstrap::installToolsIfNeeded();
 }
 
 // A failure text for an input that cannot be worked on at all, or an empty text.
@@ -65,63 +46,40 @@ QString unreadable(const QString& path)
     return {};
 }
 
-// How a job ended, as its model recorded it.
-struct Outcome {
-    std::optional<QString> output;
-    QString error;
-};
-
-QString outputOf(const Upscaler::HistoryEntry& entry)
+// Runs work on a worker and then done with its value on the main thread, while receiver exists.
+template <typename T>
+void inBackground(QObject* receiver, std::function<T()> work, std::function<void(T)> done)
 {
-    return entry.outputURL.toLocalFile();
+    QPointer<QObject> guard(receiver);
+    QThreadPool::globalInstance()->start([guard, work = std::move(work), done = std::move(done)] {
+        T value = work();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, value = std::move(value)] {
+                if (guard)
+                    done(value);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-QString outputOf(const ImageUpscaler::HistoryEntry& entry)
-{
-    return entry.savedPath.value_or(QString());
-}
-
-// The model records a job's result as its newest history entry (removed again when forget is
-// set); a stopped job records none and leaves its reason in the model's error text.
-template <typename Model> Outcome outcomeOf(Model& model, const QUuid& newestBefore, bool forget)
-{
-    const auto& history = model.history();
-    if (history.isEmpty() || history.constFirst().id == newestBefore)
-        return {std::nullopt,
-                model.errorText().isEmpty() ? QStringLiteral("Stopped") : model.errorText()};
-    const auto entry = history.constFirst();
-    if (forget)
-        model.deleteHistory({entry.id}, false);
-    if (entry.success)
-        return {outputOf(entry), {}};
-    return {std::nullopt, entry.error.value_or(QStringLiteral("The upscale failed."))};
-}
 } // namespace
 
-CliRunner::CliRunner(CommandLine::UpscaleRequest request, bool terminal, QObject* parent)
+CliRunner::CliRunner(CommandLine::UpscaleRequest request, bool terminal, JobQueue& queue,
+                     HistoryStore& histories, QObject* parent)
     : QObject(parent), m_request(std::move(request)),
-      m_output(std::make_unique<CliOutput>(m_request.json, terminal))
+      m_output(std::make_unique<CliOutput>(m_request.json, terminal)), m_queue(queue),
+      m_histories(histories)
 {
     m_stopRepeat.setInterval(250);
-    connect(&m_stopRepeat, &QTimer::timeout, this, [] { JobQueue::shared().stopActive(); });
+    connect(&m_stopRepeat, &QTimer::timeout, this, [this] { m_queue.stopActive(); });
+    connect(&m_queue, &JobQueue::jobsChanged, this, &CliRunner::onJobsChanged);
 }
 
-CliRunner::~CliRunner()
-{
-    if (SaveDialog::current() == &presetDestination())
-        SaveDialog::setCurrent(nullptr);
-    AppSettings::overrideAskWhereToSave(std::nullopt);
-}
+CliRunner::~CliRunner() = default;
 
 void CliRunner::start()
 {
-    AppSettings::registerDefaults();
-    // With --output or --output-dir, the destination is chosen here and handed to the models as
-    // the save dialog's answer; otherwise the models name the result as in the window.
-    const bool chosen = !m_request.output.isEmpty() || !m_request.outputDir.isEmpty();
-    AppSettings::overrideAskWhereToSave(chosen);
-    SaveDialog::setCurrent(&presetDestination());
-
     const QString outputFolder =
         !m_request.outputDir.isEmpty()
             ? m_request.outputDir
@@ -132,40 +90,23 @@ void CliRunner::start()
         finishWhenHistorySaved(CommandLine::exitFailed);
         return;
     }
-    // Even with the tools in place, the installation lock is taken once: another command may be
-    // in the middle of installing them.
+    // Even with the tools in place, the installation is asked for once: another command may be
+    // in the middle of installing them, and this one then waits for it.
     if (!Bootstrap::toolsInstalled())
         m_output->note(QStringLiteral("Installing ffmpeg and the Real-ESRGAN engine into ") +
                        UpscaleCore::toolsFolder() + QStringLiteral("…"));
-    QPointer<CliRunner> self(this);
-    (void)QtConcurrent::run([self] {
-        installTools();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self] {
-                if (self)
-                    self->toolsReady();
-            },
-            Qt::QueuedConnection);
-    });
+    inBackground<QString>(
+        this, [] { return Bootstrap::installToolsIfNeeded().value_or(QString()); },
+        [this](const QString& problem) { toolsReady(problem); });
 }
 
-void CliRunner::toolsReady()
+void CliRunner::toolsReady(const QString& problem)
 {
-    if (m_stopStatus) {
-        finish();
+    if (!problem.isEmpty()) {
+        m_output->note(QStringLiteral("korvane: ") + problem);
+        finishWhenHistorySaved(CommandLine::exitFailed);
         return;
     }
-    m_video = new Upscaler(this);
-    m_image = new ImageUpscaler(this);
-    // The reading's result is applied field by field; the video is queued once all are in.
-    connect(m_video, &Upscaler::sourceInfoChanged, this, [this] {
-        if (m_waitingForMeta && m_video->sourceInfo() != QStringLiteral("Reading…")) {
-            m_waitingForMeta = false;
-            QMetaObject::invokeMethod(this, &CliRunner::queueVideo, Qt::QueuedConnection);
-        }
-    });
-    connect(&JobQueue::shared(), &JobQueue::jobsChanged, this, &CliRunner::onJobsChanged);
     next();
 }
 
@@ -175,7 +116,7 @@ void CliRunner::next()
         finish();
         return;
     }
-    const QString& file = m_request.inputs.at(m_index);
+    const QString& file = currentFile();
     const QString problem = unreadable(file);
     if (!problem.isEmpty()) {
         fail(file, problem);
@@ -183,125 +124,237 @@ void CliRunner::next()
         return;
     }
     const QString path = QFileInfo(file).absoluteFilePath();
-    m_kind = isImageFile(path) ? Kind::Image : Kind::Video;
+    const Kind kind = isImageFile(path) ? Kind::Image : Kind::Video;
     const std::optional<QString> outputFormat = CommandLine::imageFormatOf(m_request.output);
-    if (!m_request.output.isEmpty() && outputFormat.has_value() != (m_kind == Kind::Image)) {
-        fail(file, m_kind == Kind::Image
+    if (!m_request.output.isEmpty() && outputFormat.has_value() != (kind == Kind::Image)) {
+        fail(file, kind == Kind::Image
                        ? QStringLiteral("This is a picture; --output must end in .png or .jpg.")
                        : QStringLiteral("This is a video; --output must end in .mp4."));
         next();
         return;
     }
-    const QString destination = destinationFor(path, m_kind);
-    if (!m_request.output.isEmpty() && QFileInfo::exists(destination)) {
+    const QString destination = destinationFor(path, kind);
+    if (!m_request.output.isEmpty() && OutputNaming::isTaken(destination)) {
         fail(file, QStringLiteral("%1 already exists; remove it or choose another --output.")
                        .arg(destination));
         next();
         return;
     }
-    presetDestination().destination = destination;
-
-    const QUrl url = QUrl::fromLocalFile(path);
-    if (m_kind == Kind::Video) {
-        // The size and length are read first: the length goes into the history, and the
-        // recommendation supplies the settings the command line leaves open.
-        m_waitingForMeta = true;
-        m_video->load(url);
-        return;
-    }
-    m_image->load(url);
-    m_image->setQuality(m_request.quality.value_or(AIQuality::Detailed));
-    m_image->setScale(m_request.scale.value_or(4));
-    m_image->setFormat(m_request.format.value_or(outputFormat.value_or(QStringLiteral("png"))));
-    m_image->setMatchFileSize(false);
-    m_image->setAdvanced(false);
-    m_historyBefore = m_image->history().isEmpty() ? QUuid() : m_image->history().constFirst().id;
-    m_waitingForJob = true;
-    m_image->run();
-    checkQueued(m_image->isRunning(), m_image->errorText());
+    if (kind == Kind::Image)
+        queueImage(path, destination);
+    else
+        readVideo(path, destination);
 }
 
-void CliRunner::queueVideo()
+void CliRunner::queueImage(const QString& path, const QString& destination)
+{
+    ImageJob::Settings settings;
+    settings.input = path;
+    settings.destination = destination;
+    settings.mode = m_request.output.isEmpty() ? OutputFile::Mode::KeepExisting
+                                               : OutputFile::Mode::Exclusive;
+    settings.quality = m_request.quality.value_or(AIQuality::Detailed);
+    settings.scale = m_request.scale.value_or(4);
+    settings.format = m_request.format.value_or(
+        CommandLine::imageFormatOf(m_request.output).value_or(QStringLiteral("png")));
+    if (const auto problem = OutputFile::destinationProblem(destination, {path}, 0,
+                                                            QStringLiteral("image"))) {
+        fail(currentFile(), *problem);
+        next();
+        return;
+    }
+    const QString name = QFileInfo(path).fileName();
+    const int scale = settings.scale;
+    QPointer<CliRunner> self(this);
+    const UpscaleJob job = ImageJob::make(
+        settings, name,
+        QString::number(scale) + QStringLiteral("× · ") + AIQualities::label(settings.quality),
+        [self, name, scale](const UpscaleJob::Result& result, const ImageJob::Outcome& outcome) {
+            if (!self)
+                return;
+            if (!result.cancelled() && !self->m_request.noHistory) {
+                ImageHistory::Entry entry;
+                entry.id = QUuid::createUuid();
+                entry.name = name;
+                entry.date = QDateTime::currentDateTimeUtc();
+                entry.scale = scale;
+                entry.success = result.succeeded();
+                if (result.succeeded())
+                    entry.savedPath = result.location;
+                else if (!outcome.keptPath.isEmpty())
+                    entry.savedPath = outcome.keptPath;
+                if (!result.succeeded())
+                    entry.error = result.error->message();
+                ++self->m_historyWrites;
+                ImageHistory::record(self->m_histories, entry, self,
+                                     [self] { self->historyWritten(); });
+            }
+            self->jobEnded(result);
+        },
+        [self] {
+            if (self)
+                self->jobEnded(UpscaleJob::Result::failure(EngineError::cancelled()));
+        });
+    enqueue(job);
+}
+
+void CliRunner::readVideo(const QString& path, const QString& destination)
+{
+    // The size and length are read first: the length goes into the history, and the
+    // recommendation supplies the settings the command line leaves open.
+    inBackground<VideoReading>(
+        this,
+        [path] {
+            VideoReading reading;
+            const VideoCheck::Outcome outcome = VideoCheck::inspect(path);
+            if (outcome.meta) {
+                reading.meta = outcome.meta;
+                reading.recommendation = SystemAdvisor::recommend(outcome.meta->displayWidth(),
+                                                                  outcome.meta->displayHeight());
+            } else {
+                reading.problem = VideoCheck::message(outcome.problem, QFileInfo(path).fileName());
+                EngineLog::line(QStringLiteral("Korvane: ") + path +
+                                QStringLiteral(" was not loaded as a video: ") + outcome.detail);
+            }
+            return reading;
+        },
+        [this, path, destination](const VideoReading& reading) {
+            queueVideo(path, destination, reading);
+        });
+}
+
+void CliRunner::queueVideo(const QString& path, const QString& destination,
+                           const VideoReading& reading)
 {
     if (m_stopStatus) {
-        m_video->clearSelection();
         finish();
         return;
     }
-    const QUrl url = m_video->inputURL();
-    m_historyBefore = m_video->history().isEmpty() ? QUuid() : m_video->history().constFirst().id;
-    m_waitingForJob = true;
-    m_video->upscale(url, m_request.targetHeight.value_or(m_video->targetHeight()),
-                     m_request.codec.value_or(m_video->codec()),
-                     m_request.quality.value_or(m_video->quality()));
-    checkQueued(m_video->isRunning(), !m_video->loadProblem().isEmpty() ? m_video->loadProblem()
-                                                                        : m_video->errorText());
-}
-
-void CliRunner::checkQueued(bool queued, const QString& reason)
-{
-    // A model that declined the job (a file it can't read, nothing to upscale, a destination it
-    // can't write) would leave nothing to wait for; its own words say why.
-    if (queued)
+    if (!reading.meta) {
+        fail(currentFile(), reading.problem);
+        next();
         return;
-    m_waitingForJob = false;
-    fail(m_request.inputs.at(m_index),
-         reason.isEmpty() ? QStringLiteral("This file could not be queued.") : reason);
-    next();
+    }
+    const VideoMeta& meta = *reading.meta;
+    JobManifest manifest;
+    manifest.id = QUuid::createUuid();
+    manifest.name = QFileInfo(path).fileName();
+    manifest.created = QDateTime::currentDateTimeUtc();
+    manifest.source = path;
+    manifest.sourceDuration = meta.duration;
+    manifest.destination = destination;
+    manifest.exclusiveDestination = !m_request.output.isEmpty();
+    manifest.options.targetHeight =
+        m_request.targetHeight.value_or(reading.recommendation.targetHeight);
+    manifest.options.codec = m_request.codec.value_or(Codecs::hevc);
+    manifest.options.quality = m_request.quality.value_or(reading.recommendation.quality);
+    manifest.detail = QString::number(manifest.options.targetHeight) + QStringLiteral("p · ") +
+                      AIQualities::label(manifest.options.quality);
+    // Checked now rather than after hours of work.
+    if (const auto problem = OutputFile::destinationProblem(
+            destination, {path}, VideoJob::estimatedOutputBytes(meta, manifest.options),
+            QStringLiteral("video"))) {
+        fail(currentFile(), *problem);
+        next();
+        return;
+    }
+    const double pixels =
+        JobSpeed::outputPixels(meta.displayWidth(), meta.displayHeight(), meta.duration, meta.fps,
+                               manifest.options.targetHeight);
+
+    // The same command run again after it was killed continues where that run stopped.
+    const bool noResume = m_request.noResume;
+    inBackground<QList<VideoJob::Unfinished>>(
+        this, [manifest] { return VideoJob::findUnfinished(manifest); },
+        [this, manifest, pixels, noResume](const QList<VideoJob::Unfinished>& found) {
+            for (const VideoJob::Unfinished& earlier : found) {
+                if (noResume || !earlier.problem.isEmpty()) {
+                    if (!noResume)
+                        m_output->note(QStringLiteral("korvane: ") + currentFile() +
+                                       QStringLiteral(": starting over. ") + earlier.problem);
+                    VideoJob::removeWork(earlier.folder);
+                    continue;
+                }
+                // The earlier run's record holds its id, plan and finished segments.
+                JobManifest resumed = earlier.manifest;
+                resumed.failure.clear();
+                runVideo(resumed, pixels, VideoJob::resumingText(earlier.manifest));
+                return;
+            }
+            runVideo(manifest, pixels, QString());
+        });
 }
 
-QString CliRunner::destinationFor(const QString& input, Kind kind) const
+void CliRunner::runVideo(JobManifest manifest, double pixels, const QString& resumedFrom)
 {
-    if (!m_request.output.isEmpty())
-        return QFileInfo(m_request.output).absoluteFilePath();
-    if (m_request.outputDir.isEmpty())
-        return {};
-    const QFileInfo source(input);
-    const QString folder = QFileInfo(m_request.outputDir).absoluteFilePath();
-    const QString extension = kind == Kind::Video
-                                  ? QStringLiteral("mp4")
-                                  : m_request.format.value_or(QStringLiteral("png"));
-    return OutputNaming::firstFreeUpscaledPath(folder, OutputNaming::baseName(source.fileName()),
-                                               extension);
+    if (m_stopStatus) {
+        finish();
+        return;
+    }
+    if (!resumedFrom.isEmpty())
+        m_output->progress(currentFile(), 0, resumedFrom, QString());
+    QPointer<CliRunner> self(this);
+    VideoJob::Hooks hooks;
+    hooks.finished = [self, manifest](const UpscaleJob::Result& result, const QString& kept) {
+        if (!self)
+            return;
+        if (!result.cancelled() && !self->m_request.noHistory) {
+            VideoHistory::Entry entry;
+            entry.id = QUuid::createUuid();
+            entry.name = manifest.name;
+            entry.date = QDateTime::currentDateTimeUtc();
+            entry.targetHeight = manifest.options.targetHeight;
+            entry.quality = manifest.options.quality;
+            entry.durationSec = manifest.sourceDuration;
+            entry.success = result.succeeded();
+            // A failed save lists the kept file, so the window's history offers it.
+            const QString location = result.succeeded() ? result.location : kept;
+            if (!location.isEmpty())
+                entry.outputURL = QUrl::fromLocalFile(location);
+            if (!result.succeeded())
+                entry.error = result.error->message();
+            ++self->m_historyWrites;
+            VideoHistory::record(self->m_histories, entry, self,
+                                 [self] { self->historyWritten(); });
+        }
+        self->jobEnded(result);
+    };
+    hooks.left = [self] {
+        if (self)
+            self->jobEnded(UpscaleJob::Result::failure(EngineError::cancelled()));
+    };
+    enqueue(VideoJob::make(manifest, pixels, hooks));
+}
+
+void CliRunner::enqueue(const UpscaleJob& job)
+{
+    m_jobId = job.id;
+    m_queue.enqueue({job});
+    if (m_stopStatus)
+        stop(*m_stopStatus);
 }
 
 void CliRunner::onJobsChanged()
 {
-    const QList<UpscaleJob>& jobs = JobQueue::shared().jobs();
-    if (m_waitingForJob) {
-        // Only this command's jobs use this process's queue, one at a time.
-        if (jobs.isEmpty())
-            return;
-        m_waitingForJob = false;
-        m_jobId = jobs.constFirst().id;
-        if (m_stopStatus)
-            stop(*m_stopStatus);
-    }
     if (m_jobId.isNull())
         return;
-    for (const UpscaleJob& job : jobs) {
-        if (job.id != m_jobId)
-            continue;
-        if (job.status == UpscaleJob::Status::Running)
-            m_output->progress(m_request.inputs.at(m_index), job.progress, job.statusText, job.eta);
-        return;
+    for (const UpscaleJob& job : m_queue.jobs()) {
+        if (job.id == m_jobId && job.status == UpscaleJob::Status::Running)
+            m_output->progress(currentFile(), job.progress, job.statusText, job.eta);
     }
-    jobEnded();
 }
 
-void CliRunner::jobEnded()
+void CliRunner::jobEnded(const UpscaleJob::Result& result)
 {
     m_jobId = QUuid();
     m_stopRepeat.stop();
-    const Outcome outcome = m_kind == Kind::Video
-                                ? outcomeOf(*m_video, m_historyBefore, m_request.noHistory)
-                                : outcomeOf(*m_image, m_historyBefore, m_request.noHistory);
-    const QString& file = m_request.inputs.at(m_index);
-    if (outcome.output)
-        succeed(file, *outcome.output);
+    if (result.succeeded())
+        succeed(currentFile(), result.location);
     else
-        fail(file, outcome.error);
-    next();
+        fail(currentFile(),
+             result.cancelled() ? QStringLiteral("Stopped") : result.error->message());
+    // After the completion has run: the queue takes the job off its list first.
+    QMetaObject::invokeMethod(this, &CliRunner::next, Qt::QueuedConnection);
 }
 
 void CliRunner::fail(const QString& file, const QString& message)
@@ -316,20 +369,36 @@ void CliRunner::succeed(const QString& file, const QString& output)
     m_output->succeeded(file, output);
 }
 
+QString CliRunner::destinationFor(const QString& input, Kind kind) const
+{
+    if (!m_request.output.isEmpty())
+        return QFileInfo(m_request.output).absoluteFilePath();
+    const QFileInfo source(input);
+    const QString folder = m_request.outputDir.isEmpty()
+                               ? source.absolutePath()
+                               : QFileInfo(m_request.outputDir).absoluteFilePath();
+    const QString extension = kind == Kind::Video
+                                  ? QStringLiteral("mp4")
+                                  : m_request.format.value_or(QStringLiteral("png"));
+    // Only a first guess: the job takes the name for itself before it starts, and moves on to
+    // the next number when another run got there first.
+    return OutputNaming::firstFreeUpscaledPath(folder, OutputNaming::baseName(source.fileName()),
+                                               extension);
+}
+
 void CliRunner::stop(int exitStatus)
 {
     if (!m_stopStatus)
         m_stopStatus = exitStatus;
     if (m_jobId.isNull())
-        return; // between jobs: next() or the installation's end finishes
-    const QList<UpscaleJob> waiting = JobQueue::shared().pending();
-    for (const UpscaleJob& job : waiting) {
+        return; // between jobs: next() or the step in progress finishes
+    for (const UpscaleJob& job : m_queue.pending()) {
         if (job.id == m_jobId) {
-            JobQueue::shared().remove(m_jobId);
+            m_queue.remove(m_jobId);
             return;
         }
     }
-    JobQueue::shared().stopActive();
+    m_queue.stopActive();
     m_stopRepeat.start();
 }
 
@@ -350,18 +419,21 @@ void CliRunner::finish()
 
 void CliRunner::finishWhenHistorySaved(int exitStatus)
 {
-    // A result recorded before its history file was read is saved once the read is over.
-    const auto check = [this, exitStatus] {
-        const bool pending =
-            (m_video && !m_video->historyLoaded()) || (m_image && !m_image->historyLoaded());
-        if (pending || m_reported)
-            return;
-        m_reported = true;
-        Q_EMIT finished(exitStatus);
-    };
-    if (m_video)
-        connect(m_video, &Upscaler::historyLoadedChanged, this, check);
-    if (m_image)
-        connect(m_image, &ImageUpscaler::historyLoadedChanged, this, check);
-    QMetaObject::invokeMethod(this, check, Qt::QueuedConnection);
+    m_exitStatus = exitStatus;
+    QMetaObject::invokeMethod(this, &CliRunner::finishIfWritten, Qt::QueuedConnection);
+}
+
+void CliRunner::historyWritten()
+{
+    --m_historyWrites;
+    finishIfWritten();
+}
+
+void CliRunner::finishIfWritten()
+{
+    // The command ends once the entries it recorded are written.
+    if (!m_exitStatus || m_historyWrites > 0 || m_reported)
+        return;
+    m_reported = true;
+    Q_EMIT finished(*m_exitStatus);
 }

@@ -9,24 +9,31 @@
 #include <QUuid>
 
 #include "app/CommandLine.h"
+#include "engine/SystemAdvisor.h"
+#include "engine/VideoMeta.h"
+#include "processing/UpscaleJob.h"
 
-class ImageUpscaler;
-class Upscaler;
 class CliOutput;
+class HistoryStore;
+class JobQueue;
+struct JobManifest;
 
 // Runs `korvane upscale` without a window: installs the tools when they are missing (as the
-// window's first run does), then hands the inputs, one at a time, to the window's processing
-// models (videos to Upscaler, images to ImageUpscaler) and the shared job queue, so naming,
-// history and the work itself are the window's. Reports each job's progress and result on the
-// terminal or as JSON lines, and ends with the command's exit status.
+// window's first run does, under the same lock), then builds each input's job, one at a time, with
+// the same recipes the window uses (a video job, an image job) and runs it through the queue it is
+// given. Results are named and recorded in the histories as in the window. A video whose earlier
+// run was killed continues from its finished segments unless --no-resume. Reports each job's
+// progress and result on the terminal or as JSON lines, and ends with the command's exit status.
 //
-// Threading: main thread only; the installation runs on a worker and is posted back.
+// Threading: main thread only; the installation and the reading of each input run on workers and
+// are posted back.
 class CliRunner final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CliRunner)
 public:
     // terminal: standard output is a terminal, so progress is drawn in place.
-    CliRunner(CommandLine::UpscaleRequest request, bool terminal, QObject* parent = nullptr);
+    CliRunner(CommandLine::UpscaleRequest request, bool terminal, JobQueue& queue,
+              HistoryStore& histories, QObject* parent = nullptr);
     ~CliRunner() override;
 
     void start();
@@ -35,39 +42,51 @@ public:
     void stop(int exitStatus);
 
 Q_SIGNALS:
-    // Emitted once, when everything is over and the history has been handed to its writer.
+    // Emitted once, when everything is over and the histories are written.
     void finished(int exitStatus);
 
 private:
     enum class Kind { Video, Image };
 
-    void toolsReady();
+    // What the worker found out about a video before its job is made.
+    struct VideoReading {
+        std::optional<VideoMeta> meta;
+        QString problem;
+        UpscaleRecommendation recommendation;
+    };
+
+    void toolsReady(const QString& problem);
     void next();
-    void queueVideo();
-    void checkQueued(bool queued, const QString& reason);
+    void queueImage(const QString& path, const QString& destination);
+    void readVideo(const QString& path, const QString& destination);
+    void queueVideo(const QString& path, const QString& destination, const VideoReading& reading);
+    void runVideo(JobManifest manifest, double pixels, const QString& resumedFrom);
+    void enqueue(const UpscaleJob& job);
     void onJobsChanged();
-    void jobEnded();
+    void jobEnded(const UpscaleJob::Result& result);
     void fail(const QString& file, const QString& message);
     void succeed(const QString& file, const QString& output);
     void finish();
     void finishWhenHistorySaved(int exitStatus);
-    // The path --output or --output-dir gives input's result; empty without either.
+    void historyWritten();
+    void finishIfWritten();
+    // The path the result of input gets: --output as given, else the first free
+    // NAME_upscaled.EXT in --output-dir or beside the input.
     QString destinationFor(const QString& input, Kind kind) const;
+    const QString& currentFile() const { return m_request.inputs.at(m_index); }
 
     CommandLine::UpscaleRequest m_request;
     std::unique_ptr<CliOutput> m_output;
-    Upscaler* m_video = nullptr;
-    ImageUpscaler* m_image = nullptr;
+    JobQueue& m_queue;
+    HistoryStore& m_histories;
 
-    qsizetype m_index = -1;    // the input being worked on
-    Kind m_kind = Kind::Video; // its kind
-    QUuid m_historyBefore;     // its model's newest history entry before it was queued
-    bool m_waitingForMeta = false;
-    bool m_waitingForJob = false;
-    QUuid m_jobId;
+    qsizetype m_index = -1; // the input being worked on
+    QUuid m_jobId;          // its job, once queued
     int m_failures = 0;
     int m_successes = 0;
+    int m_historyWrites = 0; // history entries handed to the writer and not written yet
     std::optional<int> m_stopStatus;
+    std::optional<int> m_exitStatus; // set once the command is over
     bool m_finished = false;
     bool m_reported = false;
     // Repeats the stop while the job runs, so a stop that lands as the job starts is not lost.

@@ -129,6 +129,10 @@ Parsed parseUpscale(const QStringList& arguments)
             request.noHistory = true;
             continue;
         }
+        if (argument == QLatin1String("--no-resume")) {
+            request.noResume = true;
+            continue;
+        }
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         const QString option = equals < 0 ? argument : argument.left(equals);
         if (!valued.contains(option)) {
@@ -217,6 +221,8 @@ QString upscaleHelpText()
         "                           {\"file\",\"fraction\",\"status\",\"eta_s\"}, then\n"
         "                           {\"file\",\"output\"} or {\"file\",\"error\"}\n"
         "  --no-history             keep these upscales out of the history\n"
+        "  --no-resume              start a video over instead of continuing the finished\n"
+        "                           segments an earlier, interrupted run of it left\n"
         "  -h, --help               show this text\n"
         "\n"
         "Exit status: 0 when every file succeeded, 1 when any failed, 2 for a usage error,\n"

@@ -32,6 +32,7 @@ struct UpscaleRequest {
     QString outputDir;                  // --output-dir DIR
     bool json = false;                  // --json: one JSON object per line
     bool noHistory = false;             // --no-history
+    bool noResume = false;              // --no-resume
 
     bool operator==(const UpscaleRequest&) const = default;
 };

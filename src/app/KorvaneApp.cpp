@@ -1,5 +1,6 @@
 #include "app/KorvaneApp.h"
 
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QStackedWidget>
 
@@ -40,6 +41,17 @@ KorvaneApp::KorvaneApp()
     m_saveDialog = std::make_unique<FileSaveDialog>(m_window.get());
     SaveDialog::setCurrent(m_saveDialog.get());
     connect(m_setup, &SetupModel::readyChanged, this, [this] { showRoot(); });
+    connect(m_setup, &SetupModel::problemChanged, this, [this](const QString& problem) {
+        m_setupView->showProblem(problem);
+    });
+    // Command lines beside the window add to the histories; coming back to the window shows them.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    return;
+                m_upscaler->reloadHistory();
+                m_imageUpscaler->reloadHistory();
+            });
 
     // URLs handed to the application go to the sign-in, which may ask for the window.
     UrlHandoff::setHandler([](const QUrl& url) { AuthManager::shared().handle(url); });

@@ -13,6 +13,7 @@ class QMainWindow;
 class QStackedWidget;
 class QuitGuard;
 class SetupModel;
+class SetupView;
 class Upscaler;
 
 // The application: owns the job queue, the four processing models, the setup model and the one
@@ -53,6 +54,6 @@ private:
     QuitGuard* m_quitGuard = nullptr;
     std::unique_ptr<FileSaveDialog> m_saveDialog;
     QStackedWidget* m_stack = nullptr;
-    QWidget* m_setupView = nullptr;
+    SetupView* m_setupView = nullptr;
     QWidget* m_mainView = nullptr;
 };

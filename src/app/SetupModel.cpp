@@ -22,13 +22,19 @@ void SetupModel::run()
     m_installing = true;
     QPointer<SetupModel> self(this);
     (void)QtConcurrent::run([self] {
-        Bootstrap::installToolsIfNeeded();
+        const std::optional<QString> problem = Bootstrap::installToolsIfNeeded();
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [self] {
-                if (self) {
-                    self->m_installing = false;
-                    self->setReady(true);
+            QCoreApplication::instance(),
+            [self, problem] {
+                if (!self)
+                    return;
+                self->m_installing = false;
+                if (problem) {
+                    self->m_problem = *problem;
+                    Q_EMIT self->problemChanged(self->m_problem);
+                    return;
                 }
+                self->setReady(true);
             },
             Qt::QueuedConnection);
     });

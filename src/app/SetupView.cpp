@@ -14,13 +14,13 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     column->setSpacing(18);
     column->addStretch();
 
-    auto* spinner = new QProgressBar(area);
+    auto* spinner = m_spinner = new QProgressBar(area);
     spinner->setRange(0, 0); // indeterminate
     spinner->setTextVisible(false);
     spinner->setFixedWidth(200);
     column->addWidget(spinner, 0, Qt::AlignHCenter);
 
-    auto* headline = new QLabel(QStringLiteral("Setting up Korvane…"), area);
+    auto* headline = m_headline = new QLabel(QStringLiteral("Setting up Korvane…"), area);
     QFont headlineFont = headline->font();
     headlineFont.setBold(true);
     headlineFont.setPointSizeF(headlineFont.pointSizeF() * 1.25);
@@ -28,7 +28,7 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     headline->setAlignment(Qt::AlignCenter);
     column->addWidget(headline, 0, Qt::AlignHCenter);
 
-    auto* detail = new QLabel(
+    auto* detail = m_detail = new QLabel(
         QStringLiteral(
             "Preparing the AI engine. This happens only once and takes a few seconds."),
         area);
@@ -41,4 +41,12 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     column->addStretch();
 
     outer->addWidget(area, 0, Qt::AlignCenter);
+}
+
+void SetupView::showProblem(const QString& problem)
+{
+    m_spinner->hide();
+    m_headline->setText(QStringLiteral("Korvane couldn't finish setting up"));
+    m_detail->setText(problem);
+    m_detail->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }

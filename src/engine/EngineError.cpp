@@ -1,7 +1,7 @@
 #include "engine/EngineError.h"
 
-EngineError::EngineError(QString domain, int code, QString message)
-    : m_domain(std::move(domain)), m_code(code), m_message(std::move(message)),
+EngineError::EngineError(QString domain, int code, QString message, Kind kind)
+    : m_domain(std::move(domain)), m_code(code), m_message(std::move(message)), m_kind(kind),
       m_utf8(m_message.toUtf8())
 {
 }
@@ -13,15 +13,6 @@ EngineError EngineError::engine(const QString& message)
 
 EngineError EngineError::cancelled()
 {
-    return engine(QStringLiteral("Cancelled"));
-}
-
-bool EngineError::isCancellation() const
-{
-    return isCancellationMessage(m_message);
-}
-
-bool isCancellationMessage(const QString& message)
-{
-    return message.contains(QLatin1String("Cancelled"));
+    return EngineError(QStringLiteral("UpscaleCore"), 1, QStringLiteral("Cancelled"),
+                       Kind::Cancelled);
 }

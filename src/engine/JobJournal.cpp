@@ -128,6 +128,12 @@ QByteArray encode(const JobManifest& manifest)
     object[QStringLiteral("sourceDuration")] = manifest.sourceDuration;
     object[QStringLiteral("destination")] = manifest.destination;
     object[QStringLiteral("replaceDestination")] = manifest.replaceDestination;
+    object[QStringLiteral("exclusiveDestination")] = manifest.exclusiveDestination;
+    object[QStringLiteral("destinationHeld")] = manifest.destinationHeld;
+    if (!manifest.result.isEmpty())
+        object[QStringLiteral("result")] = manifest.result;
+    if (!manifest.failure.isEmpty())
+        object[QStringLiteral("failure")] = manifest.failure;
     object[QStringLiteral("targetHeight")] = manifest.options.targetHeight;
     object[QStringLiteral("codec")] = manifest.options.codec;
     object[QStringLiteral("quality")] = AIQualities::rawValue(manifest.options.quality);
@@ -170,13 +176,25 @@ Decoded decode(const QByteArray& json)
     manifest.sourceDuration = in.number("sourceDuration");
     manifest.destination = in.text("destination");
     manifest.replaceDestination = in.flag("replaceDestination");
+    // Records of earlier versions lack these; they mean the old behaviour then.
+    if (in.has("exclusiveDestination"))
+        manifest.exclusiveDestination = in.flag("exclusiveDestination");
+    if (in.has("destinationHeld"))
+        manifest.destinationHeld = in.flag("destinationHeld");
+    if (in.has("result"))
+        manifest.result = in.text("result");
+    if (in.has("failure"))
+        manifest.failure = in.text("failure");
     manifest.options.targetHeight = in.integer("targetHeight");
     manifest.options.codec = in.text("codec");
     const std::optional<AIQuality> quality = AIQualities::fromRawValue(in.text("quality"));
     manifest.tools = in.text("tools");
     const QJsonArray segments = in.array("segments");
+    const auto plainName = [](const QString& name) {
+        return !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.'));
+    };
     if (!in.ok() || manifest.id.isNull() || !quality || manifest.source.isEmpty() ||
-        manifest.destination.isEmpty())
+        manifest.destination.isEmpty() || !plainName(manifest.result))
         return {std::nullopt, damaged()};
     manifest.options.quality = *quality;
     if (in.has("plan")) {
@@ -189,8 +207,7 @@ Decoded decode(const QByteArray& json)
         JobManifest::Segment entry{segment.text("file"), segment.integer("frames"),
                                    segment.number("duration")};
         // A segment name is a plain file name inside the job's own folder.
-        if (!segment.ok() || entry.file.isEmpty() || entry.file.contains(QLatin1Char('/')) ||
-            entry.file.startsWith(QLatin1Char('.')))
+        if (!segment.ok() || entry.file.isEmpty() || !plainName(entry.file))
             return {std::nullopt, damaged()};
         manifest.segments.append(entry);
     }
@@ -229,6 +246,15 @@ bool write(const QString& folder, const JobManifest& manifest, bool replace)
                               QFile::encodeName(path).constData());
     QFile::remove(staged);
     return linked == 0 || QFileInfo::exists(path);
+}
+
+bool update(const QString& folder, const std::function<void(JobManifest&)>& change)
+{
+    Decoded record = read(folder);
+    if (!record.manifest)
+        return false;
+    change(*record.manifest);
+    return write(folder, *record.manifest);
 }
 
 QString toolsFingerprint()
@@ -286,6 +312,8 @@ QString progressText(const JobManifest& manifest)
 {
     if (!manifest.plan)
         return QStringLiteral("Not started");
+    if (!manifest.result.isEmpty())
+        return QStringLiteral("Finished, not saved yet");
     const int count = manifest.plan->plan.segmentCount;
     return QStringLiteral("%1 of %2 %3")
         .arg(manifest.segments.size())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QByteArray>
@@ -41,11 +42,18 @@ struct JobManifest {
     qint64 sourceModified = 0; // milliseconds since the epoch
     double sourceDuration = 0;
     QString destination;
-    bool replaceDestination = false; // chosen in the save dialog
+    bool replaceDestination = false;   // chosen in the save dialog
+    bool exclusiveDestination = false; // exactly that name or nothing (the command line's --output)
+    bool destinationHeld = false;      // the empty file at destination is this job's placeholder
     UpscaleOptions options;
     QString tools; // see JobJournal::toolsFingerprint
     std::optional<Plan> plan;
     QList<Segment> segments;
+    // The finished, checked video in the work folder, waiting to be put at destination; empty
+    // until then. A job that died while placing it only has to place it again.
+    QString result;
+    // Why the last run failed while keeping its finished segments; empty otherwise.
+    QString failure;
 };
 
 // Reading and writing job manifests. Pure apart from read, write, sourceProblem and
@@ -82,6 +90,9 @@ QString resumeProblem(const JobManifest& manifest);
 Decoded inspect(const QString& folder);
 // Fills in the source's identity (size and modification time) from the disk.
 void recordSource(JobManifest& manifest);
+// Rewrites the record in folder with change applied to it; false when there is none or it could
+// not be written.
+bool update(const QString& folder, const std::function<void(JobManifest&)>& change);
 // "12 of 40 segments", or "Not started" before the plan exists.
 QString progressText(const JobManifest& manifest);
 

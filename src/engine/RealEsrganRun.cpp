@@ -66,7 +66,7 @@ void UpscaleCore::runRealESRGANImage(const QString& input, const QString& output
     const ProcessResult result = runEngine(*this, arguments);
     if (isCancelled()) {
         QFile::remove(output);
-        throw err(QStringLiteral("Cancelled"));
+        throw EngineError::cancelled();
     }
     // A status of 0 with no output file is a failure the engine did not admit.
     if (result.exitStatus != 0 || !QFileInfo(output).isFile()) {
@@ -83,7 +83,7 @@ void UpscaleCore::runRealESRGANFolder(const QString& inFolder, const QString& ou
         FFmpegCommands::realesrganFolder(inFolder, outFolder, choice, realesrganModels());
     const ProcessResult result = runEngine(*this, arguments, tick);
     if (isCancelled())
-        throw err(QStringLiteral("Cancelled"));
+        throw EngineError::cancelled();
     if (result.exitStatus != 0 || countPngs(outFolder) < countPngs(inFolder))
         throw realesrganFailure(result);
 }

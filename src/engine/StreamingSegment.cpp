@@ -162,7 +162,7 @@ double UpscaleCore::runStreamingSegment(const StreamSegment& segment,
 
     if (isCancelled()) {
         QFile::remove(segment.segmentPath);
-        throw err(QStringLiteral("Cancelled"));
+        throw EngineError::cancelled();
     }
     if (firstFailure) {
         QFile::remove(segment.segmentPath);

@@ -188,7 +188,7 @@ void UpscaleCore::runFFmpegSimple(const QStringList& arguments,
         arguments;
     const ProcessResult result = runTool(ffmpeg(), full, tick);
     if (isCancelled())
-        throw err(QStringLiteral("Cancelled"));
+        throw EngineError::cancelled();
     if (result.exitStatus != 0) {
         const QStringList lines =
             QString::fromUtf8(result.standardError).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

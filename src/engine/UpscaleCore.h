@@ -22,6 +22,7 @@ class ChildProcess;
 struct JobManifest;
 class QObject;
 class StopToken;
+class WorkFolder;
 struct StreamSegment;
 
 // The model, output scale and tile size chosen for one AI pass.
@@ -139,15 +140,19 @@ public:
     std::shared_ptr<StopToken> previewImages(const QString& input, const UpscaleOptions& options,
                                              QObject* receiver,
                                              std::function<void(const PreviewResult&)> done);
-    // Upscales a whole video segment by segment and returns the finished MP4 ("ai-<UUID>.mp4" in
-    // the work folder), which the caller moves away. Blocking; called on a job's worker.
-    // With a journal the run is resumable: its work folder is named by the job's id and keeps a
-    // record of the plan and of every finished segment; a later run of the same job continues
-    // from the first unfinished segment. Its work is removed when it ends, except when it was
-    // stopped to be resumed later (see StopToken) or the process died.
+    // Upscales a whole video segment by segment and returns the finished MP4, which the caller
+    // moves away. Blocking; called on a job's worker.
+    // Without a journal the result is "ai-<UUID>.mp4" in the work folder and everything else is
+    // removed when it ends. With a journal the run is resumable: it works in jobFolder (the job's
+    // work folder, held by the caller), keeping there a record of the plan and of every finished
+    // segment, and a later run of the same job continues from the first unfinished segment. The
+    // folder is kept when the run was stopped to be resumed later, when it failed after
+    // finishing segments (the error says workKept), and when it succeeded: the result is then
+    // "result.mp4" in the folder, on the record, until the caller has put it in place and removes
+    // the folder.
     QString runAI(const QString& input, const UpscaleOptions& options,
                   const ProgressCallback& progress, PhaseTimes* times = nullptr,
-                  const JobManifest* journal = nullptr);
+                  const JobManifest* journal = nullptr, WorkFolder* jobFolder = nullptr);
 
     // One video segment through ffmpeg, the processor engine and ffmpeg joined by pipes, with no
     // frame files (see StreamingSegment.h). progress gets the frames upscaled so far, every 0.4 s.

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
 
@@ -116,15 +117,18 @@ class VideoRun final {
 public:
     VideoRun(UpscaleCore& core, const QString& input, const UpscaleOptions& options,
              const UpscaleCore::ProgressCallback& progress, UpscaleCore::PhaseTimes* times,
-             const JobManifest* journal)
+             const JobManifest* journal, WorkFolder* jobFolder)
         : m_core(core), m_input(input), m_options(options), m_progress(progress), m_times(times),
-          m_meta(UpscaleCore::loadMeta(input)), m_journaled(journal != nullptr)
+          m_meta(UpscaleCore::loadMeta(input)), m_work(jobFolder), m_journaled(journal != nullptr)
     {
+        Q_ASSERT(!journal || jobFolder);
         if (journal) {
             // What was done is read back from the work folder, never taken on trust.
             m_journal = *journal;
             m_journal.plan.reset();
             m_journal.segments.clear();
+            m_journal.result.clear();
+            m_journal.failure.clear();
         }
     }
 
@@ -133,6 +137,7 @@ public:
 private:
     QString segments();
     void refuseWhenPointless() const;
+    void keepAfterFailure(EngineError& error);
     QList<int> resumeOrPlan();
     void record(int index, const VideoMeta& written);
     void saveJournal();
@@ -162,7 +167,11 @@ private:
     const UpscaleCore::ProgressCallback& m_progress;
     UpscaleCore::PhaseTimes* m_times;
     VideoMeta m_meta;
-    std::optional<WorkFolder> m_work;
+    // The job's folder (held by the caller) or the run's own.
+    WorkFolder* m_work = nullptr;
+    std::optional<WorkFolder> m_ownWork;
+    // A finished result an earlier run of this job recorded; the run only hands it over.
+    QString m_readyResult;
     SegmentPlan m_plan;
     VideoEncoder m_encoder;
     QString m_inFolder;
@@ -429,6 +438,17 @@ QList<int> VideoRun::resumeOrPlan()
         m_plan = makePlan();
     }
     const QList<int> audio = decodableAudio();
+    if (earlier.manifest && earlier.manifest->plan && !earlier.manifest->result.isEmpty()) {
+        // Died while the result was being put in place: it is handed over again once it checks.
+        const QString result = m_work->filePath(earlier.manifest->result);
+        try {
+            checkResult(result, audio);
+            m_readyResult = result;
+            m_journal.result = earlier.manifest->result;
+        } catch (const EngineError&) {
+            QFile::remove(result);
+        }
+    }
     if (!earlier.manifest || !earlier.manifest->plan)
         m_encoder =
             EncoderChoice::forOutput(m_plan.hevc, m_plan.outputWidth, m_plan.outputHeight);
@@ -531,12 +551,19 @@ QString VideoRun::finish(const QStringList& segmentFiles, const QList<int>& audi
     const std::optional<VideoMeta> joinedFacts = readBack(joined);
     streams.length =
         joinedFacts && joinedFacts->videoDuration > 0 ? joinedFacts->videoDuration : length;
-    const QString result = WorkFolder::freshTempPath(QStringLiteral("ai-"), QStringLiteral(".mp4"));
+    // A resumable job's result stays in its folder, on its record, until it is in place.
+    const QString result =
+        m_journaled ? m_work->filePath(QStringLiteral("result.mp4"))
+                    : WorkFolder::freshTempPath(QStringLiteral("ai-"), QStringLiteral(".mp4"));
     ResultGuard resultGuard(result);
     runWithProgress(FFmpegCommands::finish(joined, m_input, streams, m_progressFile, result),
                     joinTick(0.975));
     checkResult(result, audio);
     resultGuard.keep();
+    if (m_journaled) {
+        m_journal.result = QFileInfo(result).fileName();
+        saveJournal();
+    }
     return result;
 }
 
@@ -569,21 +596,26 @@ void VideoRun::checkResult(const QString& result, const QList<int>& audio) const
 QString VideoRun::run()
 {
     refuseWhenPointless();
-    if (m_journaled)
-        m_work.emplace(WorkFolder::Job{m_journal.id.toString(QUuid::WithoutBraces)});
-    else
-        m_work.emplace(QStringLiteral("ai-"));
+    if (!m_journaled) {
+        m_ownWork.emplace(QStringLiteral("ai-"));
+        m_work = &*m_ownWork;
+    }
     WorkFolder::makeFolder(m_work->filePath(QStringLiteral("segments")));
     m_inFolder = m_work->filePath(QStringLiteral("in"));
     m_outFolder = m_work->filePath(QStringLiteral("out"));
     m_progressFile = m_work->filePath(QStringLiteral("progress.txt"));
     m_streaming = EngineChoice::current() == EngineKind::Cpu;
     try {
-        return segments();
-    } catch (const EngineError&) {
+        const QString result = segments();
+        if (m_journaled)
+            m_work->keepForResume(); // removed by the job once the result is in place
+        return result;
+    } catch (EngineError& error) {
         const StopToken& stop = StopToken::current();
-        if (!stop.stopped())
+        if (!stop.stopped()) {
+            keepAfterFailure(error);
             throw;
+        }
         // Stopped to be resumed later: the finished segments and their record stay; the frames
         // of the segment in progress go.
         if (m_journaled && stop.keepsWork()) {
@@ -598,16 +630,32 @@ QString VideoRun::run()
     }
 }
 
+// A resumable run that failed after finishing segments keeps them with the reason, so the job
+// continues from them once the cause is dealt with (space freed, a device back).
+void VideoRun::keepAfterFailure(EngineError& error)
+{
+    if (!m_journaled || m_journal.segments.isEmpty() || !m_journal.plan)
+        return;
+    WorkFolder::removeFolder(m_inFolder);
+    WorkFolder::removeFolder(m_outFolder);
+    m_journal.failure = error.message();
+    saveJournal();
+    m_work->keepForResume();
+    error.setWorkKept();
+}
+
 QString VideoRun::segments()
 {
     const QList<int> audio = resumeOrPlan();
+    if (!m_readyResult.isEmpty())
+        return m_readyResult;
     const int count = m_plan.segmentCount;
     m_share = 1.0 / count;
     const QString ofCount = QLatin1Char('/') + QString::number(count);
     QStringList segmentFiles;
     for (int i = 0; i < count; ++i) {
         if (m_core.isCancelled())
-            throw UpscaleCore::err(QStringLiteral("Cancelled"));
+            throw EngineError::cancelled();
         if (m_plan.segmentDuration(i) <= 0)
             break;
         if (m_finished.contains(i)) {
@@ -652,8 +700,8 @@ QString VideoRun::segments()
 
 QString UpscaleCore::runAI(const QString& input, const UpscaleOptions& options,
                            const ProgressCallback& progress, PhaseTimes* times,
-                           const JobManifest* journal)
+                           const JobManifest* journal, WorkFolder* jobFolder)
 {
-    VideoRun run(*this, input, options, progress, times, journal);
+    VideoRun run(*this, input, options, progress, times, journal, jobFolder);
     return run.run();
 }

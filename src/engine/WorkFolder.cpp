@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -33,7 +35,13 @@ WorkFolder::WorkFolder(const QString& prefix) : m_path(freshTempPath(prefix))
 WorkFolder::WorkFolder(const Job& job) : m_path(root() + QLatin1Char('/') + job.name)
 {
     makeFolder(m_path);
-    claim();
+    if (!claim()) {
+        m_remove = false;
+        if (m_lockFd >= 0)
+            ::close(m_lockFd);
+        throw EngineError(QStringLiteral("Filesystem"), EBUSY,
+                          QStringLiteral("Another Korvane is working on this upscale right now."));
+    }
 }
 
 WorkFolder::~WorkFolder()
@@ -44,12 +52,12 @@ WorkFolder::~WorkFolder()
         ::close(m_lockFd);
 }
 
-void WorkFolder::claim()
+bool WorkFolder::claim()
 {
     const QByteArray lock = QFile::encodeName(m_path + QLatin1Char('/') + kInUse);
     m_lockFd = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (m_lockFd >= 0)
-        ::flock(m_lockFd, LOCK_EX | LOCK_NB);
+    // A folder whose lock can't be made at all is still used; only another holder refuses it.
+    return m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0;
 }
 
 bool WorkFolder::inUse(const QString& path)

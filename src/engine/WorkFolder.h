@@ -10,7 +10,8 @@ class WorkFolder final {
 public:
     // A fresh folder: prefix + a fresh upper-case UUID.
     explicit WorkFolder(const QString& prefix);
-    // The folder of a resumable job (created when missing, its content left as it is).
+    // The folder of a resumable job (created when missing, its content left as it is). Throws
+    // when another process (or another object of this one) holds it.
     struct Job {
         QString name;
     };
@@ -51,7 +52,8 @@ public:
     static bool isKept(const QString& path);
 
 private:
-    void claim();
+    // Takes the folder's in-use lock; false when someone else holds it.
+    bool claim();
 
     QString m_path;
     int m_lockFd = -1;

@@ -146,6 +146,8 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
             throw UpscaleCore::err(MissingTools::ffmpegMessage());
         if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
             throw UpscaleCore::err(MissingTools::realesrganMessage());
+        OutputFile::HeldName name(OutputFile::reserve(destination, OutputFile::Mode::KeepExisting,
+                                                      QStringLiteral("video")));
         const QString result = core.runAI(
             input, options,
             [&report, self, itemId](double fraction, const QString& status, const QString& eta) {
@@ -160,8 +162,9 @@ UpscaleJob BatchProcessor::jobFor(const BatchItem& item, const QDir& folder,
                     },
                     Qt::QueuedConnection);
             });
-        const OutputFile::Placement placed = OutputFile::place(
-            result, destination, OutputFile::Mode::KeepExisting, QStringLiteral("video"));
+        const OutputFile::Placement placed =
+            OutputFile::place(result, name.reservation(), QStringLiteral("video"));
+        name.settle();
         if (placed.error) {
             *kept = placed.keptPath;
             throw *placed.error;

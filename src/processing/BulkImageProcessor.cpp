@@ -12,6 +12,7 @@
 #include "engine/ImageFile.h"
 #include "engine/UpscaleCore.h"
 #include "engine/WorkFolder.h"
+#include "processing/ImageJob.h"
 #include "processing/JobQueue.h"
 #include "processing/MissingTools.h"
 #include "processing/OutputFile.h"
@@ -110,7 +111,6 @@ void BulkImageProcessor::start(const QUrl& folder)
     }
     setRunning(true);
     const AIQuality quality = m_quality;
-    const QString model = AIQualities::modelName(quality);
     const int scale = m_scale;
     const QString fmt = m_format;
     const QString detail =
@@ -136,57 +136,36 @@ void BulkImageProcessor::start(const QUrl& folder)
         const QString fileName = QFileInfo(input).fileName();
         // Each name is taken for this run, so "a.png" and "a.jpg" get "a_upscaled.png" and
         // "a_upscaled_1.png", and no other job is given either while they wait.
-        const QString destination = OutputNaming::reserveFirstFree(
+        ImageJob::Settings settings;
+        settings.input = input;
+        settings.destination = OutputNaming::firstFreePath(
             destinationFolder, OutputNaming::baseName(fileName) + QStringLiteral("_upscaled"), fmt);
-
-        UpscaleJob job;
-        job.name = fileName;
-        job.icon = QStringLiteral("photo");
-        job.detail = detail;
-        const auto kept = std::make_shared<QString>(); // written by the work, read on completion
-        job.run = [self, itemId, input, destination, model, scale, fmt,
-                   kept](const UpscaleJob::ProgressReporter& report) -> QString {
-            const QString upscaling = QStringLiteral("Upscaling…");
-            report(0.1, upscaling, QString());
-            // Posted to the application object, which outlives the processor; the guard is read
-            // on the main thread.
+        settings.quality = quality;
+        settings.scale = scale;
+        settings.format = fmt;
+        UpscaleJob job = ImageJob::make(
+            settings, fileName, detail,
+            [self, itemId](const UpscaleJob::Result& result, const ImageJob::Outcome& outcome) {
+                if (*self)
+                    (*self)->complete(itemId, result, outcome.keptPath);
+            },
+            // A waiting job taken off the queue never runs: its image counts as stopped.
+            [self, itemId] {
+                if (*self)
+                    (*self)->complete(itemId,
+                                      UpscaleJob::Result::failure(EngineError::cancelled()));
+            });
+        // The row says when its own picture is being worked on. Posted to the application
+        // object, which outlives the processor; the guard is read on the main thread.
+        job.run = [work = job.run, self, itemId](const UpscaleJob::ProgressReporter& report) {
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [self, itemId, upscaling] {
+                [self, itemId] {
                     if (*self)
-                        (*self)->updateItem(itemId, upscaling);
+                        (*self)->updateItem(itemId, QStringLiteral("Upscaling…"));
                 },
                 Qt::QueuedConnection);
-
-            UpscaleCore& core = UpscaleCore::shared();
-            if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
-                throw UpscaleCore::err(MissingTools::realesrganMessage());
-            // The engine writes into a work folder; only a complete picture reaches the folder.
-            const WorkFolder work(QStringLiteral("img-"));
-            const QString engineInput = ImageFile::uprightForEngine(input, work.path());
-            const QString tmp = work.filePath(QStringLiteral("upscaled.") + fmt);
-            core.runRealESRGANImage(engineInput, tmp, model, scale, fmt);
-            if (!QFileInfo::exists(tmp))
-                throw UpscaleCore::err(QStringLiteral("No output image produced."));
-            const OutputFile::Placement placed = OutputFile::place(
-                tmp, destination, OutputFile::Mode::KeepExisting, QStringLiteral("image"));
-            if (placed.error) {
-                *kept = placed.keptPath;
-                throw *placed.error;
-            }
-            report(1.0, QStringLiteral("Saved"), QString());
-            return placed.path;
-        };
-        job.onComplete = [self, itemId, destination, kept](const UpscaleJob::Result& result) {
-            OutputNaming::release(destination);
-            if (*self)
-                (*self)->complete(itemId, result, *kept);
-        };
-        // A waiting job taken off the queue never runs: its image counts as stopped.
-        job.onRemoved = [self, itemId, destination] {
-            OutputNaming::release(destination);
-            if (*self)
-                (*self)->complete(itemId, UpscaleJob::Result::failure(EngineError::cancelled()));
+            return work(report);
         };
         jobs.append(job);
     }

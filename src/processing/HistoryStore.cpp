@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include "engine/EngineLog.h"
+#include "engine/FileLock.h"
 
 HistoryStore& HistoryStore::shared()
 {
@@ -36,18 +37,29 @@ void HistoryStore::enqueue(std::function<void()> task)
 void HistoryStore::save(const QString& path, const QByteArray& bytes)
 {
     enqueue([this, path, bytes] {
-        if (m_protected.contains(path))
-            return;
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return;
-        if (file.write(bytes) != bytes.size()) {
-            file.cancelWriting();
-            return;
-        }
-        file.commit();
+        const Locked lock = lockFor(path);
+        writeFile(path, bytes);
     });
+}
+
+HistoryStore::Locked HistoryStore::lockFor(const QString& path)
+{
+    return Locked{std::make_shared<FileLock>(path + QStringLiteral(".lock"))};
+}
+
+void HistoryStore::writeFile(const QString& path, const QByteArray& bytes)
+{
+    if (m_protected.contains(path))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return;
+    }
+    file.commit();
 }
 
 void HistoryStore::removeFiles(const QStringList& paths)

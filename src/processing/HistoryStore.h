@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QByteArray>
@@ -12,8 +13,10 @@
 #include <QThreadPool>
 
 // Reads and writes the history files on one serial background writer shared by every history, so
-// the writes of a file happen in the order they were asked for and the newest snapshot is always
-// the one left on disk. Each write replaces the file atomically.
+// the writes of a file happen in the order they were asked for. Several Korvane processes (the
+// window, any number of command lines) share the files: a change is read, merged and written
+// under the file's lock ("<file>.lock"), so no process drops what another added. Each write
+// replaces the file atomically.
 //
 // Threading: the public functions are called on the main thread. Reading, writing and removing
 // files run on the writer thread, one task at a time, in the order queued; a read's result is
@@ -41,29 +44,29 @@ public:
     {
         QPointer<QObject> guard(receiver);
         enqueue([this, path, decode = std::move(decode), guard, done = std::move(done)] {
-            QByteArray bytes;
-            T value{};
-            QString problem;
-            switch (readFile(path, &bytes, &problem)) {
-            case ReadOutcome::Missing:
-                break;
-            case ReadOutcome::Read:
-                if (std::optional<T> decoded = decode(bytes))
-                    value = std::move(*decoded);
-                else
-                    moveAside(path, QStringLiteral("it does not hold a readable history"));
-                break;
-            case ReadOutcome::Unreadable:
-                moveAside(path, problem);
-                break;
+            deliver(guard, done, readValue(path, decode));
+        });
+    }
+
+    // Under the file's lock, on the writer thread: reads path as load() does, applies change to
+    // what it holds and writes the outcome; then delivers the outcome to done on the main thread
+    // (only while receiver exists). A file that can't be written, or whose unreadable content
+    // could not be moved aside, is left as it is; done still gets the outcome.
+    template <typename T>
+    void update(const QString& path, std::function<std::optional<T>(const QByteArray&)> decode,
+                std::function<T(T)> change, std::function<QByteArray(const T&)> encode,
+                QObject* receiver, std::function<void(T)> done)
+    {
+        QPointer<QObject> guard(receiver);
+        enqueue([this, path, decode = std::move(decode), change = std::move(change),
+                 encode = std::move(encode), guard, done = std::move(done)] {
+            T value;
+            {
+                const Locked lock = lockFor(path);
+                value = change(readValue(path, decode));
+                writeFile(path, encode(value));
             }
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [guard, done, value] {
-                    if (guard)
-                        done(value);
-                },
-                Qt::QueuedConnection);
+            deliver(guard, done, std::move(value));
         });
     }
 
@@ -81,7 +84,49 @@ public:
     static QString asidePath(const QString& path);
 
 private:
+    // Holds a history file's lock for a read, merge and write (see FileLock).
+    struct Locked {
+        std::shared_ptr<void> lock;
+    };
+    static Locked lockFor(const QString& path);
+
+    template <typename T>
+    T readValue(const QString& path, const std::function<std::optional<T>(const QByteArray&)>& decode)
+    {
+        QByteArray bytes;
+        T value{};
+        QString problem;
+        switch (readFile(path, &bytes, &problem)) {
+        case ReadOutcome::Missing:
+            break;
+        case ReadOutcome::Read:
+            if (std::optional<T> decoded = decode(bytes))
+                value = std::move(*decoded);
+            else
+                moveAside(path, QStringLiteral("it does not hold a readable history"));
+            break;
+        case ReadOutcome::Unreadable:
+            moveAside(path, problem);
+            break;
+        }
+        return value;
+    }
+
+    template <typename T>
+    static void deliver(const QPointer<QObject>& guard, const std::function<void(T)>& done, T value)
+    {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, value = std::move(value)] {
+                if (guard)
+                    done(value);
+            },
+            Qt::QueuedConnection);
+    }
+
     void enqueue(std::function<void()> task);
+    // Writes bytes to path atomically unless the path is protected. Writer thread only.
+    void writeFile(const QString& path, const QByteArray& bytes);
     // Writer thread only.
     static ReadOutcome readFile(const QString& path, QByteArray* bytes, QString* problem);
     void moveAside(const QString& path, const QString& reason);

@@ -22,7 +22,7 @@
 #include "processing/AppSettings.h"
 #include "processing/HistoryJson.h"
 #include "processing/HistoryStore.h"
-#include "processing/ImageAdjustments.h"
+#include "processing/ImageJob.h"
 #include "processing/JobQueue.h"
 #include "processing/MissingTools.h"
 #include "processing/Notifier.h"
@@ -43,115 +43,19 @@ bool onMainThread(const QObject* object)
     return QThread::currentThread() == object->thread();
 }
 
-// The model's own errors: domain "ImageUpscaler", code 1.
-EngineError imageError(const QString& message)
-{
-    return EngineError(QStringLiteral("ImageUpscaler"), 1, message);
-}
 
-QString pixelInfo(const QImage& image, double bytes)
-{
-    return QString::number(image.width()) + QStringLiteral("×") + QString::number(image.height()) +
-           QStringLiteral(" px · ") + ImageUpscaler::byteString(bytes);
-}
 
-// Everything a job's work needs, captured when it is queued.
-struct ImageJobSettings {
-    QString input;
-    QString dest;
-    AIQuality quality = AIQuality::Detailed;
-    int scale = 4;
-    bool advanced = false;
-    double sharpness = 0;
-    double brightness = 0;
-    double contrast = 1;
-    double saturation = 1;
-    bool matchFileSize = false;
-    qint64 sourceBytes = 0;
-    QString format;
-    OutputFile::Mode mode = OutputFile::Mode::KeepExisting;
-};
-
-QString runImageJob(const ImageJobSettings& job, const std::weak_ptr<ImageAdjustments>& model,
-                    const std::shared_ptr<ImageUpscaler::ResultBox>& box,
-                    const UpscaleJob::ProgressReporter& report)
-{
-    const std::shared_ptr<ImageAdjustments> adjustments = model.lock();
-    if (!adjustments)
-        return {};
-    UpscaleCore& core = UpscaleCore::shared();
-    // Cleared before the first report, so a stop pressed as soon as the job shows is not lost.
-    report(0.05, QStringLiteral("Upscaling…"), QString());
-    if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
-        throw UpscaleCore::err(MissingTools::realesrganMessage());
-    if (job.mode == OutputFile::Mode::Replace && OutputFile::sameFile(job.input, job.dest))
-        throw imageError(QStringLiteral("The upscaled image would replace its own source, ") +
-                         QFileInfo(job.input).fileName() +
-                         QStringLiteral(". Choose another name."));
-
-    // A result too large for this machine is refused before the AI runs.
-    const ImageFile::Header header = ImageFile::header(job.input);
-    if (header.readable) {
-        const qint64 needed = ImageUpscaler::memoryNeeded(header.size, job.scale, job.advanced);
-        if (needed > ImageFile::memoryAllowance())
-            throw imageError(ImageFile::tooLargeMessage(header.size * job.scale, needed));
-    }
-
-    const WorkFolder work(QStringLiteral("img-"));
-    // The engine ignores the orientation tag of phone photos, so it gets an upright copy.
-    const QString engineInput = ImageFile::uprightForEngine(job.input, work.path());
-    const QString tmp = work.filePath(QStringLiteral("upscaled.png"));
-    core.runRealESRGANImage(engineInput, tmp, AIQualities::modelName(job.quality), job.scale,
-                            QStringLiteral("png"));
-    if (!QFileInfo::exists(tmp))
-        throw UpscaleCore::err(QStringLiteral("No output image produced."));
-    QString problem;
-    QImage image = ImageFile::read(tmp, 0, &problem);
-    if (image.isNull()) {
-        // The engine's work is not thrown away: its file stays where the message says.
-        box->keptPath = WorkFolder::keep(tmp);
-        throw imageError(QStringLiteral("Could not read upscaled image (") + problem +
-                         QStringLiteral("). The engine's result was kept at ") + box->keptPath +
-                         QLatin1Char('.'));
-    }
-
-    if (job.advanced)
-        image =
-            adjustments->apply(image, job.brightness, job.contrast, job.saturation, job.sharpness);
-
-    report(0.75, QStringLiteral("Saving…"), QString());
-    QByteArray bytes;
-    if (job.matchFileSize)
-        bytes = ImageUpscaler::encodeMatchingSize(image, job.sourceBytes);
-    else if (job.format == QLatin1String("jpg"))
-        bytes = ImageUpscaler::encode(image, QStringLiteral("jpg"), 0.92);
-    else
-        bytes = ImageUpscaler::encode(image, QStringLiteral("png"), 1.0);
-
-    const OutputFile::Placement placed =
-        OutputFile::placeBytes(bytes, job.format, job.dest, job.mode, QStringLiteral("image"));
-    if (placed.error) {
-        box->keptPath = placed.keptPath;
-        throw *placed.error;
-    }
-
-    box->image = image;
-    box->info = image.isNull() ? QString() : pixelInfo(image, double(bytes.size()));
-    report(1.0, QStringLiteral("Saved"), QString());
-    return placed.path;
-}
 } // namespace
 
 ImageUpscaler::ImageUpscaler(QObject* parent)
     : QObject(parent), m_format(QStringLiteral("png")),
-      m_history(historyPath(), &ImageUpscaler::encodeHistory),
-      m_adjustments(std::make_shared<ImageAdjustments>())
+      m_history(
+          HistoryStore::shared(), ImageHistory::path(), &ImageHistory::encode,
+          &ImageHistory::decode, this, [this] { Q_EMIT historyChanged(); })
 {
     m_lastSizeText = estimatedSizeText();
     m_lastTimeText = estimatedTimeText();
-    HistoryStore::shared().load<QList<HistoryEntry>>(
-        historyPath(), [](const QByteArray& json) { return decodeHistory(json); }, this,
-        [this](const QList<HistoryEntry>& loaded) { applyLoadedHistory(loaded); });
+    m_history.read([this] { Q_EMIT historyLoadedChanged(); });
 }
 
 ImageUpscaler::~ImageUpscaler() = default;
@@ -247,11 +151,7 @@ void ImageUpscaler::refreshDerived()
 
 QString ImageUpscaler::byteString(double bytes)
 {
-    if (bytes >= 1000000)
-        return QString::asprintf("%.1f MB", bytes / 1000000);
-    if (bytes >= 1000)
-        return QString::asprintf("%.0f KB", bytes / 1000);
-    return QString::number(qint64(bytes)) + QStringLiteral(" B");
+    return ImageJob::byteString(bytes);
 }
 
 QString ImageUpscaler::timeString(double seconds)
@@ -282,10 +182,7 @@ qint64 ImageUpscaler::estimatedBytes(qint64 w, qint64 h, int scale, const QStrin
 
 qint64 ImageUpscaler::memoryNeeded(const QSize& size, int scale, bool advanced)
 {
-    const QSize result = size * scale;
-    const qint64 pixels = qint64(result.width()) * qint64(result.height());
-    // The adjustments work on an 8-bit copy with three float planes beside it.
-    return ImageFile::decodedBytes(result) + (advanced ? pixels * 16 : 0);
+    return ImageJob::memoryNeeded(size, scale, advanced);
 }
 
 QString ImageUpscaler::timeEstimate(qint64 w, qint64 h, int scale, AIQuality quality)
@@ -361,7 +258,7 @@ void ImageUpscaler::applyLoadedImage(quint64 generation, qint64 bytes, const QIm
     if (!image.isNull()) {
         assign(m_srcW, qint64(image.width()), &ImageUpscaler::srcWChanged);
         assign(m_srcH, qint64(image.height()), &ImageUpscaler::srcHChanged);
-        assign(m_sourceInfo, pixelInfo(image, double(bytes)), &ImageUpscaler::sourceInfoChanged);
+        assign(m_sourceInfo, ImageJob::pixelInfo(image, double(bytes)), &ImageUpscaler::sourceInfoChanged);
     }
     refreshDerived();
 }
@@ -384,43 +281,12 @@ std::optional<QString> ImageUpscaler::destinationURL(const QUrl& input, const QS
 
 QByteArray ImageUpscaler::encode(const QImage& image, const QString& format, double quality)
 {
-    if (image.isNull())
-        throw imageError(QStringLiteral("Could not encode image."));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    const bool jpeg = format == QLatin1String("jpg");
-    QImageWriter writer(&buffer, jpeg ? QByteArrayLiteral("jpeg") : QByteArrayLiteral("png"));
-    if (jpeg)
-        writer.setQuality(int(std::lround(std::clamp(quality, 0.0, 1.0) * 100)));
-    if (!writer.write(image) || bytes.isEmpty())
-        throw imageError(QStringLiteral("Could not encode image."));
-    return bytes;
+    return ImageJob::encode(image, format, quality);
 }
 
 QByteArray ImageUpscaler::encodeMatchingSize(const QImage& image, qint64 targetBytes)
 {
-    const QString jpg = QStringLiteral("jpg");
-    if (targetBytes < 1)
-        return encode(image, jpg, 0.9);
-    QByteArray best = encode(image, jpg, 1.0);
-    double lo = 0.3;
-    double hi = 1.0;
-    const qint64 tolerance = targetBytes / 20;
-    for (int probe = 0; probe < 7; ++probe) {
-        const double q = (lo + hi) / 2;
-        QByteArray d = encode(image, jpg, q);
-        const qint64 size = d.size();
-        if (size > targetBytes) {
-            hi = q;
-        } else {
-            best = d;
-            lo = q;
-        }
-        if (std::llabs(size - targetBytes) < tolerance)
-            return d;
-    }
-    return best;
+    return ImageJob::encodeMatchingSize(image, targetBytes);
 }
 
 void ImageUpscaler::run()
@@ -450,50 +316,34 @@ void ImageUpscaler::run()
     assign(m_outputURL, QUrl(), &ImageUpscaler::outputURLChanged);
     assign(m_savedPath, QString(), &ImageUpscaler::savedPathChanged);
 
-    ImageJobSettings settings;
+    ImageJob::Settings settings;
     settings.input = m_inputURL.toLocalFile();
-    settings.dest = *dest;
+    settings.destination = *dest;
+    settings.mode = chosen ? OutputFile::Mode::Replace : OutputFile::Mode::KeepExisting;
     settings.quality = m_quality;
     settings.scale = m_scale;
+    settings.format = format;
+    settings.matchFileSize = m_matchFileSize;
+    settings.sourceBytes = m_sourceBytes;
     settings.advanced = m_advanced;
     settings.sharpness = m_sharpness;
     settings.brightness = m_brightness;
     settings.contrast = m_contrast;
     settings.saturation = m_saturation;
-    settings.matchFileSize = m_matchFileSize;
-    settings.sourceBytes = m_sourceBytes;
-    settings.format = format;
-    settings.mode = chosen ? OutputFile::Mode::Replace : OutputFile::Mode::KeepExisting;
     const QString name = m_inputURL.fileName();
     const int scale = m_scale;
-    const auto box = std::make_shared<ResultBox>();
-    const std::weak_ptr<ImageAdjustments> adjustments = m_adjustments;
-
-    UpscaleJob job;
-    job.name = name;
-    job.icon = QStringLiteral("photo");
-    job.detail = QString::number(m_scale) + QStringLiteral("× · ") + AIQualities::label(m_quality);
-    job.run = [settings, adjustments, box](const UpscaleJob::ProgressReporter& report) {
-        return runImageJob(settings, adjustments, box, report);
-    };
     QPointer<ImageUpscaler> self(this);
-    // The name stays taken until the job has written its file (or will never write it).
-    const QString destination = settings.dest;
-    OutputNaming::reserve(destination);
-    job.onComplete = [self, name, scale, box, destination](const UpscaleJob::Result& result) {
-        OutputNaming::release(destination);
-        if (!self)
-            return;
-        std::optional<QString> failure;
-        if (!result.succeeded())
-            failure = result.error->message();
-        self->jobFinished(name, scale, box, result.location, failure);
-    };
-    job.onRemoved = [self, destination] {
-        OutputNaming::release(destination);
-        if (self)
-            self->countDown();
-    };
+    const UpscaleJob job = ImageJob::make(
+        settings, name,
+        QString::number(m_scale) + QStringLiteral("× · ") + AIQualities::label(m_quality),
+        [self, name, scale](const UpscaleJob::Result& result, const ImageJob::Outcome& outcome) {
+            if (self)
+                self->jobFinished(name, scale, outcome, result.location, result.error);
+        },
+        [self] {
+            if (self)
+                self->countDown();
+        });
 
     QMetaObject::invokeMethod(
         &JobQueue::shared(), [job] { JobQueue::shared().enqueue({job}); }, Qt::QueuedConnection);
@@ -509,9 +359,9 @@ void ImageUpscaler::countDown()
     }
 }
 
-void ImageUpscaler::jobFinished(const QString& name, int scale,
-                                const std::shared_ptr<ResultBox>& box, const QString& location,
-                                const std::optional<QString>& failure)
+void ImageUpscaler::jobFinished(const QString& name, int scale, const ImageJob::Outcome& box,
+                                const QString& location,
+                                const std::optional<EngineError>& failure)
 {
     countDown();
     HistoryEntry entry;
@@ -519,35 +369,35 @@ void ImageUpscaler::jobFinished(const QString& name, int scale,
     entry.name = name;
     entry.date = QDateTime::currentDateTimeUtc();
     entry.scale = scale;
-    if (failure && isCancellationMessage(*failure)) {
+    if (failure && failure->isCancellation()) {
         // The user's own stop: said plainly, not as a failure, and without a notification.
         assign(m_statusText, QStringLiteral("Stopped"), &ImageUpscaler::statusTextChanged);
         return;
     }
     if (failure) {
-        assign(m_errorText, *failure, &ImageUpscaler::errorTextChanged);
+        assign(m_errorText, failure->message(), &ImageUpscaler::errorTextChanged);
         assign(m_statusText, QStringLiteral("Failed"), &ImageUpscaler::statusTextChanged);
         entry.success = false;
-        entry.error = *failure;
+        entry.error = failure->message();
         // A result that could not be saved is listed where it was kept, so the history row
         // offers "Show in Folder" for it.
-        if (!box->keptPath.isEmpty())
-            entry.savedPath = box->keptPath;
-        setHistory(QList<HistoryEntry>{entry} + m_history.entries());
+        if (!box.keptPath.isEmpty())
+            entry.savedPath = box.keptPath;
+        m_history.add(entry);
         Notifier::upscaleFinished(name, false);
         return;
     }
-    setImage(m_upscaledImage, box->image, &ImageUpscaler::upscaledImageChanged);
+    setImage(m_upscaledImage, box.image, &ImageUpscaler::upscaledImageChanged);
     assign(m_outputURL, location.isEmpty() ? QUrl() : QUrl::fromLocalFile(location),
            &ImageUpscaler::outputURLChanged);
     assign(m_savedPath, location.isEmpty() ? QString() : location,
            &ImageUpscaler::savedPathChanged);
-    assign(m_upscaledInfo, box->info, &ImageUpscaler::upscaledInfoChanged);
+    assign(m_upscaledInfo, box.info, &ImageUpscaler::upscaledInfoChanged);
     assign(m_statusText, QStringLiteral("Saved"), &ImageUpscaler::statusTextChanged);
     entry.success = true;
     if (!location.isEmpty())
         entry.savedPath = location;
-    setHistory(QList<HistoryEntry>{entry} + m_history.entries());
+    m_history.add(entry);
     Notifier::upscaleFinished(name, true);
 }
 
@@ -572,82 +422,35 @@ void ImageUpscaler::clearSelection()
 void ImageUpscaler::setHistory(const QList<HistoryEntry>& entries)
 {
     m_history.assign(entries);
-    Q_EMIT historyChanged();
 }
 
 void ImageUpscaler::deleteHistory(const QSet<QUuid>& ids, bool deleteFiles)
 {
     m_history.remove(ids, deleteFiles, outputFile);
-    Q_EMIT historyChanged();
 }
 
 void ImageUpscaler::clearHistory(bool deleteFiles)
 {
     m_history.remove(std::nullopt, deleteFiles, outputFile);
-    Q_EMIT historyChanged();
 }
 
-void ImageUpscaler::applyLoadedHistory(const QList<HistoryEntry>& loaded)
+void ImageUpscaler::reloadHistory()
 {
-    m_history.takeLoaded(loaded);
-    Q_EMIT historyChanged();
-    Q_EMIT historyLoadedChanged();
+    m_history.read();
 }
 
 QString ImageUpscaler::historyPath()
 {
-    return UpscaleCore::toolsFolder() + QStringLiteral("/image-history.json");
+    return ImageHistory::path();
 }
 
 QByteArray ImageUpscaler::encodeHistory(const QList<HistoryEntry>& entries)
 {
-    QJsonArray array;
-    for (const HistoryEntry& entry : entries) {
-        QJsonObject object;
-        object.insert(QStringLiteral("id"), HistoryJson::uuidText(entry.id));
-        object.insert(QStringLiteral("name"), entry.name);
-        object.insert(QStringLiteral("date"), ReferenceDate::toSeconds(entry.date));
-        object.insert(QStringLiteral("scale"), entry.scale);
-        object.insert(QStringLiteral("success"), entry.success);
-        if (entry.savedPath)
-            object.insert(QStringLiteral("savedPath"), *entry.savedPath);
-        if (entry.error)
-            object.insert(QStringLiteral("error"), *entry.error);
-        array.append(object);
-    }
-    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+    return ImageHistory::encode(entries);
 }
 
 std::optional<QList<ImageUpscaler::HistoryEntry>>
 ImageUpscaler::decodeHistory(const QByteArray& json)
 {
-    const std::optional<QJsonArray> array = HistoryJson::parseArray(json);
-    if (!array)
-        return std::nullopt;
-    QList<HistoryEntry> entries;
-    for (const QJsonValue& value : *array) {
-        if (!value.isObject())
-            return std::nullopt;
-        const QJsonObject object = value.toObject();
-        const auto id = HistoryJson::uuid(object, QStringLiteral("id"));
-        const auto name = HistoryJson::string(object, QStringLiteral("name"));
-        const auto date = HistoryJson::number(object, QStringLiteral("date"));
-        const auto scale = HistoryJson::integer(object, QStringLiteral("scale"));
-        const auto success = HistoryJson::boolean(object, QStringLiteral("success"));
-        if (!id || !name || !date || !scale || !success)
-            return std::nullopt;
-        bool valid = true;
-        HistoryEntry entry;
-        entry.savedPath = HistoryJson::optionalString(object, QStringLiteral("savedPath"), &valid);
-        entry.error = HistoryJson::optionalString(object, QStringLiteral("error"), &valid);
-        if (!valid)
-            return std::nullopt;
-        entry.id = *id;
-        entry.name = *name;
-        entry.date = ReferenceDate::fromSeconds(*date);
-        entry.scale = *scale;
-        entry.success = *success;
-        entries.append(entry);
-    }
-    return entries;
+    return ImageHistory::decode(json);
 }

@@ -14,9 +14,11 @@
 #include <QUuid>
 
 #include "engine/AIQuality.h"
+#include "engine/EngineError.h"
 #include "processing/HistoryList.h"
+#include "processing/ImageHistory.h"
+#include "processing/ImageJob.h"
 
-class ImageAdjustments;
 
 // The model behind the single-image screen: the loaded image, the settings of the next upscale
 // (quality, scale, format, matching the source's file size, colour and sharpness adjustments),
@@ -64,23 +66,10 @@ class ImageUpscaler final : public QObject {
 
 public:
     // One image upscale.
-    struct HistoryEntry {
-        QUuid id;
-        QString name;
-        QDateTime date;
-        qint64 scale = 0;
-        bool success = false;
-        std::optional<QString> savedPath; // successes, and failures whose result was kept
-        std::optional<QString> error;     // failures only
-        bool operator==(const HistoryEntry&) const = default;
-    };
+    using HistoryEntry = ImageHistory::Entry;
 
     // Carries the produced image and its description from a job's work to its completion.
-    struct ResultBox {
-        QImage image;
-        QString info;
-        QString keptPath; // a finished result kept in the temporary folder after a failed save
-    };
+    using ResultBox = ImageJob::Outcome;
 
     explicit ImageUpscaler(QObject* parent = nullptr);
     ~ImageUpscaler() override;
@@ -140,6 +129,9 @@ public:
     void clearSelection();
     void deleteHistory(const QSet<QUuid>& ids, bool deleteFiles);
     void clearHistory(bool deleteFiles);
+    // Reads the history file again, taking in what other Korvane processes (a command line
+    // beside the window) added or removed.
+    void reloadHistory();
 
     // "12.3 MB", "999 KB", "999 B" (decimal units).
     static QString byteString(double bytes);
@@ -205,10 +197,9 @@ Q_SIGNALS:
 private:
     void applyLoadedImage(quint64 generation, qint64 bytes, const QImage& image,
                           const QString& problem);
-    void jobFinished(const QString& name, int scale, const std::shared_ptr<ResultBox>& box,
-                     const QString& location, const std::optional<QString>& failure);
+    void jobFinished(const QString& name, int scale, const ImageJob::Outcome& box,
+                     const QString& location, const std::optional<EngineError>& failure);
     void countDown();
-    void applyLoadedHistory(const QList<HistoryEntry>& loaded);
     void refreshDerived();
     void setImage(QImage& field, const QImage& value, void (ImageUpscaler::*changed)());
 
@@ -253,7 +244,6 @@ private:
 
     // Created once and reused by every job; a job holds it weakly, which also tells it whether
     // the model still exists.
-    std::shared_ptr<ImageAdjustments> m_adjustments;
     int m_outstanding = 0;
     quint64 m_loadGeneration = 0;
 };

@@ -296,7 +296,9 @@ void JobQueue::execute(const UpscaleJob& job, const std::shared_ptr<StopToken>& 
         result = UpscaleJob::Result::failure(errorFromException(std::current_exception()));
     }
 
-    const bool interrupted = stop->keepsWork() && result.cancelled() && job.resumable;
+    // Kept for later: stopped to be resumed, or failed after finishing work it kept.
+    const bool keptWork = result.cancelled() ? stop->keepsWork() : result.error && result.error->workKept();
+    const bool interrupted = job.resumable && keptWork;
     QMetaObject::invokeMethod(
         this, [this, job, result, interrupted] { complete(job, result, interrupted); },
         Qt::QueuedConnection);
@@ -314,6 +316,9 @@ void JobQueue::complete(const UpscaleJob& job, const UpscaleJob::Result& result,
         UpscaleJob kept = m_jobs.takeAt(index);
         kept.status = UpscaleJob::Status::Interrupted;
         kept.eta.clear();
+        // A failure is listed with its reason, so the user knows what to deal with first.
+        if (!result.succeeded() && !result.cancelled())
+            kept.statusText = result.error->message();
         m_jobs.append(kept);
     } else if (index >= 0) {
         m_jobs.removeAt(index);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -97,24 +98,87 @@ int renameNoReplace(const QString& from, const QString& to)
     return ::rename(source.constData(), target.constData()) == 0 ? 0 : errno;
 }
 
-// Renames partial to destination, or, when that name is taken and may not be replaced, to the
-// next free numbered name. Returns the error number (0 on success) and sets *placed.
-int commit(const QString& partial, const QString& destination, Mode mode, QString* placed)
+// Identity of an entry, without following a link; nullopt when there is none.
+struct EntryId {
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool emptyFile = false;
+};
+std::optional<EntryId> identify(const QString& path)
 {
+    struct stat entry {};
+    if (::lstat(native(path).constData(), &entry) != 0)
+        return std::nullopt;
+    return EntryId{quint64(entry.st_dev), quint64(entry.st_ino),
+                   S_ISREG(entry.st_mode) && entry.st_size == 0};
+}
+
+// True while the reservation's placeholder is still the empty file this job created.
+bool ownsPlaceholder(const Reservation& reservation)
+{
+    if (!reservation.hasPlaceholder())
+        return false;
+    const std::optional<EntryId> now = identify(reservation.path);
+    return now && now->emptyFile && now->device == reservation.device &&
+           now->inode == reservation.inode;
+}
+
+// Creates path as an empty file that did not exist; an error number (EEXIST when taken), or 0.
+int createExclusive(const QString& path, Reservation* reservation)
+{
+    const int fd = ::open(native(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    struct stat made {};
+    const int code = ::fstat(fd, &made) == 0 ? 0 : errno;
+    ::close(fd);
+    if (code != 0) {
+        ::unlink(native(path).constData());
+        return code;
+    }
+    reservation->path = path;
+    reservation->device = quint64(made.st_dev);
+    reservation->inode = quint64(made.st_ino);
+    return 0;
+}
+
+// Renames partial to the reserved name: over the job's own placeholder, over the chosen file in
+// Replace mode, and otherwise never over an entry that is there. Returns the error number (0 on
+// success) and sets *placed.
+int commit(const QString& partial, const Reservation& reservation, QString* placed)
+{
+    const QString& destination = reservation.path;
     *placed = destination;
-    if (mode == Mode::Replace)
+    if (reservation.mode == Mode::Replace || ownsPlaceholder(reservation))
         return ::rename(native(partial).constData(), native(destination).constData()) == 0 ? 0
                                                                                            : errno;
+    int code = renameNoReplace(partial, destination);
+    if (reservation.mode == Mode::Exclusive)
+        return code;
+    // The placeholder went and something else took the name: take the next free one.
     const QFileInfo target(destination);
     const QString stem = OutputNaming::baseName(target.fileName());
     const QString extension = target.suffix();
-    int code = renameNoReplace(partial, destination);
-    // A file of that name appeared while the job ran: take the next free one.
     for (int attempt = 0; code == EEXIST && attempt < 100; ++attempt) {
         *placed = OutputNaming::firstFreePath(target.absolutePath(), stem, extension);
         code = renameNoReplace(partial, *placed);
     }
     return code;
+}
+
+EngineError reserveFailure(const QString& what, const QString& destination, int code)
+{
+    if (code == EEXIST)
+        return EngineError(QStringLiteral("OutputFile"), 1,
+                           destination + QStringLiteral(" already exists or another upscale is "
+                                                        "saving to it. Choose another name."));
+    QString message = QStringLiteral("The upscaled ") + what +
+                      QStringLiteral(" can't be saved as ") + destination + QStringLiteral(": ") +
+                      reasonOf(code) + QLatin1Char('.');
+    if (code == ENAMETOOLONG)
+        message += QStringLiteral(" Choose a shorter name or another folder.");
+    return EngineError(QStringLiteral("OutputFile"), 1, message);
 }
 
 EngineError failure(const QString& what, const QString& destination, const QString& reason,
@@ -134,8 +198,48 @@ EngineError failure(const QString& what, const QString& destination, const QStri
 QString partialPath(const QString& destination)
 {
     const QFileInfo target(destination);
-    return target.dir().filePath(QLatin1Char('.') + target.fileName() + QLatin1Char('.') +
-                                 shortId() + QStringLiteral(".part"));
+    QString name = QLatin1Char('.') + target.fileName() + QLatin1Char('.') + shortId() +
+                   QStringLiteral(".part");
+    // A name near the file system's limit (255 bytes) would not leave room for the additions.
+    if (QFile::encodeName(name).size() > 255)
+        name = QStringLiteral(".korvane-") + shortId() + QStringLiteral(".part");
+    return target.dir().filePath(name);
+}
+
+Reservation reserve(const QString& destination, Mode mode, const QString& what, bool adopt)
+{
+    Reservation reservation;
+    reservation.path = QFileInfo(destination).absoluteFilePath();
+    reservation.mode = mode;
+    if (mode == Mode::Replace)
+        return reservation;
+    if (adopt) {
+        const std::optional<EntryId> earlier = identify(reservation.path);
+        if (earlier && earlier->emptyFile) {
+            reservation.device = earlier->device;
+            reservation.inode = earlier->inode;
+            return reservation;
+        }
+    }
+    const QFileInfo target(reservation.path);
+    const QString folder = target.absolutePath();
+    const QString stem = OutputNaming::baseName(target.fileName());
+    const QString extension = target.suffix();
+    QString path = reservation.path;
+    for (int n = 1;; ++n) {
+        const int code = createExclusive(path, &reservation);
+        if (code == 0)
+            return reservation;
+        if (code != EEXIST || mode == Mode::Exclusive || n > 9999)
+            throw reserveFailure(what, path, code);
+        path = OutputNaming::numberedPath(folder, stem, extension, n);
+    }
+}
+
+void release(const Reservation& reservation)
+{
+    if (ownsPlaceholder(reservation))
+        ::unlink(native(reservation.path).constData());
 }
 
 bool sameFile(const QString& a, const QString& b)
@@ -147,9 +251,10 @@ bool sameFile(const QString& a, const QString& b)
     return first.absoluteFilePath() == second.absoluteFilePath();
 }
 
-Placement place(const QString& finished, const QString& destination, Mode mode, const QString& what)
+Placement place(const QString& finished, const Reservation& reservation, const QString& what)
 {
     Placement result;
+    const QString& destination = reservation.path;
     const QString partial = partialPath(destination);
     // On one volume the result is renamed beside the destination; across volumes it is copied.
     bool moved = ::rename(native(finished).constData(), native(partial).constData()) == 0;
@@ -162,7 +267,7 @@ Placement place(const QString& finished, const QString& destination, Mode mode, 
         problem = reasonOf(code);
 
     if (problem.isEmpty()) {
-        const int code = commit(partial, destination, mode, &result.path);
+        const int code = commit(partial, reservation, &result.path);
         if (code == 0) {
             if (!moved)
                 QFile::remove(finished);
@@ -180,14 +285,16 @@ Placement place(const QString& finished, const QString& destination, Mode mode, 
         QFile::remove(partial);
     if (kept.isEmpty() && QFileInfo::exists(finished))
         kept = WorkFolder::keep(finished);
+    release(reservation);
     result.keptPath = kept;
     result.error = failure(what, destination, problem, kept);
     return result;
 }
 
-Placement placeBytes(const QByteArray& bytes, const QString& extension, const QString& destination,
-                     Mode mode, const QString& what)
+Placement placeBytes(const QByteArray& bytes, const QString& extension,
+                     const Reservation& reservation, const QString& what)
 {
+    const QString& destination = reservation.path;
     const QString finished =
         WorkFolder::freshTempPath(QStringLiteral("img-"), QLatin1Char('.') + extension);
     QFile file(finished);
@@ -196,10 +303,11 @@ Placement placeBytes(const QByteArray& bytes, const QString& extension, const QS
         const QString reason = file.errorString();
         file.close();
         QFile::remove(finished);
+        release(reservation);
         return {QString(), failure(what, destination, reason, QString()), QString()};
     }
     file.close();
-    return place(finished, destination, mode, what);
+    return place(finished, reservation, what);
 }
 
 QString spaceMessage(const QString& folder, qint64 neededBytes, qint64 freeBytes)

@@ -16,24 +16,33 @@ namespace {
 std::mutex g_mutex;
 QStringList g_reserved; // a list: the same name may be reserved (and released) more than once
 
-QString candidate(const QDir& dir, const QString& stem, const QString& extension, int n)
+// True when the name exists. A name that can't be looked at (too long, a folder that can't be
+// searched) ends the search: creating it exclusively later fails with the system's reason, and
+// nothing is ever written over an entry without that.
+bool exists(const QString& path)
 {
-    const QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
-    if (n == 0)
-        return dir.filePath(stem + suffix);
-    return dir.filePath(stem + QLatin1Char('_') + QString::number(n) + suffix);
+    struct stat entry {};
+    return ::lstat(QFile::encodeName(path).constData(), &entry) == 0;
 }
 
 // Callers hold g_mutex.
 QString firstFreeLocked(const QString& folder, const QString& stem, const QString& extension)
 {
-    const QDir dir(folder);
-    QString path = candidate(dir, stem, extension, 0);
-    for (int n = 1; isTaken(path) || g_reserved.contains(path); ++n)
-        path = candidate(dir, stem, extension, n);
+    QString path = numberedPath(folder, stem, extension, 0);
+    for (int n = 1; exists(path) || g_reserved.contains(path); ++n)
+        path = numberedPath(folder, stem, extension, n);
     return path;
 }
 } // namespace
+
+QString numberedPath(const QString& folder, const QString& stem, const QString& extension, int n)
+{
+    const QDir dir(folder);
+    const QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
+    if (n == 0)
+        return dir.filePath(stem + suffix);
+    return dir.filePath(stem + QLatin1Char('_') + QString::number(n) + suffix);
+}
 
 QString baseName(const QString& fileName)
 {

@@ -15,8 +15,12 @@ QString baseName(const QString& fileName);
 // target is missing (writing there would create the target wherever the link points).
 bool isTaken(const QString& path);
 
+// In folder: stem + "_" + n + "." + extension (stem + "." + extension for n = 0).
+QString numberedPath(const QString& folder, const QString& stem, const QString& extension, int n);
+
 // In folder: stem + "." + extension, or the first of stem + "_1." + extension, "_2.", … that is
-// neither taken nor reserved.
+// neither taken nor reserved. A name the system refuses to look at (too long, say) is returned
+// as it is: taking it then fails with the system's reason instead of searching for ever.
 QString firstFreePath(const QString& folder, const QString& stem, const QString& extension);
 
 // firstFreePath with the stem base + "_upscaled".

@@ -47,24 +47,13 @@ bool onMainThread(const QObject* object)
 } // namespace
 
 Upscaler::Upscaler(QObject* parent)
-    : QObject(parent), m_codec(Codecs::hevc), m_history(historyPath(), &Upscaler::encodeHistory)
+    : QObject(parent), m_codec(Codecs::hevc),
+      m_history(
+          HistoryStore::shared(), VideoHistory::path(), &VideoHistory::encode,
+          &VideoHistory::decodeForShowing, this, [this] { Q_EMIT historyChanged(); })
 {
     m_lastEstimate = estimatedStorageText();
-    HistoryStore::shared().load<QList<HistoryEntry>>(
-        historyPath(),
-        [](const QByteArray& json) -> std::optional<QList<HistoryEntry>> {
-            std::optional<QList<HistoryEntry>> entries = decodeHistory(json);
-            if (entries) {
-                // Outputs deleted outside the program are forgotten at load time.
-                for (HistoryEntry& entry : *entries) {
-                    if (!entry.outputURL.isEmpty() &&
-                        !QFileInfo::exists(entry.outputURL.toLocalFile()))
-                        entry.outputURL.clear();
-                }
-            }
-            return entries;
-        },
-        this, [this](const QList<HistoryEntry>& loaded) { applyLoadedHistory(loaded); });
+    m_history.read([this] { Q_EMIT historyLoadedChanged(); });
 }
 
 Upscaler::~Upscaler() = default;
@@ -346,13 +335,10 @@ VideoJob::Hooks Upscaler::jobHooks(const JobManifest& manifest)
     hooks.finished = [self, manifest](const UpscaleJob::Result& result, const QString& kept) {
         if (!self)
             return;
-        std::optional<QString> failure;
-        if (!result.succeeded())
-            failure = result.error->message();
         // A failed save lists the kept file, so the history row offers "Show in Folder".
         const QString location = result.succeeded() ? result.location : kept;
         self->jobFinished(manifest.name, manifest.options.targetHeight, manifest.options.quality,
-                          manifest.sourceDuration, location, failure);
+                          manifest.sourceDuration, location, result.error);
     };
     hooks.left = [self] {
         if (self)
@@ -390,7 +376,7 @@ void Upscaler::jobRemoved()
 
 void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality quality,
                            double duration, const QString& location,
-                           const std::optional<QString>& failure)
+                           const std::optional<EngineError>& failure)
 {
     countDown();
     HistoryEntry entry;
@@ -400,18 +386,18 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
     entry.targetHeight = targetHeight;
     entry.quality = quality;
     entry.durationSec = duration;
-    if (failure && isCancellationMessage(*failure)) {
+    if (failure && failure->isCancellation()) {
         // The user's own stop: said plainly, not as a failure, and without a notification.
         assign(m_noticeText, QStringLiteral("Stopped"), &Upscaler::noticeTextChanged);
         return;
     }
     if (failure) {
-        assign(m_errorText, *failure, &Upscaler::errorTextChanged);
+        assign(m_errorText, failure->message(), &Upscaler::errorTextChanged);
         entry.success = false;
-        entry.error = *failure;
+        entry.error = failure->message();
         if (!location.isEmpty())
             entry.outputURL = QUrl::fromLocalFile(location);
-        setHistory(QList<HistoryEntry>{entry} + m_history.entries());
+        m_history.add(entry);
         Notifier::upscaleFinished(name, false);
         return;
     }
@@ -419,7 +405,7 @@ void Upscaler::jobFinished(const QString& name, qint64 targetHeight, AIQuality q
     assign(m_outputURL, output, &Upscaler::outputURLChanged);
     entry.success = true;
     entry.outputURL = output;
-    setHistory(QList<HistoryEntry>{entry} + m_history.entries());
+    m_history.add(entry);
     Notifier::upscaleFinished(name, true);
     refreshEstimate();
 }
@@ -457,99 +443,34 @@ void Upscaler::setNoticeText(const QString& text)
 void Upscaler::setHistory(const QList<HistoryEntry>& entries)
 {
     m_history.assign(entries);
-    Q_EMIT historyChanged();
 }
 
 void Upscaler::deleteHistory(const QSet<QUuid>& ids, bool deleteFiles)
 {
     m_history.remove(ids, deleteFiles, outputFile);
-    Q_EMIT historyChanged();
 }
 
 void Upscaler::clearHistory(bool deleteFiles)
 {
     m_history.remove(std::nullopt, deleteFiles, outputFile);
-    Q_EMIT historyChanged();
 }
 
-void Upscaler::applyLoadedHistory(const QList<HistoryEntry>& loaded)
+void Upscaler::reloadHistory()
 {
-    m_history.takeLoaded(loaded);
-    Q_EMIT historyChanged();
-    Q_EMIT historyLoadedChanged();
+    m_history.read();
 }
 
 QString Upscaler::historyPath()
 {
-    return UpscaleCore::toolsFolder() + QStringLiteral("/history.json");
+    return VideoHistory::path();
 }
 
 QByteArray Upscaler::encodeHistory(const QList<HistoryEntry>& entries)
 {
-    QJsonArray array;
-    for (const HistoryEntry& entry : entries) {
-        QJsonObject object;
-        object.insert(QStringLiteral("id"), HistoryJson::uuidText(entry.id));
-        object.insert(QStringLiteral("name"), entry.name);
-        object.insert(QStringLiteral("date"), ReferenceDate::toSeconds(entry.date));
-        object.insert(QStringLiteral("targetHeight"), entry.targetHeight);
-        object.insert(QStringLiteral("quality"), AIQualities::rawValue(entry.quality));
-        object.insert(QStringLiteral("success"), entry.success);
-        object.insert(QStringLiteral("durationSec"), entry.durationSec);
-        if (!entry.outputURL.isEmpty())
-            object.insert(QStringLiteral("outputURL"),
-                          QString::fromUtf8(entry.outputURL.toEncoded()));
-        if (entry.error)
-            object.insert(QStringLiteral("error"), *entry.error);
-        array.append(object);
-    }
-    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+    return VideoHistory::encode(entries);
 }
 
 std::optional<QList<Upscaler::HistoryEntry>> Upscaler::decodeHistory(const QByteArray& json)
 {
-    const std::optional<QJsonArray> array = HistoryJson::parseArray(json);
-    if (!array)
-        return std::nullopt;
-    QList<HistoryEntry> entries;
-    for (const QJsonValue& value : *array) {
-        if (!value.isObject())
-            return std::nullopt;
-        const QJsonObject object = value.toObject();
-        HistoryEntry entry;
-        const auto id = HistoryJson::uuid(object, QStringLiteral("id"));
-        const auto name = HistoryJson::string(object, QStringLiteral("name"));
-        const auto date = HistoryJson::number(object, QStringLiteral("date"));
-        const auto height = HistoryJson::integer(object, QStringLiteral("targetHeight"));
-        const auto qualityText = HistoryJson::string(object, QStringLiteral("quality"));
-        const auto success = HistoryJson::boolean(object, QStringLiteral("success"));
-        const auto duration = HistoryJson::number(object, QStringLiteral("durationSec"));
-        if (!id || !name || !date || !height || !qualityText || !success || !duration)
-            return std::nullopt;
-        const std::optional<AIQuality> quality = AIQualities::fromRawValue(*qualityText);
-        if (!quality)
-            return std::nullopt;
-        bool valid = true;
-        const auto output =
-            HistoryJson::optionalString(object, QStringLiteral("outputURL"), &valid);
-        const auto error = HistoryJson::optionalString(object, QStringLiteral("error"), &valid);
-        if (!valid)
-            return std::nullopt;
-        if (output) {
-            const QUrl url(*output, QUrl::StrictMode);
-            if (!url.isValid() || url.isRelative())
-                return std::nullopt;
-            entry.outputURL = url;
-        }
-        entry.id = *id;
-        entry.name = *name;
-        entry.date = ReferenceDate::fromSeconds(*date);
-        entry.targetHeight = *height;
-        entry.quality = *quality;
-        entry.success = *success;
-        entry.durationSec = *duration;
-        entry.error = error;
-        entries.append(entry);
-    }
-    return entries;
+    return VideoHistory::decode(json);
 }

@@ -15,6 +15,7 @@
 #include "engine/SystemAdvisor.h"
 #include "engine/VideoMeta.h"
 #include "processing/HistoryList.h"
+#include "processing/VideoHistory.h"
 #include "processing/VideoJob.h"
 
 // The model behind the single-video screen: the loaded video and what is known about it, the
@@ -56,18 +57,7 @@ class Upscaler final : public QObject {
 
 public:
     // One finished video upscale.
-    struct HistoryEntry {
-        QUuid id;
-        QString name;
-        QDateTime date;
-        qint64 targetHeight = 0;
-        AIQuality quality = AIQuality::Detailed;
-        bool success = false;
-        double durationSec = 0;
-        QUrl outputURL; // the file made, or kept after a failed save; empty when there is none
-        std::optional<QString> error; // failures only
-        bool operator==(const HistoryEntry&) const = default;
-    };
+    using HistoryEntry = VideoHistory::Entry;
 
     explicit Upscaler(QObject* parent = nullptr);
     ~Upscaler() override;
@@ -125,6 +115,9 @@ public:
     void deleteHistory(const QSet<QUuid>& ids, bool deleteFiles);
     // Empties the history, removing every output file first when deleteFiles is set.
     void clearHistory(bool deleteFiles);
+    // Reads the history file again, taking in what other Korvane processes (a command line
+    // beside the window) added or removed.
+    void reloadHistory();
 
     // A job left unfinished by an earlier run (its work folder and record), for the queue to
     // list as Interrupted; resumed, it reports here like any other video job.
@@ -175,11 +168,10 @@ private:
     void applyMeta(quint64 generation, const std::optional<VideoMeta>& meta, const QString& problem,
                    const UpscaleRecommendation& recommendation);
     void jobFinished(const QString& name, qint64 targetHeight, AIQuality quality, double duration,
-                     const QString& location, const std::optional<QString>& failure);
+                     const QString& location, const std::optional<EngineError>& failure);
     void jobRemoved();
     VideoJob::Hooks jobHooks(const JobManifest& manifest);
     void countDown();
-    void applyLoadedHistory(const QList<HistoryEntry>& loaded);
     void setPlayer(QMediaPlayer* player);
     void refreshEstimate();
 

@@ -8,6 +8,8 @@
 
 #include "engine/AIQuality.h"
 #include "engine/UpscaleCore.h"
+#include "engine/JobJournal.h"
+#include "engine/SegmentPlan.h"
 #include "engine/WorkFolder.h"
 #include "processing/JobSpeed.h"
 #include "processing/MissingTools.h"
@@ -46,7 +48,36 @@ void writeRecord(const JobManifest& manifest)
     });
 }
 
-QString run(const JobManifest& manifest, double pixels, QString* kept,
+OutputFile::Mode modeOf(const JobManifest& manifest)
+{
+    if (manifest.replaceDestination)
+        return OutputFile::Mode::Replace;
+    return manifest.exclusiveDestination ? OutputFile::Mode::Exclusive
+                                         : OutputFile::Mode::KeepExisting;
+}
+
+// Takes the job's name before any work and notes it on the record, so a run that dies keeps
+// its name: the next run adopts the placeholder instead of numbering a new one.
+OutputFile::Reservation takeName(const JobManifest& manifest, const QString& folder)
+{
+    const OutputFile::Reservation taken =
+        OutputFile::reserve(manifest.destination, modeOf(manifest), QStringLiteral("video"),
+                            manifest.destinationHeld);
+    JobJournal::update(folder, [&taken](JobManifest& record) {
+        record.destination = taken.path;
+        record.destinationHeld = taken.hasPlaceholder();
+    });
+    return taken;
+}
+
+// The latest record of the job: what an earlier run of it left, else what was asked for.
+JobManifest latest(const JobManifest& manifest, const QString& folder)
+{
+    const JobJournal::Decoded record = JobJournal::read(folder);
+    return record.manifest && record.manifest->id == manifest.id ? *record.manifest : manifest;
+}
+
+QString run(const JobManifest& request, double pixels, QString* kept,
             const UpscaleJob::ProgressReporter& report)
 {
     // The record written when the job was queued is in place before the run reads it.
@@ -55,18 +86,35 @@ QString run(const JobManifest& manifest, double pixels, QString* kept,
         throw UpscaleCore::err(MissingTools::ffmpegMessage());
     if (!QFileInfo::exists(UpscaleCore::realesrganBinary()))
         throw UpscaleCore::err(MissingTools::realesrganMessage());
-    const OutputFile::Mode mode = manifest.replaceDestination ? OutputFile::Mode::Replace
-                                                              : OutputFile::Mode::KeepExisting;
-    if (mode == OutputFile::Mode::Replace &&
-        OutputFile::sameFile(manifest.source, manifest.destination))
+    if (modeOf(request) == OutputFile::Mode::Replace &&
+        OutputFile::sameFile(request.source, request.destination))
         throw UpscaleCore::err(QStringLiteral("The upscaled video would replace its own "
                                               "source. Choose another name."));
+    // Held for the whole run, placing included: no other Korvane resumes or sweeps it meanwhile.
+    WorkFolder work(WorkFolder::Job{request.id.toString(QUuid::WithoutBraces)});
+    JobManifest manifest = latest(request, work.path());
+    OutputFile::HeldName name(takeName(manifest, work.path()));
+    manifest.destination = name.reservation().path;
+    manifest.destinationHeld = name.reservation().hasPlaceholder();
+
     QElapsedTimer timer;
     timer.start();
-    const QString tmp =
-        UpscaleCore::shared().runAI(manifest.source, manifest.options, report, nullptr, &manifest);
-    const OutputFile::Placement placed =
-        OutputFile::place(tmp, manifest.destination, mode, QStringLiteral("video"));
+    QString tmp;
+    try {
+        tmp = UpscaleCore::shared().runAI(manifest.source, manifest.options, report, nullptr,
+                                          &manifest, &work);
+    } catch (const EngineError&) {
+        // The placeholder goes with the run; a resumed run takes the name again.
+        name.settle();
+        OutputFile::release(name.reservation());
+        JobJournal::update(work.path(), [](JobManifest& record) { record.destinationHeld = false; });
+        throw;
+    }
+    const OutputFile::Placement placed = OutputFile::place(tmp, name.reservation(),
+                                                           QStringLiteral("video"));
+    name.settle();
+    // The record goes only now that the result is in place (or kept where the error says).
+    WorkFolder::removeFolder(work.path());
     if (placed.error) {
         *kept = placed.keptPath;
         throw *placed.error;
@@ -78,6 +126,47 @@ QString run(const JobManifest& manifest, double pixels, QString* kept,
 }
 
 } // namespace
+
+qint64 estimatedOutputBytes(const VideoMeta& meta, const UpscaleOptions& options)
+{
+    const ModelChoice choice =
+        UpscaleCore::aiModel(options.quality, options.targetHeight, meta.displayShortSide());
+    const SegmentPlan plan = SegmentPlan::make(meta, options, choice, std::nullopt);
+    return qint64(double(plan.byteRate) * plan.durationUsed);
+}
+
+QList<Unfinished> findUnfinished(const JobManifest& request)
+{
+    const auto folderOfPath = [](const QString& path) { return QFileInfo(path).absolutePath(); };
+    QList<Unfinished> found;
+    for (const QString& folder : UpscaleCore::idleJobFolders()) {
+        const JobJournal::Decoded record = JobJournal::read(folder);
+        if (!record.manifest)
+            continue;
+        const JobManifest& earlier = *record.manifest;
+        const bool same =
+            earlier.source == request.source &&
+            earlier.options.targetHeight == request.options.targetHeight &&
+            earlier.options.codec == request.options.codec &&
+            earlier.options.quality == request.options.quality &&
+            earlier.exclusiveDestination == request.exclusiveDestination &&
+            earlier.replaceDestination == request.replaceDestination &&
+            (request.exclusiveDestination
+                 ? earlier.destination == request.destination
+                 : folderOfPath(earlier.destination) == folderOfPath(request.destination));
+        if (same)
+            found.append({folder, earlier, JobJournal::resumeProblem(earlier)});
+    }
+    return found;
+}
+
+QString resumingText(const JobManifest& manifest)
+{
+    const int count = manifest.plan ? manifest.plan->plan.segmentCount : 0;
+    return QStringLiteral("Resuming: %1 of %2 segments done")
+        .arg(manifest.segments.size())
+        .arg(count);
+}
 
 QString folderOf(const QUuid& id)
 {
@@ -153,7 +242,10 @@ UpscaleJob interrupted(const QString& folder, const JobJournal::Decoded& record,
     if (record.manifest) {
         // Its name is taken only once the user resumes it (see onResume).
         job = build(*record.manifest, 0, hooks);
-        job.statusText = JobJournal::progressText(*record.manifest);
+        // A run that failed is listed with the reason it gave; Resume continues once it is dealt
+        // with.
+        job.statusText = record.manifest->failure.isEmpty() ? JobJournal::progressText(*record.manifest)
+                                                            : record.manifest->failure;
         if (record.manifest->plan && record.manifest->plan->plan.segmentCount > 0)
             job.progress = double(record.manifest->segments.size()) /
                            double(record.manifest->plan->plan.segmentCount);

@@ -2,10 +2,13 @@
 
 #include <functional>
 
+#include <QList>
+
 #include <QString>
 #include <QUuid>
 
 #include "engine/JobJournal.h"
+#include "engine/VideoMeta.h"
 #include "processing/UpscaleJob.h"
 
 // The queued job of one single-video upscale, resumable: its work folder is named by the job's
@@ -36,6 +39,22 @@ UpscaleJob make(const JobManifest& manifest, double pixels, const Hooks& hooks);
 // reason when it can't be resumed. Touches no disk.
 UpscaleJob interrupted(const QString& folder, const JobJournal::Decoded& record,
                        const Hooks& hooks);
+
+// Bytes the encoded result of meta's video takes with options (the plan's own figures).
+qint64 estimatedOutputBytes(const VideoMeta& meta, const UpscaleOptions& options);
+
+// An unfinished job of the same upscale as request (same source, options and destination
+// folder; with an exact destination, that one) that no running Korvane holds, with why it can't
+// be resumed (empty when it can). Reads the disk: worker threads only.
+struct Unfinished {
+    QString folder;
+    JobManifest manifest;
+    QString problem;
+};
+QList<Unfinished> findUnfinished(const JobManifest& request);
+
+// "Resuming: 12 of 40 segments done".
+QString resumingText(const JobManifest& manifest);
 
 // Removes a job's work folder in the background.
 void removeWork(const QString& folder);

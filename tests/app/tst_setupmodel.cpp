@@ -87,12 +87,17 @@ private Q_SLOTS:
                                     UpscaleCore::toolsFolder()});
     }
 
-    void failedInstallationStillReachesTheApplication()
+    // A failed installation keeps the setup screen, which says why, instead of opening an
+    // application whose every upscale would fail.
+    void failedInstallationShowsItsReason()
     {
         KorvaneApp app;
         app.start();
         QVERIFY(app.showsSetup());
-        QTRY_VERIFY(!app.showsSetup());
+        QTRY_VERIFY(!app.setup().problem().isEmpty());
+        QVERIFY(app.setup().problem().contains(QStringLiteral("Tools.zip missing")));
+        QVERIFY(app.showsSetup());
+        QVERIFY(!app.setup().ready());
         QCOMPARE(m_log.size(), 1);
         QVERIFY(m_log.constFirst().contains(QStringLiteral("Tools.zip missing")));
         QVERIFY(!UpscaleCore::toolsInstalled());

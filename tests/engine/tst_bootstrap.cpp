@@ -82,7 +82,7 @@ private Q_SLOTS:
         // No private unpacking folder is left in the tools folder.
         QCOMPARE(QDir(UpscaleCore::toolsFolder())
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList({QStringLiteral("ffmpeg"), QStringLiteral("realesrgan")}));
+                 QStringList({QStringLiteral("ffmpeg"), QStringLiteral("install.lock"), QStringLiteral("realesrgan")}));
     }
 
     // The archive's permission bits are not trusted: only "executable or not" is kept.
@@ -129,7 +129,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(leftover));
         QCOMPARE(QDir(UpscaleCore::toolsFolder())
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList({QStringLiteral("ffmpeg"), QStringLiteral("realesrgan")}));
+                 QStringList({QStringLiteral("ffmpeg"), QStringLiteral("install.lock"), QStringLiteral("realesrgan")}));
     }
 
     void missingModelsAloneReinstallsNothing()

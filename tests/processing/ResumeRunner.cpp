@@ -7,6 +7,7 @@
 #include "engine/JobJournal.h"
 #include "engine/StopToken.h"
 #include "engine/UpscaleCore.h"
+#include "engine/WorkFolder.h"
 
 int main(int argc, char** argv)
 {
@@ -19,13 +20,14 @@ int main(int argc, char** argv)
     UpscaleCore::shared().setFreeDiskBytesProvider([] { return std::optional<qint64>(1LL << 40); });
     const StopToken::Scope operation(std::make_shared<StopToken>());
     try {
+        WorkFolder folder(WorkFolder::Job{record.manifest->id.toString(QUuid::WithoutBraces)});
         const QString result = UpscaleCore::shared().runAI(
             record.manifest->source, record.manifest->options,
             [](double fraction, const QString& status, const QString&) {
                 std::printf("%.3f %s\n", fraction, qPrintable(status));
                 std::fflush(stdout);
             },
-            nullptr, &*record.manifest);
+            nullptr, &*record.manifest, &folder);
         std::printf("%s\n", qPrintable(result));
         return 0;
     } catch (const EngineError& error) {

@@ -63,6 +63,7 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir m_root;
+    QString m_realEngine; // the engine the staged tools link to
 };
 
 void BulkImageProcessorTest::initTestCase()
@@ -70,6 +71,7 @@ void BulkImageProcessorTest::initTestCase()
     QVERIFY(m_root.isValid());
     KorvaneTest::installStagedTools();
     QVERIFY(UpscaleCore::toolsInstalled());
+    m_realEngine = QFileInfo(UpscaleCore::realesrganBinary()).symLinkTarget();
 }
 
 void BulkImageProcessorTest::addDropsDuplicates()
@@ -211,7 +213,7 @@ void BulkImageProcessorTest::stopAndFailureEndOnlyTheirItem()
     // The engine in front of the real one holds "slow" pictures until it is stopped and says
     // when it got there; every other picture goes to the real engine.
     const QString engine = UpscaleCore::realesrganBinary();
-    const QString realEngine = QFileInfo(engine).symLinkTarget();
+    const QString& realEngine = m_realEngine;
     QVERIFY(QFileInfo(realEngine).isExecutable());
     const QString marker = m_root.filePath(QStringLiteral("slow-started"));
     KorvaneTest::writeFakeTool(engine, "for a; do case \"$a\" in *slow*) touch '" +
@@ -302,23 +304,30 @@ void BulkImageProcessorTest::oneBaseNameGivesDistinctOutputs()
 
 void BulkImageProcessorTest::aFailedSaveKeepsTheImage()
 {
-    // The folder exists when the run starts and is gone (a removed drive) when the picture is
-    // ready: the picture is kept, the row says where and offers to show it, and the next start's
-    // sweep leaves it alone.
+    // The folder exists when the job takes its name and is gone (a removed drive) when the
+    // picture is ready: the picture is kept, the row says where and offers to show it, and the
+    // next start's sweep leaves it alone.
     const QString in = m_root.filePath(QStringLiteral("gone-in"));
     const QString out = m_root.filePath(QStringLiteral("gone-out"));
     QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
     makeImage(QDir(in).filePath(QStringLiteral("p.png")), QSize(16, 12));
+    // The engine waits for the drive to go before it starts.
+    const QString go = m_root.filePath(QStringLiteral("drive-gone"));
+    KorvaneTest::writeFakeTool(UpscaleCore::realesrganBinary(),
+                               "while [ ! -e '" + QFile::encodeName(go) +
+                                   "' ]; do sleep 0.05; done\nexec '" +
+                                   QFile::encodeName(m_realEngine) + "' \"$@\"");
 
     BulkImageProcessor bulk;
     bulk.setQuality(AIQuality::Fast);
     bulk.setScale(2);
     bulk.add(urls(in, {QStringLiteral("p.png")}));
-    JobQueue::shared().setReordering(true);
     bulk.start(QUrl::fromLocalFile(out));
+    // The job's name is taken (its empty placeholder appears) before the AI runs.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QDir(out).filePath(QStringLiteral("p_upscaled.png"))),
+                             runMs);
     QVERIFY(QDir(out).removeRecursively());
-    JobQueue::shared().setReordering(false);
-    JobQueue::shared().startNext();
+    QVERIFY(KorvaneTest::writeFile(go, ""));
     QTRY_VERIFY_WITH_TIMEOUT(!bulk.isRunning(), runMs);
 
     const BulkImageItem item = bulk.items().first();

@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include "engine/UpscaleCore.h"
 #include "engine/WorkFolder.h"
 #include "processing/OutputFile.h"
+#include "processing/OutputNaming.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -82,10 +84,11 @@ private Q_SLOTS:
             QVERIFY(QFile::link(linkTarget, destination));
 
         const QString finished = finishedFile("new result");
+        const OutputFile::Reservation taken = OutputFile::reserve(
+            destination, replace ? OutputFile::Mode::Replace : OutputFile::Mode::KeepExisting,
+            QStringLiteral("video"));
         const OutputFile::Placement placed =
-            OutputFile::place(finished, destination,
-                              replace ? OutputFile::Mode::Replace : OutputFile::Mode::KeepExisting,
-                              QStringLiteral("video"));
+            OutputFile::place(finished, taken, QStringLiteral("video"));
         QVERIFY2(!placed.error, placed.error ? qPrintable(placed.error->message()) : "");
         QCOMPARE(placed.path, folder + QLatin1Char('/') + placedName);
         QCOMPARE(KorvaneTest::readFile(placed.path), QByteArray("new result"));
@@ -107,9 +110,11 @@ private Q_SLOTS:
         if (folder.isEmpty())
             QSKIP("No second volume to write to");
         const QString finished = finishedFile("across volumes");
-        const OutputFile::Placement placed =
-            OutputFile::place(finished, folder + QStringLiteral("/a.mp4"),
-                              OutputFile::Mode::KeepExisting, QStringLiteral("video"));
+        const OutputFile::Placement placed = OutputFile::place(
+            finished,
+            OutputFile::reserve(folder + QStringLiteral("/a.mp4"), OutputFile::Mode::KeepExisting,
+                                QStringLiteral("video")),
+            QStringLiteral("video"));
         const QByteArray content = KorvaneTest::readFile(folder + QStringLiteral("/a.mp4"));
         const QStringList left = entries(folder);
         QDir(folder).removeRecursively();
@@ -127,8 +132,10 @@ private Q_SLOTS:
         const QString finished = finishedFile("hours of work");
         const QString unrelated = finishedFile("an abandoned run");
 
-        const OutputFile::Placement placed = OutputFile::place(
-            finished, destination, OutputFile::Mode::KeepExisting, QStringLiteral("video"));
+        // Taken before the drive went, so no placeholder is left to replace.
+        const OutputFile::Reservation name{destination, OutputFile::Mode::KeepExisting};
+        const OutputFile::Placement placed =
+            OutputFile::place(finished, name, QStringLiteral("video"));
         QVERIFY(placed.error.has_value());
         QVERIFY(placed.path.isEmpty());
         QCOMPARE(placed.keptPath, finished);
@@ -150,6 +157,106 @@ private Q_SLOTS:
         // Once the user has moved the file away, its marker goes with the next sweep.
         QVERIFY(QFile::remove(finished));
         QVERIFY(UpscaleCore::staleTempEntries().contains(WorkFolder::keptMarker(finished)));
+    }
+
+    void reserve_data()
+    {
+        QTest::addColumn<QString>("existing"); // "", "file" or "empty file"
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("adopt");
+        QTest::addColumn<QString>("taken"); // the name taken; empty when reserving fails
+        QTest::addColumn<QString>("problem");
+        const int keep = int(OutputFile::Mode::KeepExisting);
+        const int exclusive = int(OutputFile::Mode::Exclusive);
+        QTest::newRow("free") << "" << keep << false << "r.png" << "";
+        QTest::newRow("taken: next number") << "file" << keep << false << "r_1.png" << "";
+        QTest::newRow("exact and free") << "" << exclusive << false << "r.png" << "";
+        QTest::newRow("exact and taken") << "file" << exclusive << false << ""
+                                         << "already exists or another upscale is saving to it";
+        QTest::newRow("own placeholder adopted") << "empty file" << exclusive << true << "r.png"
+                                                 << "";
+        QTest::newRow("a file with content is never adopted")
+            << "file" << keep << true << "r_1.png" << "";
+    }
+    void reserve()
+    {
+        QFETCH(QString, existing);
+        QFETCH(int, mode);
+        QFETCH(bool, adopt);
+        QFETCH(QString, taken);
+        QFETCH(QString, problem);
+        const QString folder = KorvaneTest::isolatedRoot() + QStringLiteral("/reserve/") +
+                               QLatin1String(QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(folder));
+        const QString destination = folder + QStringLiteral("/r.png");
+        if (!existing.isEmpty())
+            QVERIFY(KorvaneTest::writeFile(destination, existing == QLatin1String("file")
+                                                            ? QByteArray("mine")
+                                                            : QByteArray()));
+        try {
+            const OutputFile::Reservation name = OutputFile::reserve(
+                destination, OutputFile::Mode(mode), QStringLiteral("image"), adopt);
+            QVERIFY2(problem.isEmpty(), "reserving should have failed");
+            QCOMPARE(name.path, folder + QLatin1Char('/') + taken);
+            QVERIFY(name.hasPlaceholder());
+            QCOMPARE(QFileInfo(name.path).size(), qint64(0));
+            OutputFile::release(name);
+            QVERIFY(!QFileInfo::exists(name.path));
+        } catch (const EngineError& error) {
+            QVERIFY2(!problem.isEmpty(), qPrintable(error.message()));
+            QVERIFY2(error.message().contains(problem), qPrintable(error.message()));
+        }
+        if (existing == QLatin1String("file"))
+            QCOMPARE(KorvaneTest::readFile(destination), QByteArray("mine"));
+    }
+
+    // Names taken one after another in one folder are all different, a name at the file
+    // system's limit fails at once with its reason, and a placeholder someone replaced with a
+    // file of their own is neither removed nor overwritten.
+    void reservationsNeverShareOrLoseAName()
+    {
+        const QString folder = KorvaneTest::isolatedRoot() + QStringLiteral("/names");
+        QVERIFY(QDir().mkpath(folder));
+        QSet<QString> names;
+        QList<OutputFile::Reservation> held;
+        for (int i = 0; i < 5; ++i) {
+            held.append(OutputFile::reserve(folder + QStringLiteral("/pic_upscaled.png"),
+                                            OutputFile::Mode::KeepExisting,
+                                            QStringLiteral("image")));
+            names.insert(held.last().path);
+        }
+        QCOMPARE(names.size(), 5);
+
+        const QString longName = folder + QLatin1Char('/') + QString(250, QLatin1Char('n')) +
+                                 QStringLiteral("_upscaled.png");
+        QVERIFY(OutputNaming::firstFreePath(folder, QString(250, QLatin1Char('n')) +
+                                                        QStringLiteral("_upscaled"),
+                                            QStringLiteral("png"))
+                    .endsWith(QStringLiteral("_upscaled.png")));
+        try {
+            OutputFile::reserve(longName, OutputFile::Mode::KeepExisting, QStringLiteral("image"));
+            QFAIL("a name over the limit was taken");
+        } catch (const EngineError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("Choose a shorter name")),
+                     qPrintable(error.message()));
+        }
+
+        // Someone puts their own file where the first placeholder was.
+        QVERIFY(QFile::remove(held.first().path));
+        QVERIFY(KorvaneTest::writeFile(held.first().path, "theirs"));
+        OutputFile::release(held.first());
+        QCOMPARE(KorvaneTest::readFile(held.first().path), QByteArray("theirs"));
+        const OutputFile::Placement placed =
+            OutputFile::place(finishedFile("result"), held.first(), QStringLiteral("image"));
+        QVERIFY(!placed.error);
+        QVERIFY(placed.path != held.first().path);
+        QCOMPARE(KorvaneTest::readFile(held.first().path), QByteArray("theirs"));
+        QCOMPARE(KorvaneTest::readFile(placed.path), QByteArray("result"));
+        // The others replace their own placeholders.
+        const OutputFile::Placement second =
+            OutputFile::place(finishedFile("second"), held.at(1), QStringLiteral("image"));
+        QCOMPARE(second.path, held.at(1).path);
+        QCOMPARE(KorvaneTest::readFile(second.path), QByteArray("second"));
     }
 
     void keepMovesOutOfAWorkFolder()

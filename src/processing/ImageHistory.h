@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+class HistoryStore;
+class QObject;
+
+// The history of image upscales ("image-history.json" in the per-user data folder), shared by the
+// window and every command line: its entries and their file format.
+//
+// Threading: the functions are pure apart from record, which hands its work to the store.
+namespace ImageHistory {
+
+// One image upscale.
+struct Entry {
+    QUuid id;
+    QString name;
+    QDateTime date;
+    qint64 scale = 0;
+    bool success = false;
+    std::optional<QString> savedPath; // successes, and failures whose result was kept
+    std::optional<QString> error;     // failures only
+    bool operator==(const Entry&) const = default;
+};
+
+QString path();
+QByteArray encode(const QList<Entry>& entries);
+// nullopt when the text is not a history of this format.
+std::optional<QList<Entry>> decode(const QByteArray& json);
+// Adds entry in front of the file's entries, merged under the file's lock; saved runs on the main
+// thread once it is written (while receiver exists).
+void record(HistoryStore& store, const Entry& entry, QObject* receiver,
+            std::function<void()> saved = {});
+
+} // namespace ImageHistory
