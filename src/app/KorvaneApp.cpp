@@ -6,7 +6,7 @@
 
 #include "account/AuthManager.h"
 #include "app/SetupModel.h"
-#include "app/SetupView.h"
+#include "ui/setup/SetupView.h"
 #include "app/QuitGuard.h"
 #include "app/UrlHandoff.h"
 #include "app/WorkRestore.h"
@@ -17,8 +17,8 @@
 #include "processing/Upscaler.h"
 #include "processing/VideoJob.h"
 #include "processing/SaveDialog.h"
-#include "ui/FileSaveDialog.h"
-#include "ui/ContentView.h"
+#include "ui/components/FileSaveDialog.h"
+#include "ui/shell/ContentView.h"
 
 KorvaneApp::KorvaneApp()
     : m_queue(std::make_unique<JobQueue>()), m_setup(new SetupModel(this)),

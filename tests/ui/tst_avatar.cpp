@@ -4,7 +4,7 @@
 
 #include "DevServer.h"
 #include "support/TestSupport.h"
-#include "ui/Avatar.h"
+#include "ui/account/Avatar.h"
 
 namespace {
 QByteArray encodedPicture(int side, const char* format)

@@ -20,7 +20,6 @@
 #include "processing/BulkImageProcessor.h"
 #include "processing/JobQueue.h"
 #include "support/TestSupport.h"
-#include "ui/MediaModeBinding.h"
 #include "ui/batch/BatchListCard.h"
 #include "ui/batch/BatchListRow.h"
 #include "ui/batch/BatchScreen.h"
@@ -31,6 +30,7 @@
 #include "ui/components/GradientProgressBar.h"
 #include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
+#include "ui/shell/MediaModeBinding.h"
 
 namespace {
 constexpr int runMs = 240000;

@@ -57,8 +57,6 @@ class TestCompareView final : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void startsEmpty();
-    void decidesVideosByType_data();
-    void decidesVideosByType();
     void twoImagesShowTheWipeOrSideBySide();
     void twoVideosShowTheSynchronisedComparison();
     void chipsFillTheSlotsInTurn();
@@ -115,27 +113,6 @@ void TestCompareView::startsEmpty()
     QVERIFY(KorvaneTest::acceptInFileDialog(m_red.toLocalFile()));
     QTRY_COMPARE(view.chips().size(), 1);
     QVERIFY(isShown(view.strip()));
-}
-
-void TestCompareView::decidesVideosByType_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("video");
-    QTest::newRow("mp4") << QStringLiteral("clip.mp4") << true;
-    QTest::newRow("upper-case MOV") << QStringLiteral("CLIP.MOV") << true;
-    QTest::newRow("mkv") << QStringLiteral("clip.mkv") << true;
-    QTest::newRow("webm") << QStringLiteral("clip.webm") << true;
-    QTest::newRow("png") << QStringLiteral("photo.png") << false;
-    QTest::newRow("jpeg") << QStringLiteral("photo.jpeg") << false;
-    QTest::newRow("unknown extension") << QStringLiteral("notes.qqzz") << false;
-    QTest::newRow("no extension") << QStringLiteral("README") << false;
-}
-
-void TestCompareView::decidesVideosByType()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, video);
-    QCOMPARE(CompareView::isVideoURL(QUrl::fromLocalFile(QStringLiteral("/media/") + name)), video);
 }
 
 void TestCompareView::twoImagesShowTheWipeOrSideBySide()

@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "support/TestSupport.h"
-#include "ui/FileSaveDialog.h"
+#include "ui/components/FileSaveDialog.h"
 
 class TestFileSaveDialog final : public QObject {
     Q_OBJECT

@@ -27,7 +27,6 @@
 #include "processing/JobQueue.h"
 #include "support/FileDialogDriver.h"
 #include "support/TestSupport.h"
-#include "ui/JobProgressSection.h"
 #include "ui/components/BeforeAfterSlider.h"
 #include "ui/components/DropCard.h"
 #include "ui/components/HistoryCard.h"
@@ -40,6 +39,7 @@
 #include "ui/image/ImageResultTracker.h"
 #include "ui/image/ImageScreenTexts.h"
 #include "ui/image/ImageUpscaleView.h"
+#include "ui/queue/JobProgressSection.h"
 
 namespace {
 constexpr int waitMs = 20000;

@@ -10,12 +10,12 @@
 #include "engine/StopToken.h"
 #include "processing/JobQueue.h"
 #include "support/TestSupport.h"
-#include "ui/JobProgressSection.h"
 #include "ui/components/GradientProgressBar.h"
-#include "ui/NowBar.h"
-#include "ui/NowPill.h"
-#include "ui/QueuePanel.h"
-#include "ui/QueueTexts.h"
+#include "ui/queue/JobProgressSection.h"
+#include "ui/queue/NowBar.h"
+#include "ui/queue/NowPill.h"
+#include "ui/queue/QueuePanel.h"
+#include "ui/queue/QueueTexts.h"
 
 namespace {
 // A job whose work reports once and then waits until the test releases it.

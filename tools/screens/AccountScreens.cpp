@@ -7,8 +7,8 @@
 #include "account/AccountStore.h"
 #include "account/AuthManager.h"
 #include "processing/JobQueue.h"
-#include "ui/ContentView.h"
-#include "ui/LoginView.h"
+#include "ui/account/LoginView.h"
+#include "ui/shell/ContentView.h"
 
 using ScreenSupport::save;
 using ScreenSupport::settle;

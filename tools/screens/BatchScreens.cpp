@@ -6,10 +6,10 @@
 #include "processing/BatchProcessor.h"
 #include "processing/BulkImageProcessor.h"
 #include "processing/JobQueue.h"
-#include "ui/MediaModeBinding.h"
 #include "ui/batch/BatchScreen.h"
 #include "ui/batch/BatchView.h"
 #include "ui/batch/BulkImageView.h"
+#include "ui/shell/MediaModeBinding.h"
 
 namespace {
 using ScreenSupport::save;

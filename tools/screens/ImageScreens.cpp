@@ -13,13 +13,13 @@
 #include "processing/BulkImageProcessor.h"
 #include "processing/ImageUpscaler.h"
 #include "processing/JobQueue.h"
-#include "ui/LoginView.h"
-#include "ui/MediaModeBinding.h"
+#include "ui/account/LoginView.h"
 #include "ui/components/HistoryCard.h"
 #include "ui/components/ToggleSwitch.h"
 #include "ui/image/ImageControlPane.h"
 #include "ui/image/ImageResultArea.h"
 #include "ui/image/ImageUpscaleView.h"
+#include "ui/shell/MediaModeBinding.h"
 
 namespace {
 using ScreenSupport::settle;

@@ -9,8 +9,8 @@
 
 #include "ScreenSupport.h"
 #include "processing/JobQueue.h"
-#include "ui/JobProgressSection.h"
-#include "ui/NowBar.h"
+#include "ui/queue/JobProgressSection.h"
+#include "ui/queue/NowBar.h"
 
 namespace {
 UpscaleJob waitingJob(const QString& name, const QString& icon, const QString& detail,

@@ -21,7 +21,6 @@
 #include "ScreenSupport.h"
 #include "SettingsScreens.h"
 #include "VideoScreens.h"
-#include "app/SetupView.h"
 #include "ui/components/BeforeAfterSlider.h"
 #include "ui/components/FieldLabel.h"
 #include "ui/components/GlassCard.h"
@@ -31,6 +30,7 @@
 #include "ui/components/StatusTag.h"
 #include "ui/components/Theme.h"
 #include "ui/components/ZoomableImageView.h"
+#include "ui/setup/SetupView.h"
 
 namespace {
 using ScreenSupport::save;

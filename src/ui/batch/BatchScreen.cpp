@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 
 #include "engine/AIQuality.h"
-#include "ui/MediaModeBinding.h"
 #include "ui/batch/BatchListCard.h"
 #include "ui/batch/BatchTexts.h"
 #include "ui/components/FilePicker.h"
@@ -21,6 +20,7 @@
 #include "ui/components/ProminentButton.h"
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
+#include "ui/shell/MediaModeBinding.h"
 
 BatchScreen::BatchScreen(const BatchScreenLook& look, MediaModeBinding& mode, Model model,
                          QWidget* parent)

@@ -1,13 +1,11 @@
 #include "CompareView.h"
 
 #include <QDragEnterEvent>
-#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
 #include <QMimeData>
-#include <QMimeDatabase>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -34,20 +32,6 @@ constexpr int kColumnGap = 18;
 constexpr int kStripGap = 14;
 constexpr int kStripHeight = 96;
 constexpr int kCardPadding = 16;
-
-// Whether a file type, or any type it derives from, starts with one of the prefixes.
-bool typeIsOneOf(const QMimeType& type, std::initializer_list<QLatin1String> prefixes)
-{
-    QStringList names = type.allAncestors();
-    names.prepend(type.name());
-    for (const QString& name : std::as_const(names)) {
-        for (const QLatin1String& prefix : prefixes) {
-            if (name.startsWith(prefix))
-                return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 
@@ -132,49 +116,11 @@ CompareView::CompareView(QWidget* parent)
 
 CompareView::~CompareView() = default;
 
-bool CompareView::isVideoURL(const QUrl& url)
-{
-    const QString suffix = QFileInfo(url.path()).suffix().toLower();
-    if (!suffix.isEmpty()) {
-        const QMimeDatabase database;
-        const QMimeType type = database.mimeTypeForFile(QStringLiteral("file.") + suffix,
-                                                        QMimeDatabase::MatchExtension);
-        if (type.isValid() && !type.isDefault()) {
-            if (typeIsOneOf(type, {QLatin1String("image/")}))
-                return false;
-            if (typeIsOneOf(type, {QLatin1String("video/"), QLatin1String("audio/")}))
-                return true;
-        }
-    }
-    static const QStringList videoExtensions{QStringLiteral("mp4"), QStringLiteral("mov"),
-                                             QStringLiteral("m4v"), QStringLiteral("avi"),
-                                             QStringLiteral("mkv"), QStringLiteral("webm")};
-    return videoExtensions.contains(suffix);
-}
-
 void CompareView::addFiles(const QList<QUrl>& urls)
 {
-    for (const QUrl& url : urls) {
-        const bool known = std::any_of(m_items.cbegin(), m_items.cend(),
-                                       [&](const Item& item) { return item.url == url; });
-        if (known)
-            continue;
-        Item item;
-        item.id = QUuid::createUuid();
-        item.url = url;
-        item.isVideo = isVideoURL(url);
-        item.decoded = item.isVideo;
-        m_items.append(item);
+    for (const Item& item : m_slots.addFiles(urls)) {
         if (!item.isVideo)
             readImage(item);
-    }
-    if (!m_slotA && !m_items.isEmpty())
-        m_slotA = m_items.first().id;
-    if (!m_slotB) {
-        const auto other = std::find_if(m_items.cbegin(), m_items.cend(),
-                                        [this](const Item& item) { return item.id != m_slotA; });
-        if (other != m_items.cend())
-            m_slotB = other->id;
     }
     refresh();
 }
@@ -188,14 +134,8 @@ void CompareView::readImage(const Item& item)
     connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, id] {
         const QImage image = watcher->result();
         watcher->deleteLater();
-        for (Item& gathered : m_items) {
-            if (gathered.id == id) {
-                gathered.image = image;
-                gathered.decoded = true;
-                refresh();
-                return;
-            }
-        }
+        if (m_slots.setImage(id, image))
+            refresh();
     });
     const QString path = item.url.toLocalFile();
     watcher->setFuture(QtConcurrent::run([path] { return ImageFile::read(path); }));
@@ -213,61 +153,26 @@ bool CompareView::handleDrop(const QMimeData& dropped)
 
 void CompareView::assign(const Item& item)
 {
-    (m_nextSlotIsA ? m_slotA : m_slotB) = item.id;
-    m_nextSlotIsA = !m_nextSlotIsA;
+    m_slots.assign(item.id);
     refresh();
 }
 
 void CompareView::setSlot(Slot slot, const std::optional<QUuid>& id)
 {
-    (slot == Slot::A ? m_slotA : m_slotB) = id;
+    m_slots.setSlot(slot, id);
     refresh();
 }
 
 void CompareView::remove(const Item& item)
 {
-    m_items.removeAll(item);
-    if (m_slotA == item.id)
-        m_slotA.reset();
-    if (m_slotB == item.id)
-        m_slotB.reset();
+    m_slots.remove(item.id);
     refresh();
 }
 
 void CompareView::reset()
 {
-    m_items.clear();
-    m_slotA.reset();
-    m_slotB.reset();
-    m_nextSlotIsA = true;
+    m_slots.reset();
     refresh();
-}
-
-std::optional<CompareItem> CompareView::itemFor(const std::optional<QUuid>& id) const
-{
-    if (!id)
-        return std::nullopt;
-    for (const Item& item : m_items) {
-        if (item.id == *id)
-            return item;
-    }
-    return std::nullopt;
-}
-
-QString CompareView::detectedKind() const
-{
-    const auto a = itemA();
-    const auto b = itemB();
-    const auto kind = [](const Item& item) {
-        return item.isVideo ? QStringLiteral("Video") : QStringLiteral("Image");
-    };
-    if (a && b)
-        return a->isVideo != b->isVideo ? QStringLiteral("Mixed") : kind(*a);
-    if (a)
-        return kind(*a);
-    if (b)
-        return kind(*b);
-    return QString();
 }
 
 void CompareView::setSliderMode(bool sliderMode)
@@ -310,7 +215,7 @@ CompareImageCard* CompareView::imageCard(Slot slot) const
 QList<CompareChip*> CompareView::chips() const
 {
     QList<CompareChip*> result;
-    for (const Item& item : m_items) {
+    for (const Item& item : m_slots.items()) {
         if (CompareChip* chip = m_chips.value(item.id))
             result.append(chip);
     }
@@ -376,7 +281,7 @@ void CompareView::refresh()
     state.detectedKind = detectedKind();
     state.itemA = itemA();
     state.itemB = itemB();
-    state.hasItems = !m_items.isEmpty();
+    state.hasItems = !m_slots.items().isEmpty();
     state.sliderMode = m_sliderMode;
     state.portrait = m_portrait;
     state.sync = m_sync;
@@ -387,65 +292,57 @@ void CompareView::refresh()
 
 void CompareView::refreshComparison()
 {
+    const CompareSlots::Comparison comparison = m_slots.comparison(m_sliderMode);
     const auto a = itemA();
     const auto b = itemB();
-    if (a && b && a->isVideo && b->isVideo) {
-        // A different pair gets fresh players; the same pair keeps its players and takes the
-        // new settings.
-        if (m_synced && m_synced->identity() != SyncedCompare::identity(a->url, b->url)) {
-            delete m_synced;
-            m_synced = nullptr;
-        }
-        if (!m_synced) {
-            m_synced = new SyncedCompare(a->url, b->url, a->fileName(), b->fileName(), m_portrait,
-                                         m_sliderMode, m_sync, m_loop);
-            m_videosLayout->addWidget(m_synced);
-        } else {
-            m_synced->setPortrait(m_portrait);
-            m_synced->setSlider(m_sliderMode);
-            m_synced->setSync(m_sync);
-            m_synced->setLoop(m_loop);
-        }
-        showOnCard(m_videosPage, Area::Videos);
-        return;
+    if (comparison.area != Area::Videos) {
+        // No videos on show: their players go, and with them any sound.
+        delete m_synced;
+        m_synced = nullptr;
     }
-    // No videos on show: their players go, and with them any sound.
-    delete m_synced;
-    m_synced = nullptr;
+    switch (comparison.area) {
+    case Area::Videos:
+        showVideos(*a, *b);
+        break;
+    case Area::ImageWipe:
+        if (m_imageWipe->original().cacheKey() != a->image.cacheKey() ||
+            m_imageWipe->upscaled().cacheKey() != b->image.cacheKey())
+            m_imageWipe->setImages(a->image, b->image);
+        showOnCard(m_imageWipe, Area::ImageWipe);
+        break;
+    case Area::ImagesSideBySide:
+        m_imageCardA->setImage(a->fileName(), a->image);
+        m_imageCardB->setImage(b->fileName(), b->image);
+        showOnCard(m_sideBySidePage, Area::ImagesSideBySide);
+        break;
+    case Area::ReadingImages:
+        showOnCard(m_readingPage, Area::ReadingImages);
+        break;
+    case Area::Placeholder:
+        showPlaceholder(comparison.icon, comparison.title, comparison.subtitle);
+        break;
+    }
+}
 
-    if (a && b && !a->isVideo && !b->isVideo) {
-        if (!a->image.isNull() && !b->image.isNull()) {
-            if (m_sliderMode) {
-                if (m_imageWipe->original().cacheKey() != a->image.cacheKey() ||
-                    m_imageWipe->upscaled().cacheKey() != b->image.cacheKey())
-                    m_imageWipe->setImages(a->image, b->image);
-                showOnCard(m_imageWipe, Area::ImageWipe);
-            } else {
-                m_imageCardA->setImage(a->fileName(), a->image);
-                m_imageCardB->setImage(b->fileName(), b->image);
-                showOnCard(m_sideBySidePage, Area::ImagesSideBySide);
-            }
-            return;
-        }
-        if (!a->decoded || !b->decoded) {
-            showOnCard(m_readingPage, Area::ReadingImages);
-            return;
-        }
-        // At least one of the two could not be read as a picture.
-        const QString name = a->image.isNull() ? a->fileName() : b->fileName();
-        showPlaceholder(
-            QStringLiteral("exclamationmark.triangle"), tr("Can't show this image"),
-            tr("“%1” could not be read as an image. Pick another image to compare.").arg(name));
-        return;
+void CompareView::showVideos(const Item& a, const Item& b)
+{
+    // A different pair gets fresh players; the same pair keeps its players and takes the new
+    // settings.
+    if (m_synced && m_synced->identity() != SyncedCompare::identity(a.url, b.url)) {
+        delete m_synced;
+        m_synced = nullptr;
     }
-    if (!a || !b) {
-        showPlaceholder(QStringLiteral("rectangle.split.2x1"), tr("Choose two items to compare"),
-                        tr("Add videos or images, then tap any two in the strip to compare them."));
-        return;
+    if (!m_synced) {
+        m_synced = new SyncedCompare(a.url, b.url, a.fileName(), b.fileName(), m_portrait,
+                                     m_sliderMode, m_sync, m_loop);
+        m_videosLayout->addWidget(m_synced);
+    } else {
+        m_synced->setPortrait(m_portrait);
+        m_synced->setSlider(m_sliderMode);
+        m_synced->setSync(m_sync);
+        m_synced->setLoop(m_loop);
     }
-    showPlaceholder(QStringLiteral("exclamationmark.triangle"),
-                    tr("Pick two items of the same type"),
-                    tr("Compare two videos or two images — not one of each."));
+    showOnCard(m_videosPage, Area::Videos);
 }
 
 void CompareView::showPlaceholder(const QString& icon, const QString& title,
@@ -468,9 +365,7 @@ void CompareView::refreshStrip()
     // Chips of removed items go (later, since the removal may come from the chip's own menu).
     for (auto it = m_chips.begin(); it != m_chips.end();) {
         const QUuid id = it.key();
-        const bool gathered = std::any_of(m_items.cbegin(), m_items.cend(),
-                                          [&](const Item& item) { return item.id == id; });
-        if (gathered) {
+        if (m_slots.itemFor(id)) {
             ++it;
             continue;
         }
@@ -479,12 +374,9 @@ void CompareView::refreshStrip()
         it.value()->deleteLater();
         it = m_chips.erase(it);
     }
-    const QString toolTip =
-        m_nextSlotIsA ? tr("Tap to assign to slot A") : tr("Tap to assign to slot B");
-    for (const Item& item : std::as_const(m_items)) {
-        const QString badge = m_slotA == item.id   ? QStringLiteral("A")
-                              : m_slotB == item.id ? QStringLiteral("B")
-                                                   : QString();
+    const QString toolTip = m_slots.assignToolTip();
+    for (const Item& item : m_slots.items()) {
+        const QString badge = m_slots.badge(item.id);
         CompareChip* chip = m_chips.value(item.id);
         if (!chip) {
             // New items come last, just before the row's closing stretch.
@@ -493,13 +385,13 @@ void CompareView::refreshStrip()
             m_chips.insert(item.id, chip);
             const QUuid id = item.id;
             connect(chip, &CompareChip::clicked, this, [this, id] {
-                if (const auto current = itemFor(id))
+                if (const auto current = m_slots.itemFor(id))
                     assign(*current);
             });
             connect(chip, &CompareChip::setAsRequested, this,
                     [this, id](Slot slot) { setSlot(slot, id); });
             connect(chip, &CompareChip::removeRequested, this, [this, id] {
-                if (const auto current = itemFor(id))
+                if (const auto current = m_slots.itemFor(id))
                     remove(*current);
             });
         } else {
@@ -509,5 +401,5 @@ void CompareView::refreshStrip()
         }
         chip->setToolTip(toolTip);
     }
-    m_stripCard->setVisible(!m_items.isEmpty());
+    m_stripCard->setVisible(!m_slots.items().isEmpty());
 }

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "ui/compare/CompareItem.h"
+#include "ui/compare/CompareSlots.h"
 
 class BeforeAfterSlider;
 class CompareChip;
@@ -26,8 +27,8 @@ class SyncedCompare;
 //
 // The compare tab's screen: a scratch table on which the user gathers any number of videos and
 // images, puts two of them into slots A and B, and sees them compared: two videos play in lock
-// step, two images are shown with a wipe or side by side. Everything lives in the view and is
-// gone when the screen is recreated.
+// step, two images are shown with a wipe or side by side. Which file sits in which slot lives in
+// a CompareSlots the view owns; it is gone when the screen is recreated.
 class CompareView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CompareView)
@@ -36,7 +37,7 @@ public:
     using Slot = CompareSlot;
 
     // What the comparison area shows.
-    enum class Area { Placeholder, Videos, ImageWipe, ImagesSideBySide, ReadingImages };
+    using Area = CompareSlots::Area;
 
     explicit CompareView(QWidget* parent = nullptr);
     ~CompareView() override;
@@ -47,8 +48,6 @@ public:
     void addFiles(const QList<QUrl>& urls);
     // Adds the local files a drop carries; true when it carried any.
     bool handleDrop(const QMimeData& dropped);
-    // Whether the file is taken for a video (by its type, else by a list of video extensions).
-    static bool isVideoURL(const QUrl& url);
     // A click on a strip item: puts it into the slot that is next, then switches slots.
     void assign(const Item& item);
     // Puts an item into a slot (or empties it) without touching which slot is next.
@@ -58,14 +57,16 @@ public:
     // Empties the strip and both slots; slot A is next.
     void reset();
 
-    const QList<Item>& items() const { return m_items; }
-    std::optional<QUuid> slotA() const { return m_slotA; }
-    std::optional<QUuid> slotB() const { return m_slotB; }
-    std::optional<Item> itemA() const { return itemFor(m_slotA); }
-    std::optional<Item> itemB() const { return itemFor(m_slotB); }
-    bool nextSlotIsA() const { return m_nextSlotIsA; }
+    // The gathered files and their slots.
+    const CompareSlots& slotModel() const { return m_slots; }
+    const QList<Item>& items() const { return m_slots.items(); }
+    std::optional<QUuid> slotA() const { return m_slots.slotA(); }
+    std::optional<QUuid> slotB() const { return m_slots.slotB(); }
+    std::optional<Item> itemA() const { return m_slots.itemA(); }
+    std::optional<Item> itemB() const { return m_slots.itemB(); }
+    bool nextSlotIsA() const { return m_slots.nextSlotIsA(); }
     // "", "Video", "Image" or "Mixed", from what the two slots hold.
-    QString detectedKind() const;
+    QString detectedKind() const { return m_slots.detectedKind(); }
 
     bool sliderMode() const { return m_sliderMode; }
     void setSliderMode(bool sliderMode);
@@ -94,19 +95,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::optional<Item> itemFor(const std::optional<QUuid>& id) const;
     void openPicker();
     void readImage(const Item& item);
     void refresh();
     void refreshComparison();
     void refreshStrip();
+    void showVideos(const Item& a, const Item& b);
     void showPlaceholder(const QString& icon, const QString& title, const QString& subtitle);
     void showOnCard(QWidget* page, Area area);
 
-    QList<Item> m_items;
-    std::optional<QUuid> m_slotA;
-    std::optional<QUuid> m_slotB;
-    bool m_nextSlotIsA = true;
+    CompareSlots m_slots;
     bool m_sliderMode = true;
     bool m_portrait = false;
     bool m_sync = true;

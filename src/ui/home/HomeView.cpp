@@ -11,7 +11,7 @@
 #include "account/AuthManager.h"
 #include "processing/ImageUpscaler.h"
 #include "processing/Upscaler.h"
-#include "ui/ProfileTexts.h"
+#include "ui/account/ProfileTexts.h"
 #include "ui/components/ElidedLabel.h"
 #include "ui/components/Icons.h"
 #include "ui/components/Labels.h"

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "ui/MediaModeBinding.h"
+#include "ui/shell/MediaModeBinding.h"
 
 class ToggleSwitch;
 class ControlPane;

@@ -11,8 +11,7 @@
 #include "processing/BulkImageProcessor.h"
 #include "processing/ImageUpscaler.h"
 #include "processing/JobQueue.h"
-#include "ui/JobProgressSection.h"
-#include "ui/LoginView.h"
+#include "ui/account/LoginView.h"
 #include "ui/components/DropCard.h"
 #include "ui/components/FileActions.h"
 #include "ui/components/FilePicker.h"
@@ -21,6 +20,7 @@
 #include "ui/components/Theme.h"
 #include "ui/image/ImageControlPane.h"
 #include "ui/image/ImageScreenTexts.h"
+#include "ui/queue/JobProgressSection.h"
 
 namespace {
 enum HistoryColumn { NameColumn, ScaleColumn, StatusColumn, SavedToColumn, RevealColumn };

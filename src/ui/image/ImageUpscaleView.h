@@ -12,9 +12,9 @@
 #include <QUuid>
 #include <QWidget>
 
-#include "ui/MediaModeBinding.h"
 #include "ui/image/ImageResultArea.h"
 #include "ui/image/ImageResultTracker.h"
+#include "ui/shell/MediaModeBinding.h"
 
 class BulkImageProcessor;
 class DropCard;

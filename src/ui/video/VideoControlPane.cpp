@@ -8,7 +8,6 @@
 
 #include "engine/UpscaleOptions.h"
 #include "processing/Upscaler.h"
-#include "ui/MediaModeBinding.h"
 #include "ui/components/ControlPane.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Icons.h"
@@ -16,6 +15,7 @@
 #include "ui/components/Segmented.h"
 #include "ui/components/Theme.h"
 #include "ui/components/ToggleSwitch.h"
+#include "ui/shell/MediaModeBinding.h"
 #include "ui/video/VideoScreenTexts.h"
 
 namespace {

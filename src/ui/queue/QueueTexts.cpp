@@ -1,4 +1,4 @@
-#include "ui/QueueTexts.h"
+#include "ui/queue/QueueTexts.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "ui/QueuePanel.h"
+#include "ui/queue/QueuePanel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,12 +9,12 @@
 #include <QVBoxLayout>
 
 #include "processing/JobQueue.h"
-#include "ui/QueueTexts.h"
 #include "ui/components/GradientProgressBar.h"
 #include "ui/components/Icons.h"
 #include "ui/components/Labels.h"
 #include "ui/components/RoundedBox.h"
 #include "ui/components/Theme.h"
+#include "ui/queue/QueueTexts.h"
 
 namespace {
 constexpr qreal kRadius = 22;

@@ -1,4 +1,4 @@
-#include "ui/ContentView.h"
+#include "ui/shell/ContentView.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -16,15 +16,15 @@
 #include "processing/ImageUpscaler.h"
 #include "processing/JobQueue.h"
 #include "processing/Upscaler.h"
-#include "ui/LoginView.h"
-#include "ui/NowBar.h"
-#include "ui/ProfileRow.h"
-#include "ui/ProfileView.h"
+#include "ui/account/LoginView.h"
+#include "ui/account/ProfileRow.h"
+#include "ui/account/ProfileView.h"
 #include "ui/batch/BatchView.h"
 #include "ui/batch/BulkImageView.h"
 #include "ui/compare/CompareView.h"
 #include "ui/home/HomeView.h"
 #include "ui/image/ImageUpscaleView.h"
+#include "ui/queue/NowBar.h"
 #include "ui/settings/SettingsView.h"
 #include "ui/video/UpscaleView.h"
 #include "ui/components/Icons.h"

@@ -1,4 +1,4 @@
-#include "ui/NowPill.h"
+#include "ui/queue/NowPill.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -6,10 +6,10 @@
 #include <QToolButton>
 #include <QVariantAnimation>
 
-#include "ui/QueueTexts.h"
 #include "ui/components/GradientProgressBar.h"
 #include "ui/components/Icons.h"
 #include "ui/components/Theme.h"
+#include "ui/queue/QueueTexts.h"
 
 namespace {
 constexpr qreal kPadX = 16;

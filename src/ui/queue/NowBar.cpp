@@ -1,4 +1,4 @@
-#include "ui/NowBar.h"
+#include "ui/queue/NowBar.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
@@ -7,9 +7,9 @@
 #include <QPropertyAnimation>
 
 #include "processing/JobQueue.h"
-#include "ui/NowPill.h"
-#include "ui/QueuePanel.h"
-#include "ui/QueueTexts.h"
+#include "ui/queue/NowPill.h"
+#include "ui/queue/QueuePanel.h"
+#include "ui/queue/QueueTexts.h"
 
 namespace {
 // Black at 12 % over the window; a click on it closes the panel.

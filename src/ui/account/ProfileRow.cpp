@@ -1,10 +1,10 @@
-#include "ui/ProfileRow.h"
+#include "ui/account/ProfileRow.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 
-#include "ui/Avatar.h"
+#include "ui/account/Avatar.h"
 #include "ui/components/Icons.h"
 #include "ui/components/Theme.h"
 

@@ -1,4 +1,4 @@
-#include "ui/ProfileView.h"
+#include "ui/account/ProfileView.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 
 #include "account/AuthManager.h"
-#include "ui/Avatar.h"
-#include "ui/ProfileTexts.h"
+#include "ui/account/Avatar.h"
+#include "ui/account/ProfileTexts.h"
 #include "ui/components/Icons.h"
 #include "ui/components/Labels.h"
 #include "ui/components/RoundedBox.h"

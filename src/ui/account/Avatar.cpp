@@ -1,4 +1,4 @@
-#include "ui/Avatar.h"
+#include "ui/account/Avatar.h"
 
 #include <chrono>
 
@@ -13,7 +13,7 @@
 
 #include "account/NetworkPolicy.h"
 
-#include "ui/ProfileTexts.h"
+#include "ui/account/ProfileTexts.h"
 #include "ui/components/Theme.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/LoginView.h"
+#include "ui/account/LoginView.h"
 
 #include <algorithm>
 

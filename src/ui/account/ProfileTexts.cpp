@@ -1,4 +1,4 @@
-#include "ui/ProfileTexts.h"
+#include "ui/account/ProfileTexts.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "ui/JobProgressSection.h"
+#include "ui/queue/JobProgressSection.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,11 +7,11 @@
 #include <QVBoxLayout>
 
 #include "processing/JobQueue.h"
-#include "ui/QueueTexts.h"
 #include "ui/components/GlassCard.h"
 #include "ui/components/Icons.h"
 #include "ui/components/Labels.h"
 #include "ui/components/Theme.h"
+#include "ui/queue/QueueTexts.h"
 
 namespace {
 bool isListed(const UpscaleJob& job, const QString& icon)

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "ui/MediaModeBinding.h"
+#include "ui/shell/MediaModeBinding.h"
 
 class AuthManager;
 class BatchProcessor;

@@ -1,4 +1,4 @@
-#include "ui/FileSaveDialog.h"
+#include "ui/components/FileSaveDialog.h"
 
 #include <QFileDialog>
 

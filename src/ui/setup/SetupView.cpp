@@ -1,4 +1,4 @@
-#include "app/SetupView.h"
+#include "ui/setup/SetupView.h"
 
 #include <QLabel>
 #include <QProgressBar>
