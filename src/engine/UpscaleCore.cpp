@@ -130,6 +130,11 @@ QStringList UpscaleCore::staleTempEntries()
             continue;
         if (entry.isDir() && !entry.isSymLink() && WorkFolder::inUse(path))
             continue;
+        // A loose file may be the result another running Korvane is about to place: only one
+        // left for a day is stale.
+        if (!entry.isDir() && !entry.isSymLink() && !path.endsWith(QLatin1String(".kept")) &&
+            entry.lastModified().secsTo(QDateTime::currentDateTime()) < 24 * 60 * 60)
+            continue;
         if (jobs.contains(path)) {
             // An interrupted job waits for its resume unless it is old or its source is gone.
             const JobJournal::Decoded record = JobJournal::read(path);

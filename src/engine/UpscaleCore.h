@@ -67,9 +67,10 @@ public:
     void setFreeDiskBytesProvider(std::function<std::optional<qint64>()> provider);
 
     // Removes what is left in the work folder (see WorkFolder::root) by work that ended, except
-    // kept results (see WorkFolder::keep) with their markers, folders another run still uses,
-    // and interrupted jobs that can still be resumed: those whose record is less than 14 days
-    // old and whose source is still there. Nothing outside the work folder is touched.
+    // kept results (see WorkFolder::keep) with their markers, folders another run still uses
+    // (their lock is held), loose files less than a day old (another run's result waiting to be
+    // placed) and interrupted jobs that can still be resumed: those whose record is less than
+    // 14 days old and whose source is still there. Nothing outside the work folder is touched.
     void cleanStaleTemp() const;
     // The two halves of cleanStaleTemp: listing is quick, removal may take long.
     static QStringList staleTempEntries();

@@ -173,6 +173,9 @@ private:
             entries = applied(std::move(entries), pending.change);
         if (!m_early.isEmpty())
             entries = applied(std::move(entries), m_early);
+        // A merge that comes back with what is already shown changes nothing on the screens.
+        if (entries == m_entries)
+            return;
         m_entries = entries;
         if (m_changed)
             m_changed();

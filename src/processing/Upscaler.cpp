@@ -9,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMediaPlayer>
 #include <QPointer>
 #include <QThread>
 #include <QtConcurrent>
@@ -113,16 +112,9 @@ void Upscaler::refreshEstimate()
     }
 }
 
-void Upscaler::setPlayer(QMediaPlayer* player)
+void Upscaler::setPlayable(bool playable)
 {
-    if (m_player == player)
-        return;
-    if (m_player) {
-        m_player->stop();
-        m_player->deleteLater();
-    }
-    m_player = player;
-    Q_EMIT playerChanged();
+    assign(m_playable, playable, &Upscaler::playableChanged);
 }
 
 void Upscaler::load(const QUrl& url)
@@ -138,9 +130,7 @@ void Upscaler::load(const QUrl& url)
     assign(m_srcDuration, 0.0, &Upscaler::srcDurationChanged);
     m_srcFps = 0;
     refreshEstimate();
-    auto* player = new QMediaPlayer(this);
-    player->setSource(url);
-    setPlayer(player);
+    setPlayable(true);
     assign(m_outputURL, QUrl(), &Upscaler::outputURLChanged);
     // A new file starts without the previous file's problem or failure.
     assign(m_loadProblem, QString(), &Upscaler::loadProblemChanged);
@@ -180,7 +170,7 @@ void Upscaler::applyMeta(quint64 generation, const std::optional<VideoMeta>& met
         return;
     if (!meta) {
         // The file stays named on the screen with its problem; it can't be played or upscaled.
-        setPlayer(nullptr);
+        setPlayable(false);
         assign(m_sourceInfo, QString(), &Upscaler::sourceInfoChanged);
         assign(m_srcW, qint64(0), &Upscaler::srcWChanged);
         assign(m_srcH, qint64(0), &Upscaler::srcHChanged);
@@ -414,7 +404,7 @@ void Upscaler::clearSelection()
 {
     ++m_loadGeneration;
     assign(m_inputURL, QUrl(), &Upscaler::inputURLChanged);
-    setPlayer(nullptr);
+    setPlayable(false);
     assign(m_fileName, QString(), &Upscaler::fileNameChanged);
     assign(m_sourceInfo, QString(), &Upscaler::sourceInfoChanged);
     assign(m_srcW, qint64(0), &Upscaler::srcWChanged);

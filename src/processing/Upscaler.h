@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QList>
-#include <QMediaPlayer>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -35,7 +34,7 @@ class Upscaler final : public QObject {
     Q_PROPERTY(qint64 srcW READ srcW NOTIFY srcWChanged)
     Q_PROPERTY(qint64 srcH READ srcH NOTIFY srcHChanged)
     Q_PROPERTY(double srcDuration READ srcDuration NOTIFY srcDurationChanged)
-    Q_PROPERTY(QMediaPlayer* player READ player NOTIFY playerChanged)
+    Q_PROPERTY(bool playable READ playable NOTIFY playableChanged)
     Q_PROPERTY(
         qint64 targetHeight READ targetHeight WRITE setTargetHeight NOTIFY targetHeightChanged)
     Q_PROPERTY(QString codec READ codec WRITE setCodec NOTIFY codecChanged)
@@ -68,7 +67,9 @@ public:
     qint64 srcW() const { return m_srcW; }
     qint64 srcH() const { return m_srcH; }
     double srcDuration() const { return m_srcDuration; }
-    QMediaPlayer* player() const { return m_player; }
+    // True while the loaded file may be played (from load until it is refused or cleared); the
+    // screen makes its own player for it.
+    bool playable() const { return m_playable; }
     qint64 targetHeight() const { return m_targetHeight; }
     void setTargetHeight(qint64 height);
     const QString& codec() const { return m_codec; }
@@ -148,7 +149,7 @@ Q_SIGNALS:
     void srcWChanged();
     void srcHChanged();
     void srcDurationChanged();
-    void playerChanged();
+    void playableChanged();
     void targetHeightChanged();
     void codecChanged();
     void qualityChanged();
@@ -172,7 +173,7 @@ private:
     void jobRemoved();
     VideoJob::Hooks jobHooks(const JobManifest& manifest);
     void countDown();
-    void setPlayer(QMediaPlayer* player);
+    void setPlayable(bool playable);
     void refreshEstimate();
 
     template <typename T, typename Signal> void assign(T& field, const T& value, Signal changed)
@@ -189,7 +190,7 @@ private:
     qint64 m_srcW = 0;
     qint64 m_srcH = 0;
     double m_srcDuration = 0;
-    QMediaPlayer* m_player = nullptr;
+    bool m_playable = false;
     qint64 m_targetHeight = 2160;
     QString m_codec;
     AIQuality m_quality = AIQuality::Detailed;

@@ -1,6 +1,8 @@
 // `korvane upscale` as scripts run it: the real executable, without a display, on tiny inputs,
 // with the real ffmpeg and engine installed from the build's tools archive on first use.
 #include <csignal>
+#include <memory>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -285,6 +287,121 @@ private Q_SLOTS:
         QVERIFY2(done.err.contains(err), done.err.constData());
         if (status != 0)
             QVERIFY(done.out.isEmpty());
+    }
+
+    // Many commands at once into one folder, as GNU parallel runs them: same-named pictures and
+    // videos from different folders all get their own result, and every one is in the history.
+    void parallelRunsIntoOneFolder()
+    {
+        const int images = int(history(data() + u"/image-history.json"_s).size());
+        const int videos = int(history(data() + u"/history.json"_s).size());
+        QList<QStringList> commands;
+        for (int i = 0; i < 4; ++i) {
+            const QString folder = u"pics "_s + QString::number(i);
+            QVERIFY(QDir(m_inputs).mkpath(folder));
+            makePicture(folder + u"/pic.png"_s);
+            commands.append({u"upscale"_s, folder + u"/pic.png"_s, u"--quality=fast"_s,
+                             u"--scale=2"_s, u"--output-dir"_s, u"together"_s});
+        }
+        for (int i = 0; i < 2; ++i) {
+            const QString folder = u"clips "_s + QString::number(i);
+            QVERIFY(QDir(m_inputs).mkpath(folder));
+            makeVideo(folder + u"/clip.mp4"_s, u"1"_s);
+            commands.append({u"upscale"_s, folder + u"/clip.mp4"_s, u"--quality=fast"_s,
+                             u"--resolution=1080p"_s, u"--codec=h264"_s, u"--output-dir"_s,
+                             u"together"_s});
+        }
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (const QStringList& command : commands) {
+            processes.push_back(std::make_unique<QProcess>());
+            start(*processes.back(), command);
+        }
+        for (const auto& process : processes) {
+            QVERIFY(process->waitForFinished(240000));
+            QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
+        }
+        const QDir together(m_inputs + u"/together"_s);
+        QCOMPARE(together.entryList({u"pic_upscaled*.png"_s}, QDir::Files).size(), 4);
+        QCOMPARE(together.entryList({u"clip_upscaled*.mp4"_s}, QDir::Files).size(), 2);
+        for (const QString& picture : together.entryList({u"*.png"_s}, QDir::Files))
+            QCOMPARE(QImage(together.filePath(picture)).size(), QSize(32, 32));
+        for (const QString& video : together.entryList({u"*.mp4"_s}, QDir::Files))
+            QVERIFY(QFileInfo(together.filePath(video)).size() > 0);
+        // No placeholder or hidden partial file is left.
+        QCOMPARE(together.entryList(QDir::Files | QDir::Hidden).size(), 6);
+        QCOMPARE(history(data() + u"/image-history.json"_s).size(), images + 4);
+        QCOMPARE(history(data() + u"/history.json"_s).size(), videos + 2);
+    }
+
+    // Two commands on one --output: one writes it, the other fails before any work and says why.
+    void twoRunsOnOneOutput()
+    {
+        makePicture(u"one.png"_s);
+        makePicture(u"two.png"_s);
+        QProcess first;
+        QProcess second;
+        start(first, {u"upscale"_s, u"one.png"_s, u"--quality=fast"_s, u"--scale=2"_s,
+                      u"--output"_s, u"same/r.png"_s});
+        start(second, {u"upscale"_s, u"two.png"_s, u"--quality=fast"_s, u"--scale=2"_s,
+                       u"--output"_s, u"same/r.png"_s});
+        QVERIFY(first.waitForFinished(120000) && second.waitForFinished(120000));
+        const QList<int> statuses{first.exitCode(), second.exitCode()};
+        QCOMPARE(statuses.count(0), 1);
+        QCOMPARE(statuses.count(1), 1);
+        QProcess& loser = first.exitCode() == 1 ? first : second;
+        QVERIFY(loser.readAllStandardError().contains("already exists"));
+        QCOMPARE(QDir(m_inputs + u"/same"_s).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"r.png"_s});
+        QCOMPARE(QImage(m_inputs + u"/same/r.png"_s).size(), QSize(32, 32));
+    }
+
+    // A command killed part-way (a preempted farm job) and run again continues from its
+    // finished segments and says so; the finished video is whole and nothing is left behind.
+    void runAgainAfterKillResumes()
+    {
+        makeVideo(u"farm.mp4"_s, u"3"_s);
+        const QStringList command{u"upscale"_s, u"farm.mp4"_s, u"--quality=fast"_s,
+                                  u"--resolution=1080p"_s, u"--codec=h264"_s, u"--json"_s};
+        const QString work = m_root + u"/cache/Korvane/work"_s;
+        const QStringList before = QDir(work).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        m_environment.insert(u"KORVANE_SEGMENT_SECONDS"_s, u"1"_s);
+        QProcess killed;
+        start(killed, command);
+        // Killed once its first segment is on its record.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QStringList now = QDir(work).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+                for (const QString& name : now) {
+                    if (before.contains(name))
+                        continue;
+                    const QJsonObject record =
+                        QJsonDocument::fromJson(
+                            KorvaneTest::readFile(work + u'/' + name + u"/job.json"_s))
+                            .object();
+                    if (!record.value(u"segments"_s).toArray().isEmpty())
+                        return true;
+                }
+                return false;
+            },
+            120000));
+        killed.kill();
+        QVERIFY(killed.waitForFinished(10000));
+
+        const Finished again = run(command);
+        m_environment.remove(u"KORVANE_SEGMENT_SECONDS"_s);
+        QVERIFY2(again.status == 0, again.err.constData());
+        QVERIFY2(again.out.contains("\"status\":\"Resuming: "), again.out.constData());
+        const QString result = m_inputs + u"/farm_upscaled.mp4"_s;
+        QCOMPARE(QDir(m_inputs).entryList({u"farm_upscaled*"_s}, QDir::Files | QDir::Hidden),
+                 QStringList{u"farm_upscaled.mp4"_s});
+        QVERIFY(again.out.contains(result.toUtf8()));
+        QCOMPARE(QDir(work).entryList(QDir::Dirs | QDir::NoDotAndDotDot), before);
+        QProcess probe;
+        probe.start(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-count_frames"_s, u"-select_streams"_s,
+                                   u"v:0"_s, u"-show_entries"_s, u"stream=nb_read_frames"_s,
+                                   u"-of"_s, u"csv=p=0"_s, result});
+        QVERIFY(probe.waitForFinished(60000));
+        QCOMPARE(probe.readAllStandardOutput().trimmed(), QByteArray("6"));
     }
 
     // Ctrl-C while the engine works: its programs end, no work file or partial output is left,

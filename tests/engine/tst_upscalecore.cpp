@@ -33,6 +33,15 @@ QString runFFmpegExpectingError(const QStringList& arguments)
     return QStringLiteral("<no error>");
 }
 
+// Makes a file look as if it was last changed days ago.
+void ageFile(const QString& path, int days)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-days),
+                             QFileDevice::FileModificationTime));
+}
+
 void touch(const QString& path)
 {
     QFile file(path);
@@ -282,7 +291,10 @@ private Q_SLOTS:
         struct stat mode {};
         QCOMPARE(::stat(QFile::encodeName(work.path()).constData(), &mode), 0);
         QCOMPARE(mode.st_mode & 0777, 0700u);
+        // A loose file is stale after a day; a fresh one may be another run's result.
         touch(work.filePath(QStringLiteral("ai-1234.mp4")));
+        ageFile(work.filePath(QStringLiteral("ai-1234.mp4")), 2);
+        touch(work.filePath(QStringLiteral("ai-FRESH.mp4")));
         QVERIFY(work.mkpath(QStringLiteral("prev-ABC/in")));
         touch(work.filePath(QStringLiteral("prev-ABC/in/frame_00000001.png")));
         // A result that could not be saved stays with its marker.
@@ -312,11 +324,7 @@ private Q_SLOTS:
         job(QStringLiteral("resumable"), source);
         job(QStringLiteral("source gone"), source + QStringLiteral(".gone"));
         job(QStringLiteral("old"), source);
-        QFile old(work.filePath(QStringLiteral("old/job.json")));
-        QVERIFY(old.open(QIODevice::ReadWrite));
-        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addDays(-15),
-                                QFileDevice::FileModificationTime));
-        old.close();
+        ageFile(work.filePath(QStringLiteral("old/job.json")), 15);
         // A damaged record stays to be discarded by the user.
         QVERIFY(work.mkpath(QStringLiteral("damaged")));
         QVERIFY(KorvaneTest::writeFile(work.filePath(QStringLiteral("damaged/job.json")), "{\"ver"));
@@ -326,7 +334,8 @@ private Q_SLOTS:
         QStringList left = work.entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                           QDir::NoDotAndDotDot);
         left.sort();
-        QCOMPARE(left, QStringList({QStringLiteral("ai-KEPT.mp4"), QStringLiteral("ai-KEPT.mp4.kept"),
+        QCOMPARE(left, QStringList({QStringLiteral("ai-FRESH.mp4"), QStringLiteral("ai-KEPT.mp4"),
+                                    QStringLiteral("ai-KEPT.mp4.kept"),
                                     QStringLiteral("damaged"), QFileInfo(busy.path()).fileName(),
                                     QStringLiteral("resumable")}));
         QVERIFY(QFile::exists(busy.filePath(QStringLiteral("picture.png"))));

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -131,6 +132,13 @@ private Q_SLOTS:
         const QString destination = folder + QStringLiteral("/clip_upscaled.mp4");
         const QString finished = finishedFile("hours of work");
         const QString unrelated = finishedFile("an abandoned run");
+        {
+            // Abandoned days ago; a fresh loose file may be another run's result.
+            QFile file(unrelated);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                                     QFileDevice::FileModificationTime));
+        }
 
         // Taken before the drive went, so no placeholder is left to replace.
         const OutputFile::Reservation name{destination, OutputFile::Mode::KeepExisting};

@@ -576,7 +576,9 @@ private Q_SLOTS:
         QVERIFY(screen.view.playButton()->isEnabled());
         screen.view.playButton()->click();
         QVERIFY(screen.view.playerSheet()->isVisible());
-        QCOMPARE(screen.view.playerSheet()->playerView()->player(), screen.upscaler.player());
+        QVERIFY(screen.view.player());
+        QCOMPARE(screen.view.player()->source(), QUrl::fromLocalFile(m_clip));
+        QCOMPARE(screen.view.playerSheet()->playerView()->player(), screen.view.player());
         QCOMPARE(screen.view.playerSheet()->fileName(), QStringLiteral("clip.mp4"));
         screen.view.playerSheet()->doneButton()->click();
         QVERIFY(!screen.view.playerSheet()->isVisible());

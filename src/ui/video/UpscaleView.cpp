@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMediaPlayer>
 #include <QMimeData>
 #include <QPointer>
 #include <QThreadPool>
@@ -99,12 +100,10 @@ UpscaleView::UpscaleView(Upscaler& upscaler, BatchProcessor& batch, MediaModeBin
         refreshPane();
     });
     for (const auto signal : {&Upscaler::fileNameChanged, &Upscaler::sourceInfoChanged,
-                              &Upscaler::playerChanged, &Upscaler::loadProblemChanged})
+                              &Upscaler::playableChanged, &Upscaler::loadProblemChanged})
         connect(&m_upscaler, signal, this, &UpscaleView::refreshDropCard);
-    connect(&m_upscaler, &Upscaler::playerChanged, this, [this] {
-        if (!m_upscaler.player() && m_playerSheet->isVisible())
-            m_playerSheet->reject();
-    });
+    connect(&m_upscaler, &Upscaler::inputURLChanged, this, &UpscaleView::refreshPlayer);
+    connect(&m_upscaler, &Upscaler::playableChanged, this, &UpscaleView::refreshPlayer);
     connect(&m_upscaler, &Upscaler::outputURLChanged, this, &UpscaleView::noteOutput);
     connect(&m_upscaler, &Upscaler::historyChanged, this, &UpscaleView::refreshHistory);
     connect(&JobQueue::shared(), &JobQueue::jobsChanged, this, [this] {
@@ -197,7 +196,7 @@ void UpscaleView::refreshDropCard()
     m_addIcon->setVisible(!loaded);
     m_playButton->setVisible(loaded);
     m_changeButton->setVisible(loaded);
-    m_playButton->setEnabled(m_upscaler.player() != nullptr);
+    m_playButton->setEnabled(m_player != nullptr);
 }
 
 void UpscaleView::refreshPane()
@@ -417,7 +416,26 @@ void UpscaleView::openImporter()
 
 void UpscaleView::openPlayer()
 {
-    m_playerSheet->present(m_upscaler.player(), m_upscaler.fileName());
+    m_playerSheet->present(m_player, m_upscaler.fileName());
+}
+
+void UpscaleView::refreshPlayer()
+{
+    const QUrl wanted = m_upscaler.playable() ? m_upscaler.inputURL() : QUrl();
+    if (m_player && m_player->source() == wanted)
+        return;
+    if (m_player) {
+        if (m_playerSheet->isVisible())
+            m_playerSheet->reject();
+        m_player->stop();
+        m_player->deleteLater();
+        m_player = nullptr;
+    }
+    if (!wanted.isEmpty()) {
+        m_player = new QMediaPlayer(this);
+        m_player->setSource(wanted);
+    }
+    refreshDropCard();
 }
 
 void UpscaleView::openCompare()

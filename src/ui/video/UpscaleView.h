@@ -18,6 +18,7 @@ class MediaModeBinding;
 class PlayerSheet;
 class PreviewSheet;
 class QLabel;
+class QMediaPlayer;
 class QMimeData;
 class QToolButton;
 class Upscaler;
@@ -70,6 +71,8 @@ public:
     // Opens the picker (as a click on the drop card does); never blocks.
     void openImporter();
     void openPlayer();
+    // Makes, keeps or drops the player so it plays the loaded video while it is playable.
+    void refreshPlayer();
     void openCompare();
 
     DropCard* dropCard() const { return m_dropCard; }
@@ -80,6 +83,8 @@ public:
     HistoryCard* historyCard() const { return m_history; }
     PreviewSheet* previewSheet() const { return m_previewSheet; }
     PlayerSheet* playerSheet() const { return m_playerSheet; }
+    // The player of the loaded video, made by the screen; nullptr when there is none.
+    QMediaPlayer* player() const { return m_player; }
     CompareSheet* compareSheet() const { return m_compareSheet; }
 
 private:
@@ -115,4 +120,5 @@ private:
     PreviewSheet* m_previewSheet;
     PlayerSheet* m_playerSheet;
     CompareSheet* m_compareSheet;
+    QMediaPlayer* m_player = nullptr;
 };
