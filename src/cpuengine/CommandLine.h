@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cpuengine/Network.h"
+#include "cpuengine/Precision.h"
 
 namespace cpuengine {
 
@@ -22,9 +22,9 @@ struct CommandLine {
     int modelScale = 4;
     int tile = 0;
     int overlap = -1;
-    // --precision bf16 lets oneDNN compute convolutions in bfloat16 where its build offers that
-    // for them; the default is 32-bit floats.
-    Precision precision = Precision::Float32;
+    // --precision fp32|bf16 forces the number format; without it, bf16 where the processor has
+    // bf16 instructions and fp32 elsewhere.
+    std::optional<Precision> precision;
     bool stream = false;
     int streamWidth = 0;
     int streamHeight = 0;

@@ -1,207 +1,79 @@
 #include "cpuengine/Network.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <map>
 #include <unordered_map>
 
 #include <oneapi/dnnl/dnnl.hpp>
 
+#include "cpuengine/PixelShuffle.h"
 #include "cpuengine/Resample.h"
 
 namespace cpuengine {
 
 namespace {
 
+using dnnl::memory;
+using DataType = memory::data_type;
+
+// Storage of one blob: enough floats to hold its values in its data type.
 using Buffer = std::shared_ptr<std::vector<float>>;
 
-// What shape inference knows about one blob: its shape and how many input pixels one of its
-// pixels spans, with the radius of input it depends on.
-struct BlobFacts {
-    Shape shape;
-    double scale = 1;  // its pixels per input pixel
-    double radius = 0; // in input pixels
-};
-
-[[noreturn]] void fail(const Layer& layer, const std::string& what)
+std::size_t floatsFor(const Shape& shape, DataType type)
 {
-    throw ModelError("layer " + layer.name + " (" + layer.type + "): " + what);
+    return type == DataType::bf16 ? (shape.size() + 1) / 2 : shape.size();
 }
 
-struct ConvGeometry {
-    int outputs, kernelH, kernelW, padTop, padLeft, padBottom, padRight, inputs;
-};
-
-ConvGeometry convGeometry(const Layer& layer)
+memory::desc activationDesc(const Shape& shape, DataType type)
 {
-    ConvGeometry g{};
-    g.outputs = layer.intParam(0, 0);
-    g.kernelW = layer.intParam(1, 0);
-    g.kernelH = layer.intParam(11, g.kernelW);
-    if (layer.intParam(2, 1) != 1 || layer.intParam(12, 1) != 1 || layer.intParam(3, 1) != 1 ||
-        layer.intParam(13, 1) != 1)
-        fail(layer, "dilated or strided convolutions are not supported");
-    if (layer.intParam(8, 0) != 0)
-        fail(layer, "quantized convolutions are not supported");
-    g.padLeft = layer.intParam(4, 0);
-    if (g.padLeft < 0)
-        fail(layer, "automatic padding is not supported");
-    g.padTop = layer.intParam(14, g.padLeft);
-    g.padRight = layer.intParam(15, g.padLeft);
-    g.padBottom = layer.intParam(16, g.padTop);
-    if (layer.floatParam(18, 0.f) != 0.f)
-        fail(layer, "padding with a value other than zero is not supported");
-    const int perOutput = g.kernelH * g.kernelW;
-    const int size = layer.intParam(6, 0);
-    if (g.outputs <= 0 || perOutput <= 0 || size % (g.outputs * perOutput) != 0)
-        fail(layer, "the weight size does not match the kernel");
-    g.inputs = size / (g.outputs * perOutput);
-    const int activation = layer.intParam(9, 0);
-    if (activation < 0 || activation > 2)
-        fail(layer, "activation type " + std::to_string(activation) + " is not supported");
-    return g;
+    return {{1, shape.channels, shape.height, shape.width}, type, memory::format_tag::nhwc};
 }
 
-Shape interpShape(const Layer& layer, const Shape& in)
+// Whether this engine runs the layer on bf16 as well as on floats: the oneDNN primitives and the
+// nearest resize. Pixel shuffle and bicubic resizes compute in floats.
+bool runsInBFloat16(const Layer& layer)
 {
-    const int type = layer.intParam(0, 0);
-    if (type != 1 && type != 3)
-        fail(layer, "only nearest and bicubic resizing are supported");
-    if (layer.intParam(6, 0) != 0)
-        fail(layer, "corner-aligned resizing is not supported");
-    int height = layer.intParam(3, 0);
-    int width = layer.intParam(4, 0);
-    if (height == 0 || width == 0) {
-        height = int(float(in.height) * layer.floatParam(1, 1.f));
-        width = int(float(in.width) * layer.floatParam(2, 1.f));
-    }
-    if (height <= 0 || width <= 0)
-        fail(layer, "the resized picture would be empty");
-    return {in.channels, height, width};
-}
-
-// Shapes of every blob for the given input, in layer order; checks that each layer can run.
-std::map<std::string, BlobFacts> inferBlobs(const Model& model, Shape input)
-{
-    std::map<std::string, BlobFacts> blobs;
-    const auto get = [&](const Layer& layer, std::size_t index) -> const BlobFacts& {
-        if (index >= layer.inputs.size())
-            fail(layer, "has too few inputs");
-        const auto it = blobs.find(layer.inputs[index]);
-        if (it == blobs.end())
-            fail(layer, "reads " + layer.inputs[index] + ", which no earlier layer produces");
-        return it->second;
-    };
-    for (const Layer& layer : model.layers) {
-        BlobFacts out;
-        if (layer.type == "Input") {
-            out.shape = input;
-        } else if (layer.type == "Convolution") {
-            const BlobFacts& in = get(layer, 0);
-            const ConvGeometry g = convGeometry(layer);
-            if (g.inputs != in.shape.channels)
-                fail(layer, "expects " + std::to_string(g.inputs) + " channels but gets " +
-                                std::to_string(in.shape.channels));
-            out.shape = {g.outputs, in.shape.height + g.padTop + g.padBottom - g.kernelH + 1,
-                         in.shape.width + g.padLeft + g.padRight - g.kernelW + 1};
-            out.scale = in.scale;
-            out.radius = in.radius + double(std::max(g.kernelH, g.kernelW) / 2) / in.scale;
-        } else if (layer.type == "PReLU") {
-            out = get(layer, 0);
-            const int slopes = layer.intParam(0, 0);
-            if (slopes != 1 && slopes != out.shape.channels)
-                fail(layer, "has " + std::to_string(slopes) + " slopes for " +
-                                std::to_string(out.shape.channels) + " channels");
-        } else if (layer.type == "Interp") {
-            const BlobFacts& in = get(layer, 0);
-            out.shape = interpShape(layer, in.shape);
-            out.scale = in.scale * double(out.shape.width) / double(in.shape.width);
-            out.radius = in.radius + (layer.intParam(0, 0) == 3 ? 2.0 / out.scale : 0.0);
-        } else if (layer.type == "PixelShuffle") {
-            const BlobFacts& in = get(layer, 0);
-            const int factor = layer.intParam(0, 1);
-            if (factor < 1 || in.shape.channels % (factor * factor) != 0 ||
-                layer.intParam(1, 0) != 0)
-                fail(layer, "the channel count does not divide by the factor squared");
-            out.shape = {in.shape.channels / (factor * factor), in.shape.height * factor,
-                         in.shape.width * factor};
-            out.scale = in.scale * factor;
-            out.radius = in.radius;
-        } else if (layer.type == "BinaryOp" || layer.type == "Eltwise") {
-            if (layer.type == "BinaryOp" &&
-                (layer.intParam(0, 0) < 0 || layer.intParam(0, 0) > 2 || layer.intParam(1, 0)))
-                fail(layer, "only adding, subtracting and multiplying two pictures is supported");
-            if (layer.type == "Eltwise" && (layer.intParam(0, 1) < 0 || layer.intParam(0, 1) > 2))
-                fail(layer,
-                     "operation " + std::to_string(layer.intParam(0, 1)) + " is not supported");
-            if (layer.inputs.size() < 2)
-                fail(layer, "needs two inputs");
-            out = get(layer, 0);
-            for (std::size_t i = 1; i < layer.inputs.size(); ++i) {
-                const BlobFacts& other = get(layer, i);
-                if (!(other.shape == out.shape))
-                    fail(layer, "combines pictures of different sizes");
-                out.radius = std::max(out.radius, other.radius);
-            }
-        } else if (layer.type == "Concat") {
-            if (layer.intParam(0, 0) != 0)
-                fail(layer, "only joining along channels is supported");
-            out = get(layer, 0);
-            for (std::size_t i = 1; i < layer.inputs.size(); ++i) {
-                const BlobFacts& other = get(layer, i);
-                if (other.shape.height != out.shape.height || other.shape.width != out.shape.width)
-                    fail(layer, "joins pictures of different sizes");
-                out.shape.channels += other.shape.channels;
-                out.radius = std::max(out.radius, other.radius);
-            }
-        } else if (layer.type == "Split") {
-            out = get(layer, 0);
-        }
-        if (out.shape.height <= 0 || out.shape.width <= 0)
-            fail(layer, "the picture is too small for this model");
-        for (const std::string& name : layer.outputs)
-            blobs[name] = out;
-    }
-    return blobs;
+    return layer.type == "Convolution" || layer.type == "PReLU" || layer.type == "Concat" ||
+           layer.type == "BinaryOp" || layer.type == "Eltwise" || layer.type == "Split" ||
+           (layer.type == "Interp" && layer.intParam(0, 0) == 1);
 }
 
 } // namespace
-
-ModelGeometry modelGeometry(const Model& model, Shape input)
-{
-    const auto blobs = inferBlobs(model, input);
-    const BlobFacts& out = blobs.at(model.outputBlob);
-    return {out.shape, out.radius};
-}
 
 struct Network::Impl {
     dnnl::engine engine{dnnl::engine::kind::cpu, 0};
     dnnl::stream stream{engine};
 
     std::unordered_map<std::string, int> blobIndex;
-    std::vector<Shape> blobShapes;
-    std::vector<int> blobUses;
+    std::vector<Shape> shapes;
+    std::vector<DataType> types;
+    std::vector<int> uses;
     std::vector<Buffer> live;
     std::multimap<std::size_t, Buffer> pool;
     int inputIndex = 0;
     int outputIndex = 0;
     std::vector<std::function<void()>> steps;
 
-    int index(const std::string& name)
+    int fresh(Shape shape, DataType type)
     {
-        const auto it = blobIndex.find(name);
-        if (it != blobIndex.end())
-            return it->second;
-        const int fresh = int(blobShapes.size());
-        blobIndex.emplace(name, fresh);
-        blobShapes.emplace_back();
-        blobUses.push_back(0);
-        return fresh;
+        shapes.push_back(shape);
+        types.push_back(type);
+        uses.push_back(0);
+        return int(shapes.size()) - 1;
     }
 
-    Buffer acquire(std::size_t size)
+    int index(const std::string& name) const { return blobIndex.at(name); }
+
+    memory::desc desc(int blob) const
     {
+        return activationDesc(shapes[std::size_t(blob)], types[std::size_t(blob)]);
+    }
+
+    memory mem(int blob) { return {desc(blob), engine, live[std::size_t(blob)]->data()}; }
+
+    Buffer acquire(int blob)
+    {
+        const std::size_t size = floatsFor(shapes[std::size_t(blob)], types[std::size_t(blob)]);
         const auto it = pool.find(size);
         if (it != pool.end()) {
             Buffer buffer = it->second;
@@ -211,238 +83,298 @@ struct Network::Impl {
         return std::make_shared<std::vector<float>>(size);
     }
 
+    // Gives the blob its storage: that of `shared` where a step overwrites its input, else a
+    // buffer from the pool.
+    void allocate(int blob, int shared = -1)
+    {
+        live[std::size_t(blob)] = shared >= 0 ? live[std::size_t(shared)] : acquire(blob);
+    }
+
+    // Whether a step may write `out` over `in`: it is in's last reader and both have the same
+    // size and type. Asked while the step is added.
+    bool canOverwrite(int in, int out) const
+    {
+        return uses[std::size_t(in)] == 1 && in != inputIndex &&
+               types[std::size_t(in)] == types[std::size_t(out)] &&
+               shapes[std::size_t(in)] == shapes[std::size_t(out)];
+    }
+
     void release(int blob)
     {
         Buffer buffer = std::move(live[std::size_t(blob)]);
         if (buffer && buffer.use_count() == 1)
             pool.emplace(buffer->size(), std::move(buffer));
     }
+
+    // The blob in the given type: itself, or a converted copy made by a step added here.
+    int converted(int blob, DataType type)
+    {
+        if (types[std::size_t(blob)] == type)
+            return blob;
+        const int copy = fresh(shapes[std::size_t(blob)], type);
+        uses[std::size_t(copy)] = 1;
+        const dnnl::reorder reorder(
+            dnnl::reorder::primitive_desc(engine, desc(blob), engine, desc(copy)));
+        steps.push_back([this, reorder, blob, copy] {
+            allocate(copy);
+            reorder.execute(stream, {{DNNL_ARG_FROM, mem(blob)}, {DNNL_ARG_TO, mem(copy)}});
+        });
+        return copy;
+    }
+
+    // A step running a primitive that reads several sources (sum, concat) into one blob.
+    void addManyToOne(const dnnl::primitive& primitive, const std::vector<int>& ins, int out)
+    {
+        steps.push_back([this, primitive, ins, out] {
+            allocate(out);
+            std::unordered_map<int, memory> args{{DNNL_ARG_DST, mem(out)}};
+            for (std::size_t k = 0; k < ins.size(); ++k)
+                args.emplace(DNNL_ARG_MULTIPLE_SRC + int(k), mem(ins[k]));
+            primitive.execute(stream, args);
+        });
+    }
+
+    void addConvolution(const Layer& layer, int in, int out, Precision precision,
+                        double& multiplyAdds);
+    void addPrelu(const Layer& layer, int in, int out);
+    void addEltwise(const Layer& layer, std::vector<int> ins, int out);
+    void addConcat(std::vector<int> ins, int out);
+    void addInterp(const Layer& layer, int in, int out);
+    void addPixelShuffle(const Layer& layer, int in, int out);
 };
 
-namespace {
-
-dnnl::memory::desc activationDesc(const Shape& shape)
+void Network::Impl::addConvolution(const Layer& layer, int in, int out, Precision precision,
+                                   double& multiplyAdds)
 {
-    return {{1, shape.channels, shape.height, shape.width},
-            dnnl::memory::data_type::f32,
-            dnnl::memory::format_tag::nhwc};
+    const ConvGeometry g = convGeometry(layer);
+    const DataType compute = precision == Precision::BFloat16 ? DataType::bf16 : DataType::f32;
+    in = converted(in, compute);
+    dnnl::post_ops ops;
+    const int activation = layer.intParam(9, 0);
+    if (activation == 1)
+        ops.append_eltwise(1.f, dnnl::algorithm::eltwise_relu, 0.f, 0.f);
+    else if (activation == 2) {
+        const std::vector<float>* slope = layer.arrayParam(10);
+        ops.append_eltwise(1.f, dnnl::algorithm::eltwise_relu,
+                           slope && !slope->empty() ? slope->front() : 0.f, 0.f);
+    }
+    dnnl::primitive_attr attr;
+    attr.set_post_ops(ops);
+    const memory::dims weightDims{g.outputs, g.inputs, g.kernelH, g.kernelW};
+    const memory::desc weightsAny(weightDims, compute, memory::format_tag::any);
+    const memory::desc biasDesc({g.outputs}, DataType::f32, memory::format_tag::x);
+    const dnnl::convolution_forward::desc description(
+        dnnl::prop_kind::forward_inference, dnnl::algorithm::convolution_direct, desc(in),
+        weightsAny, biasDesc, desc(out), {1, 1}, {g.padTop, g.padLeft}, {g.padBottom, g.padRight});
+    const dnnl::convolution_forward::primitive_desc pd(description, attr, engine);
+    const dnnl::convolution_forward conv(pd);
+
+    // The weights, converted and reordered once into the layout the kernel wants.
+    std::vector<float> plainWeights = layer.weights;
+    memory userWeights({weightDims, DataType::f32, memory::format_tag::oihw}, engine,
+                       plainWeights.data());
+    memory weights(pd.weights_desc(), engine);
+    dnnl::reorder(userWeights, weights).execute(stream, userWeights, weights);
+    stream.wait();
+    auto bias = std::make_shared<std::vector<float>>(layer.bias);
+    if (bias->empty())
+        bias->assign(std::size_t(g.outputs), 0.f);
+    const memory biasMemory(biasDesc, engine, bias->data());
+    multiplyAdds += double(shapes[std::size_t(out)].size()) * g.inputs * g.kernelH * g.kernelW;
+    steps.push_back([this, conv, weights, bias, biasMemory, in, out] {
+        allocate(out);
+        conv.execute(stream, {{DNNL_ARG_SRC, mem(in)},
+                              {DNNL_ARG_WEIGHTS, weights},
+                              {DNNL_ARG_BIAS, biasMemory},
+                              {DNNL_ARG_DST, mem(out)}});
+    });
 }
 
-} // namespace
+void Network::Impl::addPrelu(const Layer& layer, int in, int out)
+{
+    const int channels = shapes[std::size_t(out)].channels;
+    auto slopes = std::make_shared<std::vector<float>>(layer.weights);
+    if (slopes->size() == 1)
+        slopes->assign(std::size_t(channels), slopes->front());
+    in = converted(in, types[std::size_t(out)]);
+    const memory::desc slopeDesc({1, channels, 1, 1}, DataType::f32, memory::format_tag::nhwc);
+    const dnnl::prelu_forward::primitive_desc pd(
+        dnnl::prelu_forward::desc(dnnl::prop_kind::forward_inference, desc(in), slopeDesc), engine);
+    const dnnl::prelu_forward prelu(pd);
+    const memory slopeMemory(slopeDesc, engine, slopes->data());
+    const int shared = canOverwrite(in, out) ? in : -1;
+    steps.push_back([this, prelu, slopes, slopeMemory, in, out, shared] {
+        allocate(out, shared);
+        prelu.execute(
+            stream,
+            {{DNNL_ARG_SRC, mem(in)}, {DNNL_ARG_WEIGHTS, slopeMemory}, {DNNL_ARG_DST, mem(out)}});
+    });
+}
+
+void Network::Impl::addEltwise(const Layer& layer, std::vector<int> ins, int out)
+{
+    // BinaryOp and Eltwise reduce to a weighted sum, a product or a maximum of same-sized
+    // pictures.
+    dnnl::algorithm op = dnnl::algorithm::binary_add;
+    std::vector<float> coefficients(ins.size(), 1.f);
+    if (layer.type == "BinaryOp") {
+        const int type = layer.intParam(0, 0);
+        op = type == 2 ? dnnl::algorithm::binary_mul : dnnl::algorithm::binary_add;
+        if (type == 1)
+            coefficients[1] = -1.f;
+    } else {
+        const int type = layer.intParam(0, 1);
+        op = type == 0   ? dnnl::algorithm::binary_mul
+             : type == 2 ? dnnl::algorithm::binary_max
+                         : dnnl::algorithm::binary_add;
+        const std::vector<float>* given = layer.arrayParam(1);
+        if (op == dnnl::algorithm::binary_add && given && !given->empty()) {
+            if (given->size() != ins.size())
+                failLayer(layer, "has a coefficient count that does not match its inputs");
+            coefficients = *given;
+        }
+    }
+    for (int& in : ins)
+        in = converted(in, types[std::size_t(out)]);
+    if (op == dnnl::algorithm::binary_add) {
+        std::vector<memory::desc> sources;
+        for (int in : ins)
+            sources.push_back(desc(in));
+        const dnnl::sum sum(dnnl::sum::primitive_desc(desc(out), coefficients, sources, engine));
+        addManyToOne(sum, ins, out);
+        return;
+    }
+    // A product or maximum of several pictures, one pair at a time into the output.
+    const dnnl::binary binary(dnnl::binary::primitive_desc(
+        dnnl::binary::desc(op, desc(out), desc(out), desc(out)), engine));
+    const dnnl::reorder copy(
+        dnnl::reorder::primitive_desc(engine, desc(ins.front()), engine, desc(out)));
+    steps.push_back([this, binary, copy, ins, out] {
+        allocate(out);
+        copy.execute(stream, {{DNNL_ARG_FROM, mem(ins.front())}, {DNNL_ARG_TO, mem(out)}});
+        for (std::size_t k = 1; k < ins.size(); ++k)
+            binary.execute(stream, {{DNNL_ARG_SRC_0, mem(out)},
+                                    {DNNL_ARG_SRC_1, mem(ins[k])},
+                                    {DNNL_ARG_DST, mem(out)}});
+    });
+}
+
+void Network::Impl::addConcat(std::vector<int> ins, int out)
+{
+    std::vector<memory::desc> sources;
+    for (int& in : ins) {
+        in = converted(in, types[std::size_t(out)]);
+        sources.push_back(desc(in));
+    }
+    const dnnl::concat concat(dnnl::concat::primitive_desc(desc(out), 1, sources, engine));
+    addManyToOne(concat, ins, out);
+}
+
+void Network::Impl::addInterp(const Layer& layer, int in, int out)
+{
+    const Shape inShape = shapes[std::size_t(in)];
+    const Shape outShape = shapes[std::size_t(out)];
+    if (layer.intParam(0, 0) == 1) {
+        // Nearest neighbour copies values, whatever their type.
+        in = converted(in, types[std::size_t(out)]);
+        const std::size_t elementSize = types[std::size_t(out)] == DataType::bf16 ? 2 : 4;
+        steps.push_back([this, inShape, outShape, elementSize, in, out] {
+            allocate(out);
+            resizeNearest(live[std::size_t(in)]->data(), inShape, live[std::size_t(out)]->data(),
+                          outShape, elementSize);
+        });
+        return;
+    }
+    in = converted(in, DataType::f32);
+    steps.push_back([this, inShape, outShape, in, out] {
+        allocate(out);
+        resizeBicubic(live[std::size_t(in)]->data(), inShape, live[std::size_t(out)]->data(),
+                      outShape);
+    });
+}
+
+void Network::Impl::addPixelShuffle(const Layer& layer, int in, int out)
+{
+    const int factor = layer.intParam(0, 1);
+    const Shape inShape = shapes[std::size_t(in)];
+    in = converted(in, DataType::f32);
+    steps.push_back([this, factor, inShape, in, out] {
+        allocate(out);
+        pixelShuffle(live[std::size_t(in)]->data(), inShape, factor,
+                     live[std::size_t(out)]->data());
+    });
+}
 
 Network::Network(const Model& model, Shape input, Precision precision)
     : m_impl(std::make_unique<Impl>()), m_input(input)
 {
-    using dnnl::memory;
     Impl& d = *m_impl;
     const auto blobs = inferBlobs(model, input);
-    for (const auto& [name, facts] : blobs)
-        d.blobShapes[std::size_t(d.index(name))] = facts.shape;
     m_output = blobs.at(model.outputBlob).shape;
+
+    // Every blob gets an index; the outputs of a Split share their input's.
+    for (const Layer& layer : model.layers) {
+        for (const std::string& name : layer.outputs) {
+            if (layer.type == "Split")
+                d.blobIndex[name] = d.index(layer.inputs.front());
+            else
+                d.blobIndex[name] = d.fresh(blobs.at(name).shape, DataType::f32);
+        }
+    }
     d.inputIndex = d.index(model.inputBlob);
     d.outputIndex = d.index(model.outputBlob);
 
-    // How many layers read each blob: a blob read once can be overwritten by its reader.
+    // A blob is kept in bf16 where its producer and every one of its readers run in bf16; the
+    // convolutions make the first bf16 blobs, the other layers pass bf16 on.
+    std::vector<bool> readersTakeBFloat16(d.shapes.size(), true);
     for (const Layer& layer : model.layers)
-        for (const std::string& name : layer.inputs)
-            ++d.blobUses[std::size_t(d.index(name))];
+        for (const std::string& name : layer.inputs) {
+            if (layer.type == "Split")
+                continue;
+            ++d.uses[std::size_t(d.index(name))];
+            if (!runsInBFloat16(layer))
+                readersTakeBFloat16[std::size_t(d.index(name))] = false;
+        }
+    for (const Layer& layer : model.layers) {
+        if (layer.type == "Split" || layer.type == "Input" || precision != Precision::BFloat16 ||
+            !runsInBFloat16(layer))
+            continue;
+        const bool fromBFloat16 =
+            layer.type == "Convolution" ||
+            std::all_of(layer.inputs.begin(), layer.inputs.end(), [&](const std::string& name) {
+                return d.types[std::size_t(d.index(name))] == DataType::bf16;
+            });
+        const int out = d.index(layer.outputs.front());
+        if (fromBFloat16 && readersTakeBFloat16[std::size_t(out)] && out != d.outputIndex)
+            d.types[std::size_t(out)] = DataType::bf16;
+    }
 
-    for (std::size_t li = 0; li < model.layers.size(); ++li) {
-        const Layer& layer = model.layers[li];
-        if (layer.type == "Input")
+    for (const Layer& layer : model.layers) {
+        if (layer.type == "Input" || layer.type == "Split")
             continue;
         std::vector<int> ins;
         for (const std::string& name : layer.inputs)
             ins.push_back(d.index(name));
-        std::vector<int> outs;
-        for (const std::string& name : layer.outputs)
-            outs.push_back(d.index(name));
-        const Shape inShape = d.blobShapes[std::size_t(ins.front())];
-        Shape outShape = d.blobShapes[std::size_t(outs.front())];
-
-        if (layer.type == "Convolution") {
-            const ConvGeometry g = convGeometry(layer);
-            dnnl::post_ops ops;
-            const int activation = layer.intParam(9, 0);
-            if (activation == 1)
-                ops.append_eltwise(1.f, dnnl::algorithm::eltwise_relu, 0.f, 0.f);
-            else if (activation == 2) {
-                const std::vector<float>* slope = layer.arrayParam(10);
-                ops.append_eltwise(1.f, dnnl::algorithm::eltwise_relu,
-                                   slope && !slope->empty() ? slope->front() : 0.f, 0.f);
-            }
-            dnnl::primitive_attr attr;
-            attr.set_post_ops(ops);
-            if (precision == Precision::BFloat16)
-                attr.set_fpmath_mode(dnnl::fpmath_mode::bf16);
-            const memory::desc weightsAny({g.outputs, g.inputs, g.kernelH, g.kernelW},
-                                          memory::data_type::f32, memory::format_tag::any);
-            const memory::desc biasDesc({g.outputs}, memory::data_type::f32, memory::format_tag::x);
-            const dnnl::convolution_forward::desc desc(
-                dnnl::prop_kind::forward_inference, dnnl::algorithm::convolution_direct,
-                activationDesc(inShape), weightsAny, biasDesc, activationDesc(outShape), {1, 1},
-                {g.padTop, g.padLeft}, {g.padBottom, g.padRight});
-            const dnnl::convolution_forward::primitive_desc pd(desc, attr, d.engine);
-            const dnnl::convolution_forward conv(pd);
-
-            // The weights, reordered once into the layout the primitive wants.
-            std::vector<float> plainWeights = layer.weights;
-            memory userWeights({{g.outputs, g.inputs, g.kernelH, g.kernelW},
-                                memory::data_type::f32,
-                                memory::format_tag::oihw},
-                               d.engine, plainWeights.data());
-            memory weights(pd.weights_desc(), d.engine);
-            dnnl::reorder(userWeights, weights).execute(d.stream, userWeights, weights);
-            d.stream.wait();
-            auto bias = std::make_shared<std::vector<float>>(layer.bias);
-            if (bias->empty())
-                bias->assign(std::size_t(g.outputs), 0.f);
-            const memory biasMemory(biasDesc, d.engine, bias->data());
-            const memory::desc srcDesc = pd.src_desc();
-            const memory::desc dstDesc = pd.dst_desc();
-            m_multiplyAdds += double(outShape.size()) * g.inputs * g.kernelH * g.kernelW;
-            const int in = ins.front();
-            const int out = outs.front();
-            d.steps.push_back([&d, conv, weights, bias, biasMemory, srcDesc, dstDesc, in, out] {
-                Buffer target = d.acquire(d.blobShapes[std::size_t(out)].size());
-                conv.execute(d.stream, {{DNNL_ARG_SRC, memory(srcDesc, d.engine,
-                                                              d.live[std::size_t(in)]->data())},
-                                        {DNNL_ARG_WEIGHTS, weights},
-                                        {DNNL_ARG_BIAS, biasMemory},
-                                        {DNNL_ARG_DST, memory(dstDesc, d.engine, target->data())}});
-                d.stream.wait();
-                d.live[std::size_t(out)] = std::move(target);
-            });
-        } else if (layer.type == "PReLU") {
-            std::vector<float> slopes = layer.weights;
-            if (slopes.size() == 1)
-                slopes.assign(std::size_t(inShape.channels), slopes.front());
-            const int in = ins.front();
-            const int out = outs.front();
-            const bool inPlace = d.blobUses[std::size_t(in)] == 1;
-            d.steps.push_back([&d, slopes, inShape, in, out, inPlace] {
-                const Buffer& source = d.live[std::size_t(in)];
-                Buffer target = inPlace ? source : d.acquire(source->size());
-                const float* src = source->data();
-                float* dst = target->data();
-                const std::size_t pixels = std::size_t(inShape.height) * inShape.width;
-                const std::size_t channels = slopes.size();
-                for (std::size_t p = 0; p < pixels; ++p, src += channels, dst += channels)
-                    for (std::size_t c = 0; c < channels; ++c)
-                        dst[c] = src[c] > 0 ? src[c] : src[c] * slopes[c];
-                d.live[std::size_t(out)] = std::move(target);
-            });
-        } else if (layer.type == "Interp") {
-            const bool nearest = layer.intParam(0, 0) == 1;
-            const int in = ins.front();
-            const int out = outs.front();
-            d.steps.push_back([&d, nearest, inShape, outShape, in, out] {
-                Buffer target = d.acquire(outShape.size());
-                if (nearest)
-                    resizeNearest(d.live[std::size_t(in)]->data(), inShape, target->data(),
-                                  outShape);
-                else
-                    resizeBicubic(d.live[std::size_t(in)]->data(), inShape, target->data(),
-                                  outShape);
-                d.live[std::size_t(out)] = std::move(target);
-            });
-        } else if (layer.type == "PixelShuffle") {
-            const int factor = layer.intParam(0, 1);
-            const int in = ins.front();
-            const int out = outs.front();
-            d.steps.push_back([&d, factor, inShape, outShape, in, out] {
-                const float* src = d.live[std::size_t(in)]->data();
-                Buffer target = d.acquire(outShape.size());
-                float* dst = target->data();
-                const int oc = outShape.channels;
-                for (int y = 0; y < inShape.height; ++y)
-                    for (int x = 0; x < inShape.width; ++x) {
-                        const float* pixel =
-                            src + (std::size_t(y) * inShape.width + x) * inShape.channels;
-                        for (int i = 0; i < factor; ++i)
-                            for (int j = 0; j < factor; ++j) {
-                                float* o = dst + (std::size_t(y * factor + i) * outShape.width +
-                                                  std::size_t(x * factor + j)) *
-                                                     oc;
-                                for (int c = 0; c < oc; ++c)
-                                    o[c] = pixel[(c * factor + i) * factor + j];
-                            }
-                    }
-                d.live[std::size_t(out)] = std::move(target);
-            });
-        } else if (layer.type == "BinaryOp" || layer.type == "Eltwise") {
-            // Both reduce to a weighted sum, a product or a maximum of same-sized pictures.
-            enum { Sum, Product, Maximum } op = Sum;
-            std::vector<float> coefficients(ins.size(), 1.f);
-            if (layer.type == "BinaryOp") {
-                const int type = layer.intParam(0, 0);
-                op = type == 2 ? Product : Sum;
-                if (type == 1)
-                    coefficients[1] = -1.f;
-            } else {
-                const int type = layer.intParam(0, 1);
-                op = type == 0 ? Product : type == 2 ? Maximum : Sum;
-                const std::vector<float>* given = layer.arrayParam(1);
-                if (op == Sum && given && !given->empty()) {
-                    if (given->size() != ins.size())
-                        fail(layer, "has a coefficient count that does not match its inputs");
-                    coefficients = *given;
-                }
-            }
-            const int out = outs.front();
-            d.steps.push_back([&d, op, coefficients, ins, out] {
-                const std::size_t size = d.live[std::size_t(ins.front())]->size();
-                Buffer target = d.acquire(size);
-                float* dst = target->data();
-                const float* first = d.live[std::size_t(ins.front())]->data();
-                for (std::size_t i = 0; i < size; ++i)
-                    dst[i] = op == Sum ? first[i] * coefficients[0] : first[i];
-                for (std::size_t k = 1; k < ins.size(); ++k) {
-                    const float* src = d.live[std::size_t(ins[k])]->data();
-                    const float c = coefficients[k];
-                    if (op == Sum)
-                        for (std::size_t i = 0; i < size; ++i)
-                            dst[i] += c * src[i];
-                    else if (op == Product)
-                        for (std::size_t i = 0; i < size; ++i)
-                            dst[i] *= src[i];
-                    else
-                        for (std::size_t i = 0; i < size; ++i)
-                            dst[i] = std::max(dst[i], src[i]);
-                }
-                d.live[std::size_t(out)] = std::move(target);
-            });
-        } else if (layer.type == "Concat") {
-            const int out = outs.front();
-            std::vector<int> channels;
-            for (int in : ins)
-                channels.push_back(d.blobShapes[std::size_t(in)].channels);
-            d.steps.push_back([&d, ins, channels, outShape, out] {
-                Buffer target = d.acquire(outShape.size());
-                const std::size_t pixels = std::size_t(outShape.height) * outShape.width;
-                int offset = 0;
-                for (std::size_t k = 0; k < ins.size(); ++k) {
-                    const float* src = d.live[std::size_t(ins[k])]->data();
-                    const std::size_t c = std::size_t(channels[k]);
-                    for (std::size_t p = 0; p < pixels; ++p)
-                        std::memcpy(target->data() + p * std::size_t(outShape.channels) +
-                                        std::size_t(offset),
-                                    src + p * c, c * sizeof(float));
-                    offset += channels[k];
-                }
-                d.live[std::size_t(out)] = std::move(target);
-            });
-        } else if (layer.type == "Split") {
-            const int in = ins.front();
-            d.steps.push_back([&d, in, outs] {
-                for (int out : outs)
-                    d.live[std::size_t(out)] = d.live[std::size_t(in)];
-            });
-        }
-        // Inputs no later layer reads are handed back to the pool.
+        const int out = d.index(layer.outputs.front());
+        const std::size_t firstTemporary = d.shapes.size();
+        if (layer.type == "Convolution")
+            d.addConvolution(layer, ins.front(), out, precision, m_multiplyAdds);
+        else if (layer.type == "PReLU")
+            d.addPrelu(layer, ins.front(), out);
+        else if (layer.type == "Interp")
+            d.addInterp(layer, ins.front(), out);
+        else if (layer.type == "PixelShuffle")
+            d.addPixelShuffle(layer, ins.front(), out);
+        else if (layer.type == "BinaryOp" || layer.type == "Eltwise")
+            d.addEltwise(layer, ins, out);
+        else if (layer.type == "Concat")
+            d.addConcat(ins, out);
+        // Inputs no later layer reads, and converted copies, are handed back to the pool.
         std::vector<int> finished;
+        for (std::size_t t = firstTemporary; t < d.shapes.size(); ++t)
+            finished.push_back(int(t));
         for (int in : ins)
-            if (--d.blobUses[std::size_t(in)] == 0 && in != d.outputIndex)
+            if (--d.uses[std::size_t(in)] == 0 && in != d.outputIndex)
                 finished.push_back(in);
         if (!finished.empty())
             d.steps.push_back([&d, finished] {
@@ -450,7 +382,7 @@ Network::Network(const Model& model, Shape input, Precision precision)
                     d.release(blob);
             });
     }
-    d.live.resize(d.blobShapes.size());
+    d.live.resize(d.shapes.size());
 }
 
 Network::~Network() = default;
@@ -458,11 +390,11 @@ Network::~Network() = default;
 void Network::run(const float* input, std::vector<float>& output)
 {
     Impl& d = *m_impl;
-    Buffer source = d.acquire(m_input.size());
-    std::memcpy(source->data(), input, m_input.size() * sizeof(float));
-    d.live[std::size_t(d.inputIndex)] = std::move(source);
+    d.live[std::size_t(d.inputIndex)] = d.acquire(d.inputIndex);
+    std::memcpy(d.live[std::size_t(d.inputIndex)]->data(), input, m_input.size() * sizeof(float));
     for (const auto& step : d.steps)
         step();
+    d.stream.wait();
     Buffer result = std::move(d.live[std::size_t(d.outputIndex)]);
     output.assign(result->begin(), result->end());
     for (Buffer& buffer : d.live)

@@ -7,25 +7,18 @@
 #include <vector>
 
 #include "cpuengine/ModelFile.h"
+#include "cpuengine/ModelShapes.h"
+#include "cpuengine/Precision.h"
 
 namespace cpuengine {
 
-// Height, width and channels of a picture or feature map. Data is stored pixel by pixel with the
-// channels of one pixel side by side (height, width, channels).
-struct Shape {
-    int channels = 0;
-    int height = 0;
-    int width = 0;
-    std::size_t size() const { return std::size_t(channels) * std::size_t(height) * width; }
-    bool operator==(const Shape&) const = default;
-};
-
-// Whether convolutions may compute in bfloat16 where the processor supports it.
-enum class Precision { Float32, BFloat16 };
-
-// One model prepared for one input size: the output shape is known, every convolution has its
-// oneDNN primitive and its weights in the primitive's layout, and run() can be called for any
-// number of inputs of that size. Not thread-safe: one run at a time.
+// One model prepared for one input size: the output shape is known, every layer has its oneDNN
+// primitive (convolutions with their weights in the primitive's layout and their activation
+// fused), and run() can be called for any number of inputs of that size. In bf16, the blobs
+// that pass between oneDNN layers are stored as bf16 (pixel by pixel, the layout the kernels
+// read and write directly, so nothing is reordered between layers); the input, the output and
+// the blobs of layers that only have a 32-bit implementation here stay in floats. Not
+// thread-safe: one run at a time.
 class Network final {
 public:
     Network(const Model& model, Shape input, Precision precision);
@@ -48,13 +41,5 @@ private:
     Shape m_output;
     double m_multiplyAdds = 0;
 };
-
-// The output shape of a model for a given input, and how far (in input pixels) one output pixel
-// looks around its position: the overlap tiles need for seamless results.
-struct ModelGeometry {
-    Shape output;
-    double receptiveRadius = 0;
-};
-ModelGeometry modelGeometry(const Model& model, Shape input);
 
 } // namespace cpuengine

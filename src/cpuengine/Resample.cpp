@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace cpuengine {
@@ -43,17 +44,21 @@ Taps cubicTaps(int inSize, int outSize)
 
 } // namespace
 
-void resizeNearest(const float* src, const Shape& in, float* dst, const Shape& out)
+void resizeNearest(const void* src, const Shape& in, void* dst, const Shape& out,
+                   std::size_t elementSize)
 {
     const float ys = float(in.height) / float(out.height);
     const float xs = float(in.width) / float(out.width);
-    const std::size_t c = std::size_t(in.channels);
+    const std::size_t pixel = std::size_t(in.channels) * elementSize;
+    const auto* from = static_cast<const unsigned char*>(src);
+    auto* to = static_cast<unsigned char*>(dst);
+#pragma omp parallel for
     for (int y = 0; y < out.height; ++y) {
         const int sy = std::min(int(float(y) * ys), in.height - 1);
         for (int x = 0; x < out.width; ++x) {
             const int sx = std::min(int(float(x) * xs), in.width - 1);
-            std::copy_n(src + (std::size_t(sy) * in.width + std::size_t(sx)) * c, c,
-                        dst + (std::size_t(y) * out.width + std::size_t(x)) * c);
+            std::memcpy(to + (std::size_t(y) * out.width + std::size_t(x)) * pixel,
+                        from + (std::size_t(sy) * in.width + std::size_t(sx)) * pixel, pixel);
         }
     }
 }
@@ -65,6 +70,7 @@ void resizeBicubic(const float* src, const Shape& in, float* dst, const Shape& o
     const std::size_t c = std::size_t(in.channels);
     // Rows first (each source row resized to the output width), then columns.
     std::vector<float> rows(std::size_t(in.height) * out.width * c);
+#pragma omp parallel for
     for (int y = 0; y < in.height; ++y) {
         const float* row = src + std::size_t(y) * in.width * c;
         float* target = rows.data() + std::size_t(y) * out.width * c;
@@ -81,6 +87,7 @@ void resizeBicubic(const float* src, const Shape& in, float* dst, const Shape& o
         }
     }
     const std::size_t rowLength = std::size_t(out.width) * c;
+#pragma omp parallel for
     for (int y = 0; y < out.height; ++y) {
         const auto& index = down.index[std::size_t(y)];
         const auto& weight = down.weight[std::size_t(y)];

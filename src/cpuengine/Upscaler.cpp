@@ -84,6 +84,7 @@ std::vector<std::uint8_t> Upscaler::upscale(const std::uint8_t* rgb, int width, 
     std::vector<float> output;
     for (const TileSpan& row : rows.spans) {
         for (const TileSpan& column : columns.spans) {
+#pragma omp parallel for
             for (int y = 0; y < window.height; ++y) {
                 const std::uint8_t* src =
                     rgb + std::size_t(mirrored(row.windowBegin + y, height)) * width * 3;
@@ -97,6 +98,7 @@ std::vector<std::uint8_t> Upscaler::upscale(const std::uint8_t* rgb, int width, 
             net.run(input.data(), output);
             m_multiplyAdds += net.multiplyAdds();
             const int outWindowWidth = window.width * s;
+#pragma omp parallel for
             for (int y = row.coreBegin * s; y < row.coreEnd * s; ++y) {
                 const float* src =
                     output.data() + (std::size_t(y - row.windowBegin * s) * outWindowWidth +

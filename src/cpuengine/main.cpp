@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 
 #include <signal.h>
@@ -17,6 +18,8 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+
+#include <oneapi/dnnl/dnnl.hpp>
 
 #include "cpuengine/CommandLine.h"
 #include "cpuengine/Resample.h"
@@ -199,6 +202,8 @@ void writeFrame(const std::uint8_t* data, std::size_t size)
     }
 }
 
+// Frames are read and written on their own threads while the current one is computed, so
+// the processor never waits for the pipes.
 int runStream(Upscaler& upscaler, const CommandLine& line)
 {
     // A reader that goes away is reported as a write error rather than ending the program.
@@ -206,17 +211,29 @@ int runStream(Upscaler& upscaler, const CommandLine& line)
     const int width = line.streamWidth;
     const int height = line.streamHeight;
     std::vector<std::uint8_t> frame(std::size_t(width) * height * 3);
+    std::vector<std::uint8_t> next(frame.size());
     long long frames = 0;
     double seconds = 0; // upscaling only, not waiting for frames or for the reader
-    while (readFrame(frame.data(), frame.size())) {
+    std::future<void> writing;
+    bool more = readFrame(frame.data(), frame.size());
+    while (more) {
+        std::future<bool> reading =
+            std::async(std::launch::async, [&next] { return readFrame(next.data(), next.size()); });
         const Clock::time_point start = Clock::now();
-        const std::vector<std::uint8_t> result =
+        std::vector<std::uint8_t> result =
             upscaleRgb(upscaler, frame.data(), width, height, line.scale);
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
-        writeFrame(result.data(), result.size());
-        ++frames;
-        std::fprintf(stderr, "frame %lld\n", frames);
+        if (writing.valid())
+            writing.get();
+        writing = std::async(std::launch::async, [result = std::move(result), number = ++frames] {
+            writeFrame(result.data(), result.size());
+            std::fprintf(stderr, "frame %lld\n", number);
+        });
+        more = reading.get();
+        std::swap(frame, next);
     }
+    if (writing.valid())
+        writing.get();
     std::fprintf(stderr, "done %lld frames in %.3f s (%.3f s per frame, %.1f G multiply-adds/s)\n",
                  frames, seconds, frames ? seconds / double(frames) : 0.0,
                  seconds > 0 ? upscaler.multiplyAdds() / seconds / 1e9 : 0.0);
@@ -235,11 +252,22 @@ int main(int argc, char** argv)
             std::fputs(usageText(), stdout);
             return 0;
         }
+        const bool hasBFloat16 = processorHasBFloat16();
         Upscaler upscaler(loadModel(line.paramPath(), line.binPath()), line.tile, line.overlap,
-                          line.precision);
+                          choosePrecision(line.precision, hasBFloat16));
+        // One line that says how this run computes, before any picture.
+        std::fprintf(stderr, "korvane-engine: %s x%d, %s, tiles of %d with %d overlap\n",
+                     line.model.c_str(), upscaler.scale(),
+                     precisionSummary(line.precision, hasBFloat16).c_str(), upscaler.tile(),
+                     upscaler.overlap());
         return line.stream ? runStream(upscaler, line) : runPictures(upscaler, line);
     } catch (const std::invalid_argument& error) {
         std::fprintf(stderr, "korvane-engine: %s\n%s", error.what(), usageText());
+    } catch (const dnnl::error& error) {
+        std::fprintf(stderr,
+                     "korvane-engine: this processor cannot run the model in the chosen "
+                     "precision (oneDNN: %s); try --precision fp32\n",
+                     error.what());
     } catch (const ModelError& error) {
         std::fprintf(stderr, "korvane-engine: the model cannot be used: %s\n", error.what());
     } catch (const std::exception& error) {

@@ -188,6 +188,16 @@ int largestDifference(const QImage& a, const QImage& b)
     return largest;
 }
 
+// Whether the processor has the instructions the engine's automatic bf16 choice looks for.
+bool processorHasBFloat16()
+{
+    QFile info(QStringLiteral("/proc/cpuinfo"));
+    if (!info.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = info.readAll();
+    return text.contains(" avx512_bf16") || text.contains(" amx_bf16");
+}
+
 } // namespace
 
 class TestCpuEngine final : public QObject {
@@ -196,8 +206,38 @@ class TestCpuEngine final : public QObject {
 private:
     QTemporaryDir m_dir;
     QString m_picture;
+    QString m_photograph;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // Every shipped model and model scale, as rows of (model, modelScale).
+    static void addShippedModels()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("modelScale");
+        QTest::newRow("Fast x2") << QStringLiteral("realesr-animevideov3") << 2;
+        QTest::newRow("Fast x3") << QStringLiteral("realesr-animevideov3") << 3;
+        QTest::newRow("Fast x4") << QStringLiteral("realesr-animevideov3") << 4;
+        QTest::newRow("Detailed") << QStringLiteral("realesr-general-x4v3") << 4;
+        QTest::newRow("Max") << QStringLiteral("realesrgan-x4plus") << 4;
+    }
+
+    static QStringList shippedModelArguments(const QString& picture, const QString& model,
+                                             int modelScale)
+    {
+        return {QStringLiteral("-i"), picture,
+                QStringLiteral("-n"), model,
+                QStringLiteral("-z"), QString::number(modelScale),
+                QStringLiteral("-s"), QString::number(modelScale),
+                QStringLiteral("-m"), shippedModels()};
+    }
+
+    // The current data row's tag as a file name part.
+    static QString fileTag()
+    {
+        return QString::fromLatin1(QTest::currentDataTag())
+            .replace(QLatin1Char(' '), QLatin1Char('_'));
+    }
 
     void writeModel(const QString& folder, const QByteArray& param, const QByteArray& bin)
     {
@@ -217,6 +257,15 @@ private Q_SLOTS:
                       QStringLiteral("-i"), QStringLiteral("testsrc2=size=32x18:rate=1"),
                       QStringLiteral("-frames:v"), QStringLiteral("1"), m_picture}),
                  0);
+        // A small part of a real photograph (a face, hair, soft background), for the precision
+        // comparisons: flat test patterns hide rounding that real pictures show.
+        m_photograph = path(QStringLiteral("photograph.png"));
+        QCOMPARE(KorvaneTest::runFFmpeg(
+                     {QStringLiteral("-y"), QStringLiteral("-i"),
+                      QStringLiteral(KORVANE_TEST_RESOURCES_DIR "/Woman_looking_up.jpeg"),
+                      QStringLiteral("-vf"), QStringLiteral("scale=64:-2,crop=40:28"),
+                      QStringLiteral("-frames:v"), QStringLiteral("1"), m_photograph}),
+                 0);
     }
 
     void handMadeModelGivesExactNumbers()
@@ -229,7 +278,8 @@ private Q_SLOTS:
         const Run result = run(engine(),
                                {QStringLiteral("--stream"), QStringLiteral("3x2"),
                                 QStringLiteral("-n"), QStringLiteral("tiny"), QStringLiteral("-s"),
-                                QStringLiteral("2"), QStringLiteral("-m"), folder},
+                                QStringLiteral("2"), QStringLiteral("-m"), folder,
+                                QStringLiteral("--precision"), QStringLiteral("fp32")},
                                input + input);
         QVERIFY2(result.status == 0, result.error.constData());
         const QByteArray expected = expectedOutput(input, width, height);
@@ -326,16 +376,7 @@ private Q_SLOTS:
         QCOMPARE(QImage(out + QStringLiteral("/frame_00000001.png")).size(), QSize(128, 72));
     }
 
-    void matchesTheVulkanEngine_data()
-    {
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<int>("modelScale");
-        QTest::newRow("Fast x2") << QStringLiteral("realesr-animevideov3") << 2;
-        QTest::newRow("Fast x3") << QStringLiteral("realesr-animevideov3") << 3;
-        QTest::newRow("Fast x4") << QStringLiteral("realesr-animevideov3") << 4;
-        QTest::newRow("Detailed") << QStringLiteral("realesr-general-x4v3") << 4;
-        QTest::newRow("Max") << QStringLiteral("realesrgan-x4plus") << 4;
-    }
+    void matchesTheVulkanEngine_data() { addShippedModels(); }
 
     // Same picture through both engines (the Vulkan one in 32-bit floats through the
     // compatibility layer).
@@ -343,13 +384,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, model);
         QFETCH(int, modelScale);
-        const QString tag = QString::fromLatin1(QTest::currentDataTag())
-                                .replace(QLatin1Char(' '), QLatin1Char('_'));
-        const QStringList common{QStringLiteral("-i"), m_picture,
-                                 QStringLiteral("-n"), model,
-                                 QStringLiteral("-z"), QString::number(modelScale),
-                                 QStringLiteral("-s"), QString::number(modelScale),
-                                 QStringLiteral("-m"), shippedModels()};
+        const QString tag = fileTag();
+        const QStringList common = shippedModelArguments(m_picture, model, modelScale);
         const QString vulkanOut = path(tag + QStringLiteral("_vulkan.png"));
         const QString cpuOut = path(tag + QStringLiteral("_cpu.png"));
         const QString layers = QStringLiteral(KORVANE_TEST_RESOURCES_DIR "/vklayer");
@@ -373,18 +409,91 @@ private Q_SLOTS:
         QVERIFY2(measured >= 40.0, qPrintable(QString::number(measured)));
     }
 
+    void defaultPrecisionStaysCloseToFp32_data() { addShippedModels(); }
+
+    // The default (bf16 where the processor has it) against 32-bit floats on the photograph.
+    void defaultPrecisionStaysCloseToFp32()
+    {
+        QFETCH(QString, model);
+        QFETCH(int, modelScale);
+        const QString tag = fileTag();
+        const QStringList common = shippedModelArguments(m_photograph, model, modelScale);
+        const QString fp32Out = path(tag + QStringLiteral("_fp32.png"));
+        const QString defaultOut = path(tag + QStringLiteral("_default.png"));
+        const Run fp32 = run(engine(), common + QStringList{QStringLiteral("-o"), fp32Out,
+                                                            QStringLiteral("--precision"),
+                                                            QStringLiteral("fp32")});
+        QVERIFY2(fp32.status == 0, fp32.error.constData());
+        const Run chosen = run(engine(), common + QStringList{QStringLiteral("-o"), defaultOut});
+        QVERIFY2(chosen.status == 0, chosen.error.constData());
+        const QImage reference(fp32Out);
+        QCOMPARE(QImage(defaultOut).size(), QSize(40 * modelScale, 28 * modelScale));
+        const double measured = picturePsnr(reference, QImage(defaultOut));
+        qInfo("%s: PSNR %.1f dB against fp32", qPrintable(tag), measured);
+        QVERIFY2(measured >= 42.0, qPrintable(QString::number(measured)));
+    }
+
+    void precisionIsChosenByTheProcessor_data()
+    {
+        QTest::addColumn<QString>("maximumIsa");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("summary");
+        QTest::newRow("this processor")
+            << QString() << QStringList()
+            << QByteArray(processorHasBFloat16() ? "bf16 (automatic: the processor has bf16)"
+                                                 : "fp32 (automatic: the processor has no bf16)");
+        // oneDNN limited to the instructions of a processor without bf16.
+        QTest::newRow("no bf16") << QStringLiteral("AVX512_CORE_VNNI") << QStringList()
+                                 << QByteArray("fp32 (automatic: the processor has no bf16)");
+        QTest::newRow("no AVX-512") << QStringLiteral("AVX2") << QStringList()
+                                    << QByteArray("fp32 (automatic: the processor has no bf16)");
+        QTest::newRow("forced fp32")
+            << QString() << QStringList{QStringLiteral("--precision"), QStringLiteral("fp32")}
+            << QByteArray("fp32 (forced by --precision)");
+    }
+
+    void precisionIsChosenByTheProcessor()
+    {
+        QFETCH(QString, maximumIsa);
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, summary);
+        QMap<QString, QString> environment;
+        if (!maximumIsa.isEmpty())
+            environment.insert(QStringLiteral("DNNL_MAX_CPU_ISA"), maximumIsa);
+        const QString output = path(QStringLiteral("chosen.png"));
+        const Run result =
+            run(engine(),
+                QStringList{QStringLiteral("-i"), m_picture, QStringLiteral("-o"), output,
+                            QStringLiteral("-n"), QStringLiteral("realesr-animevideov3"),
+                            QStringLiteral("-s"), QStringLiteral("2"), QStringLiteral("-z"),
+                            QStringLiteral("2"), QStringLiteral("-m"), shippedModels()} +
+                    options,
+                {}, environment);
+        QVERIFY2(result.status == 0, result.error.constData());
+        const QByteArray expected = "korvane-engine: realesr-animevideov3 x2, " + summary;
+        QVERIFY2(result.error.contains(expected), result.error.constData());
+        QCOMPARE(QImage(output).size(), QSize(64, 36));
+    }
+
     void tilesLeaveNoSeams_data()
     {
         QTest::addColumn<QString>("model");
-        QTest::newRow("Fast") << QStringLiteral("realesr-animevideov3");
-        QTest::newRow("Detailed") << QStringLiteral("realesr-general-x4v3");
-        QTest::newRow("Max") << QStringLiteral("realesrgan-x4plus");
+        QTest::addColumn<QString>("precision");
+        QTest::newRow("Fast fp32")
+            << QStringLiteral("realesr-animevideov3") << QStringLiteral("fp32");
+        QTest::newRow("Detailed fp32")
+            << QStringLiteral("realesr-general-x4v3") << QStringLiteral("fp32");
+        QTest::newRow("Max fp32") << QStringLiteral("realesrgan-x4plus") << QStringLiteral("fp32");
+        QTest::newRow("Fast default") << QStringLiteral("realesr-animevideov3") << QString();
+        QTest::newRow("Detailed default") << QStringLiteral("realesr-general-x4v3") << QString();
+        QTest::newRow("Max default") << QStringLiteral("realesrgan-x4plus") << QString();
     }
 
     // A picture wide enough that 16-pixel tiles with each model's overlap really cut it.
     void tilesLeaveNoSeams()
     {
         QFETCH(QString, model);
+        QFETCH(QString, precision);
         const QString wide = path(QStringLiteral("wide.png"));
         if (!QFile::exists(wide))
             QCOMPARE(KorvaneTest::runFFmpeg(
@@ -392,10 +501,12 @@ private Q_SLOTS:
                           QStringLiteral("-i"), QStringLiteral("testsrc2=size=96x18:rate=1"),
                           QStringLiteral("-frames:v"), QStringLiteral("1"), wide}),
                      0);
-        const QStringList common{QStringLiteral("-i"), wide,
-                                 QStringLiteral("-n"), model,
-                                 QStringLiteral("-s"), QStringLiteral("4"),
-                                 QStringLiteral("-m"), shippedModels()};
+        QStringList common{QStringLiteral("-i"), wide,
+                           QStringLiteral("-n"), model,
+                           QStringLiteral("-s"), QStringLiteral("4"),
+                           QStringLiteral("-m"), shippedModels()};
+        if (!precision.isEmpty())
+            common += QStringList{QStringLiteral("--precision"), precision};
         const QString whole = path(QStringLiteral("whole.png"));
         const QString tiled = path(QStringLiteral("tiled.png"));
         QCOMPARE(run(engine(), common + QStringList{QStringLiteral("-o"), whole}).status, 0);
@@ -404,7 +515,18 @@ private Q_SLOTS:
                      .status,
                  0);
         QCOMPARE(QImage(tiled).size(), QSize(384, 72));
-        QVERIFY(largestDifference(QImage(whole), QImage(tiled)) <= 1);
+        const int largest = largestDifference(QImage(whole), QImage(tiled));
+        if (!precision.isEmpty()) {
+            // In floats every output pixel sees the same numbers whether tiled or not.
+            QVERIFY2(largest <= 1, qPrintable(QString::number(largest)));
+            return;
+        }
+        // In bf16 the rounding after each layer follows the tile's own sums, and the deep model
+        // carries that noise to the output: a few units here and there, no seam.
+        const double measured = picturePsnr(QImage(whole), QImage(tiled));
+        qInfo("%s: largest difference %d, PSNR %.1f dB", QTest::currentDataTag(), largest,
+              measured);
+        QVERIFY2(largest <= 12 && measured >= 45.0, qPrintable(QString::number(measured)));
     }
 };
 
