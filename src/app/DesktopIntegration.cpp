@@ -71,8 +71,13 @@ QString iconFilePath()
 
 QString launcherPath()
 {
-    const QString appImage = qEnvironmentVariable("APPIMAGE");
-    return appImage.isEmpty() ? QCoreApplication::applicationFilePath() : appImage;
+    // The window program is started by the korvane command, which URLs must reach.
+    for (const char* variable : {"APPIMAGE", "KORVANE_LAUNCHER"}) {
+        const QString path = qEnvironmentVariable(variable);
+        if (!path.isEmpty())
+            return path;
+    }
+    return QCoreApplication::applicationFilePath();
 }
 
 bool needsRewrite(const QByteArray& existing, const QString& executable)

@@ -1,9 +1,8 @@
+// The window program, started by the korvane command (see WindowLauncher).
 #include <cstdio>
 
 #include <QApplication>
 
-#include "app/CliMain.h"
-#include "app/CommandLine.h"
 #include "app/DesktopIntegration.h"
 #include "app/KorvaneApp.h"
 #include "app/QuitGuard.h"
@@ -12,10 +11,6 @@
 
 int main(int argc, char** argv)
 {
-    // `korvane upscale …` and `korvane --version` run without the window (and without a display).
-    if (argc > 1 && CommandLine::isCommand({QString::fromLocal8Bit(argv[1])}))
-        return CliMain::run(argc, argv);
-
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Korvane"));
     QApplication::setApplicationName(QStringLiteral("Korvane"));

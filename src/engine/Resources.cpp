@@ -36,9 +36,13 @@ QString layerFolder()
     const QString inResources = folder() + QStringLiteral("/vklayer");
     if (QFileInfo(inResources).isDir())
         return inResources;
-    const QString installed = executableFolder() + QStringLiteral("/../lib/korvane/vklayer");
-    if (QFileInfo(installed).isDir())
-        return QDir(installed).absolutePath();
+    // Installed: beside /usr/bin/korvane's private folder, or beside the window program in it.
+    const QString appDir = executableFolder();
+    for (const QString& installed : QStringList{appDir + QStringLiteral("/../lib/korvane/vklayer"),
+                                                appDir + QStringLiteral("/vklayer")}) {
+        if (QFileInfo(installed).isDir())
+            return QDir(installed).absolutePath();
+    }
     return inResources;
 }
 

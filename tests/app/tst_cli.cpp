@@ -438,6 +438,11 @@ private Q_SLOTS:
 
         QList<QPair<qint64, QString>> children;
         QVERIFY(waitForEngine(pid, &children));
+        // The command line loads no widget or multimedia library.
+        const QByteArray maps = KorvaneTest::readFile(u"/proc/"_s + QString::number(pid) + u"/maps"_s);
+        QVERIFY(maps.contains("libQt6Core"));
+        QVERIFY(!maps.contains("libQt6Widgets"));
+        QVERIFY(!maps.contains("libQt6Multimedia"));
 
         process.kill();
         QVERIFY(process.waitForFinished(10000));

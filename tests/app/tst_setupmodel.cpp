@@ -1,4 +1,5 @@
 // Start-up: the setup screen, the background installation, the sweep and the URL hand-off.
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -42,6 +43,13 @@ private Q_SLOTS:
         const QDir temp(WorkFolder::root());
         QVERIFY(temp.mkpath(QStringLiteral("ai-STALE/in")));
         QVERIFY(KorvaneTest::writeFile(temp.filePath(QStringLiteral("prev-OLD.png")), "x"));
+        {
+            // Left two days ago: a fresh loose file may be another run's result.
+            QFile old(temp.filePath(QStringLiteral("prev-OLD.png")));
+            QVERIFY(old.open(QIODevice::ReadWrite));
+            QVERIFY(old.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                                    QFileDevice::FileModificationTime));
+        }
         // Nothing outside the work folder is touched, whatever its name.
         const QString own = QDir::tempPath() + QStringLiteral("/img-backup");
         QVERIFY(KorvaneTest::writeFile(own, "mine"));
