@@ -9,6 +9,7 @@
 
 #include "app/CliOutput.h"
 #include "engine/Bootstrap.h"
+#include "engine/ToolHealth.h"
 #include "engine/UpscaleCore.h"
 #include "processing/AppSettings.h"
 #include "processing/ImageUpscaler.h"
@@ -140,20 +141,28 @@ void CliRunner::start()
     QPointer<CliRunner> self(this);
     (void)QtConcurrent::run([self] {
         installTools();
+        const QStringList problems = ToolHealth::check();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self] {
+            [self, problems] {
                 if (self)
-                    self->toolsReady();
+                    self->toolsReady(problems);
             },
             Qt::QueuedConnection);
     });
 }
 
-void CliRunner::toolsReady()
+void CliRunner::toolsReady(const QStringList& problems)
 {
     if (m_stopStatus) {
         finish();
+        return;
+    }
+    // A program that cannot start would fail every input; no work is begun.
+    if (!problems.isEmpty()) {
+        for (const QString& problem : problems)
+            m_output->note(QStringLiteral("korvane: ") + problem);
+        finishWhenHistorySaved(CommandLine::exitFailed);
         return;
     }
     m_video = new Upscaler(this);

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUuid>
 
@@ -15,7 +16,8 @@ class Upscaler;
 class CliOutput;
 
 // Runs `korvane upscale` without a window: installs the tools when they are missing (as the
-// window's first run does), then hands the inputs, one at a time, to the window's processing
+// window's first run does) and checks that they can start (ending with status 1 before any work
+// when one cannot), then hands the inputs, one at a time, to the window's processing
 // models (videos to Upscaler, images to ImageUpscaler) and the shared job queue, so naming,
 // history and the work itself are the window's. Reports each job's progress and result on the
 // terminal or as JSON lines, and ends with the command's exit status.
@@ -41,7 +43,8 @@ Q_SIGNALS:
 private:
     enum class Kind { Video, Image };
 
-    void toolsReady();
+    // problems: why installed programs cannot start (see ToolHealth::check), one per program.
+    void toolsReady(const QStringList& problems);
     void next();
     void queueVideo();
     void checkQueued(bool queued, const QString& reason);

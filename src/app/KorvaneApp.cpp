@@ -33,7 +33,7 @@ KorvaneApp::KorvaneApp()
     m_window->setWindowTitle(QStringLiteral("Korvane"));
     m_window->resize(1100, 720);
     m_stack = new QStackedWidget(m_window.get());
-    m_setupView = new SetupView(m_stack);
+    m_setupView = new SetupView(*m_setup, m_stack);
     m_stack->addWidget(m_setupView);
     m_window->setCentralWidget(m_stack);
     // "Ask where to save" shows the desktop's save dialog over this window.

@@ -4,7 +4,9 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-SetupView::SetupView(QWidget* parent) : QWidget(parent)
+#include "app/SetupModel.h"
+
+SetupView::SetupView(const SetupModel& setup, QWidget* parent) : QWidget(parent)
 {
     auto* outer = new QVBoxLayout(this);
     auto* area = new QWidget(this);
@@ -20,7 +22,8 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     spinner->setFixedWidth(200);
     column->addWidget(spinner, 0, Qt::AlignHCenter);
 
-    auto* headline = new QLabel(QStringLiteral("Setting up Korvane…"), area);
+    const QString settingUp = QStringLiteral("Setting up Korvane…");
+    auto* headline = new QLabel(settingUp, area);
     QFont headlineFont = headline->font();
     headlineFont.setBold(true);
     headlineFont.setPointSizeF(headlineFont.pointSizeF() * 1.25);
@@ -28,10 +31,9 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     headline->setAlignment(Qt::AlignCenter);
     column->addWidget(headline, 0, Qt::AlignHCenter);
 
-    auto* detail = new QLabel(
-        QStringLiteral(
-            "Preparing the AI engine. This happens only once and takes a few seconds."),
-        area);
+    const QString preparing =
+        QStringLiteral("Preparing the AI engine. This happens only once and takes a few seconds.");
+    auto* detail = new QLabel(preparing, area);
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignCenter);
     detail->setFixedWidth(320);
@@ -39,6 +41,18 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     detail->setForegroundRole(QPalette::PlaceholderText);
     column->addWidget(detail, 0, Qt::AlignHCenter);
     column->addStretch();
+
+    connect(&setup, &SetupModel::problemChanged, this,
+            [spinner, headline, detail, settingUp, preparing](const QString& problem) {
+                spinner->setVisible(problem.isEmpty());
+                headline->setText(problem.isEmpty()
+                                      ? settingUp
+                                      : QStringLiteral("Korvane can't start its tools"));
+                detail->setText(problem.isEmpty() ? preparing : problem);
+                // The library's name can be copied into a package search.
+                detail->setTextInteractionFlags(problem.isEmpty() ? Qt::NoTextInteraction
+                                                                  : Qt::TextSelectableByMouse);
+            });
 
     outer->addWidget(area, 0, Qt::AlignCenter);
 }

@@ -235,6 +235,10 @@ int main(int argc, char** argv)
             std::fputs(usageText(), stdout);
             return 0;
         }
+        if (line.version) {
+            std::fputs("korvane-engine " KORVANE_VERSION "\n", stdout);
+            return 0;
+        }
         Upscaler upscaler(loadModel(line.paramPath(), line.binPath()), line.tile, line.overlap,
                           line.precision);
         return line.stream ? runStream(upscaler, line) : runPictures(upscaler, line);

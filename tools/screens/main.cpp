@@ -21,6 +21,7 @@
 #include "ScreenSupport.h"
 #include "SettingsScreens.h"
 #include "VideoScreens.h"
+#include "app/SetupModel.h"
 #include "app/SetupView.h"
 #include "ui/components/BeforeAfterSlider.h"
 #include "ui/components/FieldLabel.h"
@@ -175,7 +176,8 @@ int main(int argc, char** argv)
         return 1;
     }
     bool ok = true;
-    SetupView setup;
+    const SetupModel setupModel;
+    SetupView setup(setupModel);
     ok &= save(setup, QSize(1100, 720), out, QStringLiteral("setup.png"), 0);
     std::unique_ptr<QWidget> components(componentsSheet());
     ok &= save(*components, QSize(1100, 720), out, QStringLiteral("components.png"), 0);
