@@ -131,7 +131,8 @@ mkdir -p "$work/in"
 
 # The streams of a file as "codec_type width height" lines.
 streams() {
-    ffprobe -v error -show_entries stream=codec_type,width,height -of csv=p=0:s=' ' "$1"
+    ffprobe -v error -show_entries stream=codec_type,width,height -of csv=p=0 "$1" | tr ',' ' ' |
+        sed 's/ *$//'
 }
 
 # The results of one `korvane upscale clip.mp4 pic.png` in folder: a 1080p clip that kept its
