@@ -242,7 +242,8 @@ for _ in $(seq 100); do [ -S "$root/tmp/.X11-unix/X7" ] && break; sleep 0.1; don
 as_user env DISPLAY=:7 korvane >"$work/window.log" 2>&1 &
 window=$!
 background+=("$window")
-# The sign-in screen is dark; the setup screen and an empty display are light.
+# The sign-in screen (a photograph under a dark card) averages about 100 of 255; the setup screen
+# and an empty display are nearly uniform and light (above 215).
 brightness() {
     "$ffmpeg" -hide_banner -loglevel error -f xwd_pipe -i "$1" -vf signalstats,metadata=print:file=- \
         -f null - 2>/dev/null | sed -n 's/.*signalstats.YAVG=\([0-9]*\).*/\1/p' | head -n 1
@@ -253,7 +254,7 @@ for _ in $(seq 120); do
     kill -0 "$window" 2>/dev/null || { cat "$work/window.log" >&2; fail "the window ended"; }
     cp "$root/tmp/screen/Xvfb_screen0" "$work/screen.xwd" 2>/dev/null || continue
     level=$(brightness "$work/screen.xwd")
-    if [ -n "$level" ] && [ "$level" -lt 100 ]; then
+    if [ -n "$level" ] && [ "$level" -lt 160 ]; then
         shown=$level
         break
     fi
