@@ -47,6 +47,10 @@ cleanup() {
         sleep 0.1
     done
     for pid in "${background[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+    # Whatever they started inside the root goes with them.
+    for pid in /proc/[0-9]*; do
+        [ "$(readlink "$pid/root" 2>/dev/null)" = "$root" ] && kill -9 "${pid#/proc/}" 2>/dev/null
+    done
     while read -r mount; do
         [ -n "$mount" ] && umount -l "$mount" 2>/dev/null || true
     done < <(mounts_below_root)
@@ -234,12 +238,14 @@ mkdir -p -m 1777 "$root/tmp/.X11-unix"
 mkdir -p "$root/tmp/screen"
 # A white root window, so a screen that never appears shows as white; the frame buffer is kept
 # as an XWD file.
-in_root Xvfb :7 -screen 0 1100x720x24 -wr -nolisten tcp -fbdir /tmp/screen \
-    >"$work/xvfb.log" 2>&1 &
+# Started with exec, so the pid kept is the program's own.
+(exec chroot "$root" env -i PATH=/usr/bin:/bin Xvfb :7 -screen 0 1100x720x24 -wr -nolisten tcp \
+    -fbdir /tmp/screen) >"$work/xvfb.log" 2>&1 &
 background+=($!)
 for _ in $(seq 100); do [ -S "$root/tmp/.X11-unix/X7" ] && break; sleep 0.1; done
 [ -S "$root/tmp/.X11-unix/X7" ] || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
-as_user env DISPLAY=:7 korvane >"$work/window.log" 2>&1 &
+(exec chroot "$root" runuser -u tester -- env -i -C /home/tester/work PATH=/usr/bin:/bin \
+    HOME=/home/tester LANG=C.UTF-8 DISPLAY=:7 korvane) >"$work/window.log" 2>&1 &
 window=$!
 background+=("$window")
 # The sign-in screen (a photograph under a dark card) averages about 100 of 255; the setup screen
