@@ -1,5 +1,6 @@
 # The installed layout and the Debian package (`cpack -G DEB` in the build folder):
-#   /usr/bin/korvane                          the executable
+#   /usr/bin/korvane                          the command (it starts the window program)
+#   /usr/lib/korvane/korvane-window           the window program
 #   /usr/share/korvane/                       the resources (Tools.zip, samples; see src/app)
 #   /usr/lib/korvane/vklayer/                 the Vulkan compatibility layer (compiled code stays
 #                                             out of share/)
@@ -94,10 +95,29 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "The package carries its own ffmpeg and Real-ESRGAN engine, which it installs\n"
     "into the user's data folder on first run.")
 string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
-# Libraries the executable links are found by dpkg-shlibdeps; the rest is what Qt and the engine
-# load at run time: the window's platform plugins, a Vulkan driver, image formats and playback.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Depends: the libraries of everything the package installs or runs, found by dpkg-shlibdeps at
+# packaging time (cmake/DebianDepends.cmake): the executable, the Vulkan layer, and the programs
+# inside the tools archive (ffmpeg, the Vulkan engine, the processor engine), which a machine
+# without them could not start once installed. Added by hand: the window's platform plugins,
+# which Qt loads at run time. The tools keep their own ffmpeg, a copy of Debian's that links
+# Debian's FFmpeg libraries, so the libraries' security updates still come through apt.
+# Recommends: a Vulkan driver (Mesa's runs on the processor where there is no GPU driver),
+# image formats, playback and the desktop's opener.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+set(KORVANE_SHLIBDEPS_FILES "$<TARGET_FILE:korvane>" "$<TARGET_FILE:korvane-window>"
+    "$<TARGET_FILE:korvane_vklayer>")
+if(KORVANE_TOOLS_STAGING)
+    list(APPEND KORVANE_SHLIBDEPS_FILES "${KORVANE_TOOLS_STAGING}/ffmpeg"
+         "${KORVANE_TOOLS_STAGING}/realesrgan/realesrgan-ncnn-vulkan"
+         "${KORVANE_TOOLS_STAGING}/realesrgan/korvane-engine")
+endif()
+file(GENERATE OUTPUT "${KORVANE_LINUX_BUILD}/CPackDepends.cmake" CONTENT
+"set(KORVANE_SHLIBDEPS_FILES \"${KORVANE_SHLIBDEPS_FILES}\")
+set(KORVANE_EXTRA_DEPENDS \"qt6-qpa-plugins\")
+set(KORVANE_SHLIBDEPS_SCRATCH \"${KORVANE_LINUX_BUILD}/shlibdeps\")
+include(\"${CMAKE_SOURCE_DIR}/cmake/DebianDepends.cmake\")
+")
+set(CPACK_PROJECT_CONFIG_FILE "${KORVANE_LINUX_BUILD}/CPackDepends.cmake")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "mesa-vulkan-drivers | vulkan-icd, qt6-image-formats-plugins, gstreamer1.0-libav, gstreamer1.0-plugins-good, xdg-utils")
 include(CPack)

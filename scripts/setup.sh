@@ -13,7 +13,7 @@ packages=(
     gstreamer1.0-libav gstreamer1.0-plugins-good
     dbus npm ca-certificates
     # the Debian package and its checks (scripts/package.sh, the package test)
-    dpkg-dev desktop-file-utils appstream lintian
+    dpkg-dev desktop-file-utils appstream lintian debootstrap
 )
 
 missing=()

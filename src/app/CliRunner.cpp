@@ -12,6 +12,7 @@
 #include "app/CliOutput.h"
 #include "engine/Bootstrap.h"
 #include "engine/EngineLog.h"
+#include "engine/ToolHealth.h"
 #include "engine/UpscaleCore.h"
 #include "engine/VideoCheck.h"
 #include "engine/WorkFolder.h"
@@ -95,15 +96,23 @@ void CliRunner::start()
     if (!Bootstrap::toolsInstalled())
         m_output->note(QStringLiteral("Installing ffmpeg and the Real-ESRGAN engine into ") +
                        UpscaleCore::toolsFolder() + QStringLiteral("…"));
-    inBackground<QString>(
-        this, [] { return Bootstrap::installToolsIfNeeded().value_or(QString()); },
-        [this](const QString& problem) { toolsReady(problem); });
+    // Then each installed program is started once: one that cannot start would fail every
+    // input, so no work is begun.
+    inBackground<QStringList>(
+        this,
+        [] {
+            if (const std::optional<QString> failed = Bootstrap::installToolsIfNeeded())
+                return QStringList{*failed};
+            return ToolHealth::check();
+        },
+        [this](const QStringList& problems) { toolsReady(problems); });
 }
 
-void CliRunner::toolsReady(const QString& problem)
+void CliRunner::toolsReady(const QStringList& problems)
 {
-    if (!problem.isEmpty()) {
-        m_output->note(QStringLiteral("korvane: ") + problem);
+    if (!problems.isEmpty()) {
+        for (const QString& problem : problems)
+            m_output->note(QStringLiteral("korvane: ") + problem);
         finishWhenHistorySaved(CommandLine::exitFailed);
         return;
     }

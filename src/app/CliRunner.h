@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUuid>
 
@@ -19,7 +20,8 @@ class JobQueue;
 struct JobManifest;
 
 // Runs `korvane upscale` without a window: installs the tools when they are missing (as the
-// window's first run does, under the same lock), then builds each input's job, one at a time, with
+// window's first run does, under the same lock) and checks that they can start (ending with
+// status 1 before any work when one cannot), then builds each input's job, one at a time, with
 // the same recipes the window uses (a video job, an image job) and runs it through the queue it is
 // given. Results are named and recorded in the histories as in the window. A video whose earlier
 // run was killed continues from its finished segments unless --no-resume. Reports each job's
@@ -55,7 +57,8 @@ private:
         UpscaleRecommendation recommendation;
     };
 
-    void toolsReady(const QString& problem);
+    // problems: why the tools could not be installed or cannot start, one per line.
+    void toolsReady(const QStringList& problems);
     void next();
     void queueImage(const QString& path, const QString& destination);
     void readVideo(const QString& path, const QString& destination);

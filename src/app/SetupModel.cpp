@@ -6,6 +6,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/Bootstrap.h"
+#include "engine/EngineLog.h"
+#include "engine/ToolHealth.h"
 #include "processing/AppSettings.h"
 #include "processing/Notifier.h"
 
@@ -17,24 +19,27 @@ void SetupModel::run()
     AppSettings::registerDefaults();
     Notifier::requestAuthorization();
 
-    if (m_ready || m_installing)
+    if (m_working)
         return;
-    m_installing = true;
+    m_working = true;
     QPointer<SetupModel> self(this);
     (void)QtConcurrent::run([self] {
-        const std::optional<QString> problem = Bootstrap::installToolsIfNeeded();
+        // A failed installation says why; installed tools are checked to start.
+        const std::optional<QString> failed = Bootstrap::installToolsIfNeeded();
+        const QStringList problems = failed ? QStringList{*failed} : ToolHealth::check();
+        for (const QString& problem : problems)
+            EngineLog::line(QStringLiteral("Korvane: ") + problem);
+        const QString problem = problems.join(QLatin1Char('\n'));
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, problem] {
-                if (!self)
-                    return;
-                self->m_installing = false;
-                if (problem) {
-                    self->m_problem = *problem;
-                    Q_EMIT self->problemChanged(self->m_problem);
-                    return;
+            QCoreApplication::instance(), [self, problem] {
+                if (self) {
+                    self->m_working = false;
+                    if (self->m_problem != problem) {
+                        self->m_problem = problem;
+                        Q_EMIT self->problemChanged(problem);
+                    }
+                    self->setReady(problem.isEmpty());
                 }
-                self->setReady(true);
             },
             Qt::QueuedConnection);
     });

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
 
 // Decides whether the window shows the one-time setup screen or the application, and runs the
 // start-up work: settings defaults, the notification request, the stale-folder sweep and, when
-// the tools are missing, their installation in the background.
+// the tools are missing, their installation in the background, followed by the check that the
+// installed tools can start (see ToolHealth).
 // Threading: main thread only; the sweep's removals and the installation run on a worker.
 class SetupModel final : public QObject {
     Q_OBJECT
@@ -17,10 +17,12 @@ public:
     explicit SetupModel(QObject* parent = nullptr);
 
     bool ready() const { return m_ready; }
-    // Why the tools could not be installed; the setup screen stays and says so. Empty otherwise.
+    // Why the tools could not be installed, or why the installed tools cannot start (one line per
+    // program); empty when they can.
     const QString& problem() const { return m_problem; }
-    // Returns at once; ready becomes true when the background installation has put the tools in
-    // place, and problem is set instead when it failed.
+    // Returns at once; when the background installation and check end, ready becomes true
+    // unless the installation failed or an installed program cannot start: then ready is false
+    // and problem says why.
     void run();
 
 Q_SIGNALS:
@@ -31,6 +33,6 @@ private:
     void setReady(bool ready);
 
     bool m_ready = false;
+    bool m_working = false;
     QString m_problem;
-    bool m_installing = false;
 };

@@ -47,6 +47,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             line.help = true;
             continue;
         }
+        if (option == "--version") {
+            line.version = true;
+            continue;
+        }
         if (option == "-v")
             continue;
         if (i + 1 >= arguments.size())
@@ -91,7 +95,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             throw std::invalid_argument("unknown option " + option);
         }
     }
-    if (!line.help && !line.stream && (line.input.empty() || line.output.empty()))
+    if (!line.help && !line.version && !line.stream && (line.input.empty() || line.output.empty()))
         throw std::invalid_argument("an input (-i) and an output (-o) are needed");
     if (!line.format.empty() && line.format != "png" && line.format != "jpg" &&
         line.format != "webp")
@@ -104,6 +108,7 @@ const char* usageText()
     return "Usage: korvane-engine -i INPUT -o OUTPUT [-n MODEL] [-s SCALE] [-m MODELS] [-t TILE]\n"
            "                      [-f png|jpg|webp] [-z MODEL_SCALE] [--precision fp32|bf16]\n"
            "       korvane-engine --stream WIDTHxHEIGHT [-n MODEL] [-s SCALE] [-m MODELS] ...\n"
+           "       korvane-engine --version\n"
            "Upscales a picture, every picture of a folder, or raw RGB frames from standard\n"
            "input to standard output, on the processor.\n";
 }

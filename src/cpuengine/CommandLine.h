@@ -29,6 +29,7 @@ struct CommandLine {
     int streamWidth = 0;
     int streamHeight = 0;
     bool help = false;
+    bool version = false; // --version: print the version and exit
 
     // The .param and .bin paths of the chosen model. The anime video model is stored once per
     // model scale.

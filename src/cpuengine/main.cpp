@@ -252,6 +252,10 @@ int main(int argc, char** argv)
             std::fputs(usageText(), stdout);
             return 0;
         }
+        if (line.version) {
+            std::fputs("korvane-engine " KORVANE_VERSION "\n", stdout);
+            return 0;
+        }
         const bool hasBFloat16 = processorHasBFloat16();
         Upscaler upscaler(loadModel(line.paramPath(), line.binPath()), line.tile, line.overlap,
                           choosePrecision(line.precision, hasBFloat16));

@@ -25,6 +25,7 @@
 #include "engine/StreamCommands.h"
 #include "engine/StopToken.h"
 #include "engine/StreamingSegment.h"
+#include "engine/ToolHealth.h"
 #include "engine/WorkFolder.h"
 
 namespace {
@@ -222,6 +223,9 @@ QList<int> VideoRun::decodableAudio()
         } catch (const EngineError& error) {
             if (m_core.isCancelled())
                 throw;
+            // ffmpeg itself not starting says nothing about the track.
+            if (const auto broken = ToolHealth::startProblem(QStringLiteral("ffmpeg"), error))
+                throw UpscaleCore::err(*broken);
             EngineLog::line(
                 QStringLiteral("Korvane: audio track %1 (%2) of %3 can't be decoded "
                                "and is left out of the upscale: %4")

@@ -125,8 +125,14 @@ class TestCli final : public QObject {
             [&] {
                 *children = childrenOf(pid);
                 return std::any_of(children->cbegin(), children->cend(), [](const auto& child) {
-                    return child.second.startsWith(u"realesrgan"_s) ||
-                           child.second.startsWith(u"korvane-engine"_s);
+                    // The start-up check of the tools runs each engine once with one option.
+                    const QList<QByteArray> arguments =
+                        KorvaneTest::readFile(u"/proc/"_s + QString::number(child.first) +
+                                              u"/cmdline"_s)
+                            .split('\0');
+                    const bool probe = arguments.size() <= 3;
+                    return !probe && (child.second.startsWith(u"realesrgan"_s) ||
+                                      child.second.startsWith(u"korvane-engine"_s));
                 });
             },
             120000);
@@ -254,6 +260,34 @@ private Q_SLOTS:
         const QString written = m_inputs + u"/sub/new name.jpg"_s;
         QCOMPARE(QImage(written).size(), QSize(32, 32));
         QVERIFY(KorvaneTest::readFile(written).startsWith("\xff\xd8"));
+    }
+
+    // An installed program the system cannot start (its library missing) ends the command before
+    // any work, naming the program and the library, instead of failing each file as its own fault.
+    void toolThatCannotStartStopsBeforeAnyWork()
+    {
+        makeVideo(u"d.mp4"_s, u"1"_s);
+        makePicture(u"d.png"_s);
+        const QString engine = data() + u"/realesrgan/korvane-engine"_s;
+        if (!QFile::exists(engine))
+            run({u"upscale"_s, u"nothing here.png"_s}); // installs the tools
+        const QString kept = engine + u".kept"_s;
+        QVERIFY(QFile::rename(engine, kept));
+        QVERIFY(QFile::copy(QStringLiteral(KORVANE_TEST_UNLOADABLE), engine));
+        const Finished done = run({u"upscale"_s, u"d.mp4"_s, u"d.png"_s, u"--json"_s,
+                                   u"--quality=fast"_s, u"--scale=2"_s});
+        QVERIFY(QFile::remove(engine));
+        QVERIFY(QFile::rename(kept, engine));
+
+        QCOMPARE(done.status, 1);
+        QVERIFY2(done.err.contains("korvane: korvane-engine can't start: libkorvaneprobe.so.3 is "
+                                   "missing. Reinstall Korvane, or install the package that "
+                                   "provides it.\n"),
+                 done.err.constData());
+        QVERIFY2(done.out.isEmpty(), done.out.constData());
+        QVERIFY(!QFile::exists(m_inputs + u"/d_upscaled.mp4"_s));
+        QVERIFY(!QFile::exists(m_inputs + u"/d_upscaled.png"_s));
+        QVERIFY(workEntries().isEmpty());
     }
 
     void usageAndInformation_data()

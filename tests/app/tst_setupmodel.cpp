@@ -2,6 +2,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QMainWindow>
 #include <QSettings>
 #include <QSignalSpy>
 
@@ -38,8 +40,8 @@ private Q_SLOTS:
 
     void installedToolsSkipTheSetupScreen()
     {
-        QVERIFY(KorvaneTest::writeFile(UpscaleCore::ffmpeg(), "ffmpeg"));
-        QVERIFY(KorvaneTest::writeFile(UpscaleCore::realesrganBinary(), "engine"));
+        KorvaneTest::writeFakeTool(UpscaleCore::ffmpeg(), "exit 0");
+        KorvaneTest::writeFakeTool(UpscaleCore::realesrganBinary(), "exit 0");
         const QDir temp(WorkFolder::root());
         QVERIFY(temp.mkpath(QStringLiteral("ai-STALE/in")));
         QVERIFY(KorvaneTest::writeFile(temp.filePath(QStringLiteral("prev-OLD.png")), "x"));
@@ -75,9 +77,9 @@ private Q_SLOTS:
     void missingToolsAreInstalledBehindTheSetupScreen()
     {
         const QString source = KorvaneTest::isolatedRoot() + QStringLiteral("/archive-src");
-        QVERIFY(KorvaneTest::writeFile(source + QStringLiteral("/ffmpeg"), "ffmpeg"));
-        QVERIFY(KorvaneTest::writeFile(
-            source + QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan"), "engine"));
+        KorvaneTest::writeFakeTool(source + QStringLiteral("/ffmpeg"), "exit 0");
+        KorvaneTest::writeFakeTool(source + QStringLiteral("/realesrgan/realesrgan-ncnn-vulkan"),
+                                   "exit 0");
         QVERIFY(
             KorvaneTest::writeFile(source + QStringLiteral("/realesrgan/models/m.bin"), "model"));
         QVERIFY(KorvaneTest::zipFolder(source, m_resources + QStringLiteral("/Tools.zip")));
@@ -109,6 +111,42 @@ private Q_SLOTS:
         QCOMPARE(m_log.size(), 1);
         QVERIFY(m_log.constFirst().contains(QStringLiteral("Tools.zip missing")));
         QVERIFY(!UpscaleCore::toolsInstalled());
+    }
+
+    // Installed tools that cannot start keep the setup screen up, saying which and why, also
+    // when the window had already been shown.
+    void toolsThatCannotStartKeepTheSetupScreen()
+    {
+        KorvaneTest::installStagedTools();
+        QFile::remove(UpscaleCore::ffmpeg());
+        QVERIFY(QFile::copy(QStringLiteral(KORVANE_TEST_UNLOADABLE), UpscaleCore::ffmpeg()));
+        const QString problem = QStringLiteral(
+            "ffmpeg can't start: libkorvaneprobe.so.3 is missing. Reinstall Korvane, or install "
+            "the package that provides it.");
+
+        {
+            KorvaneApp app;
+            app.start();
+            QTRY_COMPARE(app.setup().problem(), problem);
+            QVERIFY(!app.setup().ready());
+            QVERIFY(app.showsSetup());
+            QStringList texts;
+            for (const QLabel* label : app.window().findChildren<QLabel*>()) {
+                if (label->isVisibleTo(&app.window()))
+                    texts.append(label->text());
+            }
+            QVERIFY2(texts.contains(problem), qPrintable(texts.join(QLatin1Char('|'))));
+            QCOMPARE(m_log, QStringList{QStringLiteral("Korvane: ") + problem});
+        }
+
+        // Put right, the next start finds the tools healthy and goes on to the application.
+        KorvaneTest::installStagedTools();
+        KorvaneApp again;
+        again.start();
+        QTRY_VERIFY(QFile::exists(UpscaleCore::toolsFolder() + QStringLiteral("/tools-checked")));
+        QTest::qWait(100); // the verdict's post to the main thread follows its file
+        QVERIFY(!again.showsSetup());
+        QVERIFY(again.setup().problem().isEmpty());
     }
 
     void urlsAreHandedOverInOrder()

@@ -359,6 +359,15 @@ private Q_SLOTS:
         QVERIFY2(result.error.contains(message), result.error.constData());
     }
 
+    // The application's check of the installed tools starts it this way.
+    void versionNeedsNoModel()
+    {
+        const Run result = run(engine(), {QStringLiteral("--version")});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.output, QByteArray("korvane-engine " KORVANE_VERSION "\n"));
+        QVERIFY(result.error.isEmpty());
+    }
+
     void unreadablePictureInFolderFailsTheRun()
     {
         const QString in = path(QStringLiteral("frames in"));

@@ -182,6 +182,7 @@ private Q_SLOTS:
     void segmentRedone();
     void encoderFallback();
     void undecodableSoundLeftOut();
+    void ffmpegThatCannotStartIsNotTheSound();
 
 private:
     QString run(const QString& input, qint64 target, const QString& codec);
@@ -742,6 +743,26 @@ void VideoPipelineTest::undecodableSoundLeftOut()
                                  QStringLiteral(" can't be decoded and is left out")),
              qPrintable(notes[0]));
     QVERIFY(QFile::remove(result));
+}
+
+// An ffmpeg the loader refuses fails the job with that reason at the sound check, instead of
+// leaving every track out as undecodable.
+void VideoPipelineTest::ffmpegThatCannotStartIsNotTheSound()
+{
+    QFile::remove(UpscaleCore::ffmpeg());
+    QVERIFY(QFile::copy(QStringLiteral(KORVANE_TEST_UNLOADABLE), UpscaleCore::ffmpeg()));
+    QStringList lines;
+    EngineLog::setSink([&lines](const QString& line) { lines.append(line); });
+    try {
+        run(clip(QStringLiteral("sound 2 s.mp4")), 36, Codecs::h264);
+        QFAIL("the run succeeded without ffmpeg");
+    } catch (const EngineError& error) {
+        QCOMPARE(error.message(),
+                 QStringLiteral("ffmpeg can't start: libkorvaneprobe.so.3 is missing. Reinstall "
+                                "Korvane, or install the package that provides it."));
+    }
+    EngineLog::setSink({});
+    QCOMPARE(lines.filter(QStringLiteral("can't be decoded")), QStringList());
 }
 
 KORVANE_TEST_MAIN(VideoPipelineTest)

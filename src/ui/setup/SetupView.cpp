@@ -4,6 +4,17 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+namespace {
+QString settingUpText()
+{
+    return QStringLiteral("Setting up Korvane…");
+}
+QString preparingText()
+{
+    return QStringLiteral("Preparing the AI engine. This happens only once and takes a few seconds.");
+}
+} // namespace
+
 SetupView::SetupView(QWidget* parent) : QWidget(parent)
 {
     auto* outer = new QVBoxLayout(this);
@@ -20,7 +31,8 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     spinner->setFixedWidth(200);
     column->addWidget(spinner, 0, Qt::AlignHCenter);
 
-    auto* headline = m_headline = new QLabel(QStringLiteral("Setting up Korvane…"), area);
+    const QString settingUp = settingUpText();
+    auto* headline = m_headline = new QLabel(settingUp, area);
     QFont headlineFont = headline->font();
     headlineFont.setBold(true);
     headlineFont.setPointSizeF(headlineFont.pointSizeF() * 1.25);
@@ -28,10 +40,8 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     headline->setAlignment(Qt::AlignCenter);
     column->addWidget(headline, 0, Qt::AlignHCenter);
 
-    auto* detail = m_detail = new QLabel(
-        QStringLiteral(
-            "Preparing the AI engine. This happens only once and takes a few seconds."),
-        area);
+    const QString preparing = preparingText();
+    auto* detail = m_detail = new QLabel(preparing, area);
     detail->setWordWrap(true);
     detail->setAlignment(Qt::AlignCenter);
     detail->setFixedWidth(320);
@@ -40,13 +50,17 @@ SetupView::SetupView(QWidget* parent) : QWidget(parent)
     column->addWidget(detail, 0, Qt::AlignHCenter);
     column->addStretch();
 
+
     outer->addWidget(area, 0, Qt::AlignCenter);
 }
 
 void SetupView::showProblem(const QString& problem)
 {
-    m_spinner->hide();
-    m_headline->setText(QStringLiteral("Korvane couldn't finish setting up"));
-    m_detail->setText(problem);
-    m_detail->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_spinner->setVisible(problem.isEmpty());
+    m_headline->setText(problem.isEmpty() ? settingUpText()
+                                          : QStringLiteral("Korvane can't start its tools"));
+    m_detail->setText(problem.isEmpty() ? preparingText() : problem);
+    // The library's name can be copied into a package search.
+    m_detail->setTextInteractionFlags(problem.isEmpty() ? Qt::NoTextInteraction
+                                                        : Qt::TextSelectableByMouse);
 }
