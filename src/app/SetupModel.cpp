@@ -25,10 +25,13 @@ void SetupModel::run()
     QPointer<SetupModel> self(this);
     (void)QtConcurrent::run([self] {
         // A failed installation says why; installed tools are checked to start.
+        // (The installation logs its own failure.)
         const std::optional<QString> failed = Bootstrap::installToolsIfNeeded();
         const QStringList problems = failed ? QStringList{*failed} : ToolHealth::check();
-        for (const QString& problem : problems)
-            EngineLog::line(QStringLiteral("Korvane: ") + problem);
+        if (!failed) {
+            for (const QString& problem : problems)
+                EngineLog::line(QStringLiteral("Korvane: ") + problem);
+        }
         const QString problem = problems.join(QLatin1Char('\n'));
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [self, problem] {

@@ -83,6 +83,27 @@ public:
     // The name a file moved aside gets: "<path>.corrupt-<yyyyMMdd-HHmmss>", numbered when taken.
     static QString asidePath(const QString& path);
 
+    // update() that puts entry in front of the file's entries (replacing one with its id); saved
+    // runs on the main thread once it is written (while receiver exists).
+    template <typename Entry>
+    void addEntry(const QString& path,
+                  std::function<std::optional<QList<Entry>>(const QByteArray&)> decode,
+                  std::function<QByteArray(const QList<Entry>&)> encode, const Entry& entry,
+                  QObject* receiver, std::function<void()> saved)
+    {
+        update<QList<Entry>>(
+            path, std::move(decode),
+            [entry](QList<Entry> entries) {
+                entries.removeIf([&](const Entry& e) { return e.id == entry.id; });
+                entries.prepend(entry);
+                return entries;
+            },
+            std::move(encode), receiver, [saved = std::move(saved)](const QList<Entry>&) {
+                if (saved)
+                    saved();
+            });
+    }
+
 private:
     // Holds a history file's lock for a read, merge and write (see FileLock).
     struct Locked {

@@ -71,17 +71,7 @@ std::optional<QList<Entry>> decode(const QByteArray& json)
 void record(HistoryStore& store, const Entry& entry, QObject* receiver,
             std::function<void()> saved)
 {
-    store.update<QList<Entry>>(
-        path(), &decode,
-        [entry](QList<Entry> entries) {
-            entries.removeIf([&](const Entry& e) { return e.id == entry.id; });
-            entries.prepend(entry);
-            return entries;
-        },
-        &encode, receiver, [saved](const QList<Entry>&) {
-            if (saved)
-                saved();
-        });
+    store.addEntry<Entry>(path(), &decode, &encode, entry, receiver, std::move(saved));
 }
 
 } // namespace ImageHistory
